@@ -1,0 +1,243 @@
+// Signing key, URL builder and verifier for create requests.
+#include "create_request.h"
+
+#include "crypto.h"
+#include "logger.h"
+#include "url_query.h"
+
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <vector>
+
+#include <locale.h>
+
+namespace tessary {
+namespace {
+
+std::span<const std::uint8_t> asBytes(std::string_view text)
+{
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+std::optional<RequestKey> asKey(const std::optional<Bytes>& bytes)
+{
+    if (!bytes || bytes->size() != RequestKey().size()) {
+        return std::nullopt;
+    }
+    RequestKey key{};
+    std::copy(bytes->begin(), bytes->end(), key.begin());
+    return key;
+}
+
+RequestKey newKey()
+{
+    RequestKey key{};
+    randomBytes(key);
+    return key;
+}
+
+std::string hex(std::span<const std::uint8_t> bytes)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const std::uint8_t byte : bytes) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+    }
+    return text;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::optional<Bytes> unhex(std::string_view text)
+{
+    if (text.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    Bytes bytes;
+    bytes.reserve(text.size() / 2);
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = hexValue(text[i]);
+        const int low = hexValue(text[i + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
+    }
+    return bytes;
+}
+
+// The value of the one item called `name`; none if it is missing, repeated or has no value.
+const std::string* parameter(const std::vector<QueryItem>& items, std::string_view name)
+{
+    const QueryItem* found = nullptr;
+    for (const QueryItem& item : items) {
+        if (item.name == name) {
+            if (found != nullptr) {
+                return nullptr;
+            }
+            found = &item;
+        }
+    }
+    return found != nullptr && found->value ? &*found->value : nullptr;
+}
+
+bool hasParentPiece(std::string_view path)
+{
+    while (!path.empty()) {
+        const std::size_t slash = path.find('/');
+        if (path.substr(0, slash) == "..") {
+            return true;
+        }
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+    }
+    return false;
+}
+
+// A decimal integer with an optional sign, within the signed 64-bit range, not negative.
+std::optional<std::int64_t> parseIndex(std::string_view text)
+{
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::uint64_t magnitude = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
+    if (error != std::errc() || end != text.data() + text.size() ||
+        magnitude > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) ||
+        (negative && magnitude != 0)) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(magnitude);
+}
+
+// The whole text as a C-locale floating-point number (fractions and exponents allowed).
+std::optional<double> parseTimestamp(const std::string& text)
+{
+    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", nullptr);
+    if (text.empty() || text.front() == ' ' || text.front() == '\t' || text.front() == '\n' ||
+        text.front() == '\v' || text.front() == '\f' || text.front() == '\r') {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const double value = ::strtod_l(text.c_str(), &end, cLocale);
+    if (end != text.c_str() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+RequestKey requestKey(const DefaultsStore& store)
+{
+    static const Logger log("settings");
+    if (const auto stored = asKey(store.data(kRequestKeyKey))) {
+        return *stored;
+    }
+    RequestKey key = newKey();
+    const std::error_code created = store.createIfAbsent(kRequestKeyKey, key);
+    if (!created) {
+        return key;
+    }
+    if (created != std::errc::file_exists) {
+        log.error("Could not store the request key: %{public}s", created.message());
+        return key;
+    }
+    // Another process stored a key first, or a key of the wrong length is there.
+    return store.withLock([&] {
+        if (const auto stored = asKey(store.data(kRequestKeyKey))) {
+            return *stored;
+        }
+        if (const std::error_code error = store.setData(kRequestKeyKey, key)) {
+            log.error("Could not store the request key: %{public}s", error.message());
+        }
+        return key;
+    });
+}
+
+std::string signingMessage(std::string_view dir, std::int64_t templateIndex, std::string_view ts)
+{
+    std::string message;
+    message.reserve(dir.size() + ts.size() + 24);
+    message.append(dir).append("\n").append(std::to_string(templateIndex)).append("\n");
+    message.append(ts);
+    return message;
+}
+
+std::optional<std::string> CreateRequest::signedURL(const RequestKey& key,
+                                                    Clock::time_point date) const
+{
+    if (!directory.starts_with('/') || templateIndex < 0) {
+        return std::nullopt;
+    }
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(date.time_since_epoch()).count();
+    const std::string ts = std::to_string(seconds);
+    const std::string index = std::to_string(templateIndex);
+    const Sha256Mac mac = hmacSha256(key, asBytes(signingMessage(directory, templateIndex, ts)));
+    const std::vector<QueryItem> items = {
+        {"dir", directory},
+        {"template", index},
+        {"ts", ts},
+        {"sig", hex(mac)},
+    };
+    return std::string(kRequestScheme) + "://" + std::string(kRequestHost) + "?" +
+           encodeQuery(items);
+}
+
+std::optional<CreateRequest> CreateRequest::verifying(std::string_view url, const RequestKey& key,
+                                                      Clock::time_point now)
+{
+    const auto parts = parseUrl(url);
+    if (!parts || parts->scheme != kRequestScheme || parts->host != kRequestHost || !parts->query) {
+        return std::nullopt;
+    }
+    const auto items = parseQuery(*parts->query);
+    if (!items) {
+        return std::nullopt;
+    }
+    const std::string* dir = parameter(*items, "dir");
+    if (dir == nullptr || !dir->starts_with('/') || hasParentPiece(*dir)) {
+        return std::nullopt;
+    }
+    const std::string* templateText = parameter(*items, "template");
+    const auto index = templateText != nullptr ? parseIndex(*templateText) : std::nullopt;
+    if (!index) {
+        return std::nullopt;
+    }
+    const std::string* ts = parameter(*items, "ts");
+    const auto stamp = ts != nullptr ? parseTimestamp(*ts) : std::nullopt;
+    const double nowSeconds = std::chrono::duration<double>(now.time_since_epoch()).count();
+    if (!stamp || !(std::fabs(nowSeconds - *stamp) <= kRequestWindowSeconds)) {
+        return std::nullopt;
+    }
+    const std::string* sig = parameter(*items, "sig");
+    const auto mac = sig != nullptr ? unhex(*sig) : std::nullopt;
+    if (!mac || !isValidHmacSha256(*mac, key, asBytes(signingMessage(*dir, *index, *ts)))) {
+        return std::nullopt;
+    }
+    return CreateRequest{*dir, *index};
+}
+
+} // namespace tessary

@@ -1,0 +1,88 @@
+// A small per-user key-value store: one folder per domain under $XDG_CONFIG_HOME/tessary/,
+// one file per key, named by the key.
+//
+// Data values are stored as their raw bytes ("settings" is the JSON document itself,
+// "requestKey" the 32 key bytes). Strings are UTF-8 text, booleans the text "true" or
+// "false", dates ISO 8601 in UTC; a value that does not have the form asked for reads as
+// absent. Writes replace a file atomically (a temporary file in the same folder, fsync,
+// rename), so a reader in any process sees the old value or the new one, never a part.
+// Folders are created 0700 and files 0600: the request key is a secret.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace tessary {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class DefaultsStore {
+public:
+    using Clock = std::chrono::system_clock;
+
+    // The domain the host and the file-manager extension share.
+    static constexpr std::string_view kAppGroup = "group.com.orvane.tessary";
+    // The host's own domain, and the default of standard().
+    static constexpr std::string_view kHostDomain = "com.orvane.tessary";
+
+    // The domain's folder, created if needed; none if it cannot be created or read.
+    static std::optional<DefaultsStore> open(std::string_view domain);
+    // The shared domain, or the process's own domain when the shared one cannot be opened.
+    static DefaultsStore appGroup();
+    // The process's own domain. Its reads give nothing and its writes fail if its folder
+    // cannot be made.
+    static DefaultsStore standard();
+    // Names the process's own domain (kHostDomain unless changed); call before first use.
+    static void setStandardDomain(std::string_view domain);
+    // $XDG_CONFIG_HOME/tessary, or ~/.config/tessary.
+    static std::filesystem::path rootFolder();
+
+    const std::filesystem::path& folder() const { return m_folder; }
+
+    std::optional<Bytes> data(std::string_view key) const;
+    std::optional<std::string> string(std::string_view key) const;
+    std::optional<bool> boolean(std::string_view key) const;
+    std::optional<Clock::time_point> date(std::string_view key) const;
+
+    std::error_code setData(std::string_view key, std::span<const std::uint8_t> value) const;
+    std::error_code setString(std::string_view key, std::string_view value) const;
+    std::error_code setBool(std::string_view key, bool value) const;
+    std::error_code setDate(std::string_view key, Clock::time_point value) const;
+    std::error_code remove(std::string_view key) const;
+
+    // Stores `value` only if the key has no value yet, atomically across processes: of two
+    // concurrent callers exactly one succeeds and the other gets errc::file_exists.
+    std::error_code createIfAbsent(std::string_view key, std::span<const std::uint8_t> value) const;
+
+    // Runs `work` holding the domain's exclusive lock (an advisory lock shared by every
+    // process using this store), for read-check-write sequences that must not interleave.
+    template <typename Work> auto withLock(Work&& work) const
+    {
+        const int fd = lock();
+        struct Unlock {
+            const DefaultsStore& store;
+            int fd;
+            ~Unlock() { store.unlock(fd); }
+        } guard{*this, fd};
+        return work();
+    }
+
+private:
+    explicit DefaultsStore(std::filesystem::path folder) : m_folder(std::move(folder)) {}
+
+    std::error_code write(std::string_view key, std::span<const std::uint8_t> value,
+                          bool onlyIfAbsent) const;
+    int lock() const;
+    void unlock(int fd) const;
+
+    std::filesystem::path m_folder;
+};
+
+} // namespace tessary

@@ -1,0 +1,305 @@
+// Decoding, encoding, loading and saving of the settings document.
+#include "shared_settings.h"
+
+#include "logger.h"
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <limits>
+
+#include <nlohmann/json.hpp>
+
+namespace tessary {
+namespace {
+
+using nlohmann::json;
+
+const Logger kLog("settings");
+
+constexpr std::string_view kBase64Alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string base64Encode(const Bytes& bytes)
+{
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t left = bytes.size() - i;
+        const std::uint32_t chunk = std::uint32_t{bytes[i]} << 16 |
+                                    (left > 1 ? std::uint32_t{bytes[i + 1]} << 8 : 0) |
+                                    (left > 2 ? std::uint32_t{bytes[i + 2]} : 0);
+        text += kBase64Alphabet[chunk >> 18 & 63];
+        text += kBase64Alphabet[chunk >> 12 & 63];
+        text += left > 1 ? kBase64Alphabet[chunk >> 6 & 63] : '=';
+        text += left > 2 ? kBase64Alphabet[chunk & 63] : '=';
+    }
+    return text;
+}
+
+// Strict: whole groups of four, padding only at the end, no other characters.
+std::optional<Bytes> base64Decode(std::string_view text)
+{
+    if (text.size() % 4 != 0) {
+        return std::nullopt;
+    }
+    std::size_t padding = 0;
+    if (!text.empty() && text.back() == '=') {
+        padding = text.size() >= 2 && text[text.size() - 2] == '=' ? 2 : 1;
+    }
+    Bytes bytes;
+    bytes.reserve(text.size() / 4 * 3);
+    std::uint32_t chunk = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t value = 0;
+        if (i >= text.size() - padding) {
+            value = 0;
+        } else {
+            const std::size_t found = kBase64Alphabet.find(text[i]);
+            if (found == std::string_view::npos) {
+                return std::nullopt;
+            }
+            value = static_cast<std::uint32_t>(found);
+        }
+        chunk = chunk << 6 | value;
+        if (i % 4 == 3) {
+            bytes.push_back(static_cast<std::uint8_t>(chunk >> 16));
+            bytes.push_back(static_cast<std::uint8_t>(chunk >> 8));
+            bytes.push_back(static_cast<std::uint8_t>(chunk));
+            chunk = 0;
+        }
+    }
+    bytes.resize(bytes.size() - padding);
+    return bytes;
+}
+
+// The value under `key`, or null when the key is absent or null.
+const json* presentValue(const json& document, const char* key)
+{
+    const auto found = document.find(key);
+    return found == document.end() || found->is_null() ? nullptr : &*found;
+}
+
+[[noreturn]] void wrongType(const char* key, const char* expected)
+{
+    throw DecodingError(format("The value for “%s” is not %s.", key, expected));
+}
+
+bool decodeBool(const json& document, const char* key, bool fallback)
+{
+    const json* value = presentValue(document, key);
+    if (value == nullptr) {
+        return fallback;
+    }
+    if (!value->is_boolean()) {
+        wrongType(key, "a boolean");
+    }
+    return value->get<bool>();
+}
+
+std::optional<std::string> decodeString(const json& document, const char* key)
+{
+    const json* value = presentValue(document, key);
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    if (!value->is_string()) {
+        wrongType(key, "a string");
+    }
+    return value->get<std::string>();
+}
+
+// Whole numbers only, written as integers or as floating-point numbers without a fraction.
+std::uint32_t decodeUInt32(const json& document, const char* key, std::uint32_t fallback)
+{
+    const json* value = presentValue(document, key);
+    if (value == nullptr) {
+        return fallback;
+    }
+    constexpr auto kMax = std::numeric_limits<std::uint32_t>::max();
+    if (value->is_number_unsigned() && value->get<std::uint64_t>() <= kMax) {
+        return static_cast<std::uint32_t>(value->get<std::uint64_t>());
+    }
+    if (value->is_number_float()) {
+        const double number = value->get<double>();
+        if (number >= 0 && number <= kMax && std::trunc(number) == number) {
+            return static_cast<std::uint32_t>(number);
+        }
+    }
+    wrongType(key, "an unsigned 32-bit integer");
+}
+
+std::string utcStamp()
+{
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+    ::gmtime_r(&now, &utc);
+    std::array<char, 32> text{};
+    const std::size_t length = std::strftime(text.data(), text.size(), "%Y%m%dT%H%M%SZ", &utc);
+    return std::string(text.data(), length);
+}
+
+// Keeps a stored document that does not decode under a key of its own, so that a save
+// never destroys templates the user may still want back. False if it could not be kept.
+bool keepUnreadableDocument(const DefaultsStore& store)
+{
+    const auto stored = store.data(kSettingsKey);
+    if (!stored) {
+        return true;
+    }
+    try {
+        SharedSettings::decode(
+            std::string_view(reinterpret_cast<const char*>(stored->data()), stored->size()));
+        return true;
+    } catch (const DecodingError&) {
+    }
+    const std::string base = std::string(kSettingsKey) + ".unreadable-" + utcStamp();
+    std::error_code error;
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        const std::string key = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        error = store.createIfAbsent(key, *stored);
+        if (!error) {
+            kLog.error("Kept the unreadable settings as “%{public}s” before replacing them",
+                       (store.folder() / key).string());
+            return true;
+        }
+        if (error != std::errc::file_exists) {
+            break;
+        }
+    }
+    kLog.error("Could not keep the unreadable settings aside, so they were not replaced: "
+               "%{public}s",
+               error.message());
+    return false;
+}
+
+} // namespace
+
+std::optional<std::size_t> SharedSettings::defaultTemplateIndex() const
+{
+    if (templates.empty()) {
+        return std::nullopt;
+    }
+    if (defaultTemplateID) {
+        for (std::size_t i = 0; i < templates.size(); ++i) {
+            if (templates[i].id == *defaultTemplateID) {
+                return i;
+            }
+        }
+    }
+    return 0;
+}
+
+SharedSettings SharedSettings::decode(std::string_view text)
+{
+    json document;
+    try {
+        document = json::parse(text);
+    } catch (const json::exception& error) {
+        throw DecodingError(format("The settings are not valid JSON (%s).", error.what()));
+    }
+    if (!document.is_object()) {
+        throw DecodingError("The settings are not a JSON object.");
+    }
+    SharedSettings settings;
+    if (const json* list = presentValue(document, "templates")) {
+        if (!list->is_array()) {
+            wrongType("templates", "an array");
+        }
+        settings.templates.clear();
+        settings.templates.reserve(list->size());
+        for (const json& element : *list) {
+            settings.templates.push_back(fileTemplateFromJson(element));
+        }
+    }
+    if (const auto id = decodeString(document, "defaultTemplateID")) {
+        settings.defaultTemplateID = Uuid::parse(*id);
+        if (!settings.defaultTemplateID) {
+            wrongType("defaultTemplateID", "a UUID");
+        }
+    }
+    settings.openAfterCreate = decodeBool(document, "openAfterCreate", false);
+    settings.renameImmediately = decodeBool(document, "renameImmediately", false);
+    if (const auto bookmark = decodeString(document, "rootBookmark")) {
+        settings.rootBookmark = base64Decode(*bookmark);
+        if (!settings.rootBookmark) {
+            wrongType("rootBookmark", "Base64 data");
+        }
+    }
+    settings.rootPath = decodeString(document, "rootPath");
+    settings.shortcutEnabled = decodeBool(document, "shortcutEnabled", true);
+    settings.shortcutKeyCode = decodeUInt32(document, "shortcutKeyCode", 45);
+    settings.shortcutModifiers = decodeUInt32(document, "shortcutModifiers", 0x1800);
+    settings.shortcutLabel = decodeString(document, "shortcutLabel").value_or("⌃⌥N");
+    return settings;
+}
+
+std::string SharedSettings::encode() const
+{
+    json list = json::array();
+    for (const FileTemplate& fileTemplate : templates) {
+        list.push_back(toJson(fileTemplate));
+    }
+    json document = {
+        {"templates", std::move(list)},           {"openAfterCreate", openAfterCreate},
+        {"renameImmediately", renameImmediately}, {"shortcutEnabled", shortcutEnabled},
+        {"shortcutKeyCode", shortcutKeyCode},     {"shortcutModifiers", shortcutModifiers},
+        {"shortcutLabel", shortcutLabel},
+    };
+    if (defaultTemplateID) {
+        document["defaultTemplateID"] = defaultTemplateID->toString();
+    }
+    if (rootBookmark) {
+        document["rootBookmark"] = base64Encode(*rootBookmark);
+    }
+    if (rootPath) {
+        document["rootPath"] = *rootPath;
+    }
+    return document.dump();
+}
+
+SharedSettings SharedSettings::load()
+{
+    return load(DefaultsStore::appGroup());
+}
+
+SharedSettings SharedSettings::load(const DefaultsStore& store)
+{
+    const auto stored = store.data(kSettingsKey);
+    if (!stored) {
+        return defaults();
+    }
+    try {
+        return decode(
+            std::string_view(reinterpret_cast<const char*>(stored->data()), stored->size()));
+    } catch (const DecodingError& error) {
+        kLog.error("Failed to decode settings, using defaults: %s", error.what());
+        return defaults();
+    }
+}
+
+void SharedSettings::save() const
+{
+    save(DefaultsStore::appGroup());
+}
+
+void SharedSettings::save(const DefaultsStore& store) const
+{
+    std::string bytes;
+    try {
+        bytes = encode();
+    } catch (const std::exception& error) {
+        kLog.error("Failed to encode settings: %s", error.what());
+        return;
+    }
+    if (!keepUnreadableDocument(store)) {
+        return;
+    }
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    if (const std::error_code error = store.setData(kSettingsKey, {data, bytes.size()})) {
+        kLog.error("Failed to store settings: %{public}s", error.message());
+    }
+}
+
+} // namespace tessary
