@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages a job needs, only those that are missing, so a second run
+# costs a few dpkg queries. Usage: scripts/deps.sh build|test|bench|fuzz ...
+set -euo pipefail
+
+declare -A groups=(
+  [build]="build-essential cmake pkg-config nlohmann-json3-dev libssl-dev libglib2.0-dev
+           libsystemd-dev gettext shared-mime-info"
+  [test]="libgtest-dev libgmock-dev clang-format"
+  [bench]="libbenchmark-dev"
+  [fuzz]="clang libclang-rt-14-dev"
+)
+
+wanted=()
+for group in "$@"; do
+  [[ -n "${groups[$group]+x}" ]] || { echo "deps.sh: unknown group '$group'" >&2; exit 2; }
+  read -r -a names <<<"$(echo ${groups[$group]})"
+  wanted+=("${names[@]}")
+done
+
+missing=()
+for package in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
