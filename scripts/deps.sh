@@ -4,7 +4,7 @@
 set -euo pipefail
 
 declare -A groups=(
-  [build]="build-essential cmake pkg-config nlohmann-json3-dev libssl-dev libglib2.0-dev
+  [build]="build-essential cmake pkg-config nlohmann-json3-dev libsimdjson-dev libssl-dev libglib2.0-dev
            libsystemd-dev gettext shared-mime-info"
   [test]="libgtest-dev libgmock-dev clang-format"
   [bench]="libbenchmark-dev"

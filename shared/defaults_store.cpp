@@ -29,16 +29,22 @@ bool isValidKey(std::string_view key)
            key.find('/') == std::string_view::npos && key.find('\0') == std::string_view::npos;
 }
 
-// Creates `path` as a 0700 folder if it is missing; true when it is a folder that can be
-// searched (and listed and written, when `ownFolder`).
+// True when `path` is a folder that can be searched (and listed and written, when
+// `ownFolder`).
+bool isUsableFolder(const std::filesystem::path& path, bool ownFolder = true)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           ::access(path.c_str(), ownFolder ? R_OK | W_OK | X_OK : X_OK) == 0;
+}
+
+// Creates `path` as a 0700 folder if it is missing, then checks it as above.
 bool ensureFolder(const std::filesystem::path& path, bool ownFolder)
 {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
         return false;
     }
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           ::access(path.c_str(), ownFolder ? R_OK | W_OK | X_OK : X_OK) == 0;
+    return isUsableFolder(path, ownFolder);
 }
 
 std::error_code writeAll(int fd, std::span<const std::uint8_t> bytes)
@@ -83,13 +89,17 @@ std::optional<DefaultsStore> DefaultsStore::open(std::string_view domain)
         return std::nullopt;
     }
     const std::filesystem::path root = rootFolder();
-    const std::filesystem::path config = root.parent_path();
-    // The configuration folder itself is the user's; create it only if it is missing.
-    if (!ensureFolder(config, false) || !ensureFolder(root, false) ||
-        !ensureFolder(root / domain, true)) {
+    std::filesystem::path folder = root / domain;
+    // Usually the folder exists: one check then, instead of creating each level.
+    if (isUsableFolder(folder)) {
+        return DefaultsStore(std::move(folder));
+    }
+    // The configuration folder itself is the user's; it is created only if it is missing.
+    if (!ensureFolder(root.parent_path(), false) || !ensureFolder(root, false) ||
+        !ensureFolder(folder, true)) {
         return std::nullopt;
     }
-    return DefaultsStore(root / domain);
+    return DefaultsStore(std::move(folder));
 }
 
 DefaultsStore DefaultsStore::appGroup()

@@ -1,6 +1,7 @@
 // FileTemplate's JSON form, built-in list and name rule.
 #include "file_template.h"
 
+#include "json_decoding.h"
 #include "localization.h"
 
 #include <nlohmann/json.hpp>
@@ -8,19 +9,54 @@
 namespace tessary {
 namespace {
 
-const std::string& requireString(const nlohmann::json& object, const char* key)
+std::string_view requireString(simdjson::dom::object object, const char* key)
 {
-    const auto found = object.find(key);
-    if (found == object.end()) {
+    const auto found = object[key];
+    if (found.error() == simdjson::NO_SUCH_FIELD) {
         throw DecodingError(format("The template key “%s” is missing.", key));
     }
-    if (!found->is_string()) {
+    std::string_view text;
+    if (found.get(text) != simdjson::SUCCESS) {
         throw DecodingError(format("The template value for “%s” is not a string.", key));
     }
-    return found->get_ref<const std::string&>();
+    return text;
 }
 
 } // namespace
+
+namespace decoding {
+
+simdjson::dom::element parse(std::string_view text)
+{
+    thread_local simdjson::dom::parser parser;
+    simdjson::dom::element document;
+    if (const auto error = parser.parse(text.data(), text.size()).get(document)) {
+        throw DecodingError(
+            format("The data isn’t valid JSON (%s).", simdjson::error_message(error)));
+    }
+    return document;
+}
+
+FileTemplate decodeTemplate(simdjson::dom::element element)
+{
+    simdjson::dom::object object;
+    if (element.get(object) != simdjson::SUCCESS) {
+        throw DecodingError("A template is not a JSON object.");
+    }
+    const auto id = Uuid::parse(requireString(object, "id"));
+    if (!id) {
+        throw DecodingError("A template id is not a valid UUID.");
+    }
+    return FileTemplate{
+        .id = *id,
+        .name = std::string(requireString(object, "name")),
+        .baseName = std::string(requireString(object, "baseName")),
+        .fileExtension = std::string(requireString(object, "fileExtension")),
+        .contents = std::string(requireString(object, "contents")),
+    };
+}
+
+} // namespace decoding
 
 std::string FileTemplate::fileName() const
 {
@@ -36,22 +72,9 @@ nlohmann::json toJson(const FileTemplate& fileTemplate)
     };
 }
 
-FileTemplate fileTemplateFromJson(const nlohmann::json& object)
+FileTemplate fileTemplateFromJson(std::string_view text)
 {
-    if (!object.is_object()) {
-        throw DecodingError("A template is not a JSON object.");
-    }
-    const auto id = Uuid::parse(requireString(object, "id"));
-    if (!id) {
-        throw DecodingError("A template id is not a valid UUID.");
-    }
-    return FileTemplate{
-        .id = *id,
-        .name = requireString(object, "name"),
-        .baseName = requireString(object, "baseName"),
-        .fileExtension = requireString(object, "fileExtension"),
-        .contents = requireString(object, "contents"),
-    };
+    return decoding::decodeTemplate(decoding::parse(text));
 }
 
 const std::vector<FileTemplate>& builtInTemplates()

@@ -34,8 +34,9 @@ struct FileTemplate {
 
 // The five keys "id", "name", "baseName", "fileExtension" and "contents", all required.
 nlohmann::json toJson(const FileTemplate& fileTemplate);
-// Throws DecodingError for a missing key or a value of the wrong type.
-FileTemplate fileTemplateFromJson(const nlohmann::json& object);
+// Reads one template object; throws DecodingError for text that is not such an object, a
+// missing key or a value of the wrong type. Unknown keys are ignored.
+FileTemplate fileTemplateFromJson(std::string_view json);
 
 // Text File, Markdown File and Empty File, with names in the current language. Made once
 // per process (concurrent first callers wait), so their ids are stable for its lifetime.

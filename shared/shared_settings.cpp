@@ -1,6 +1,7 @@
 // Decoding, encoding, loading and saving of the settings document.
 #include "shared_settings.h"
 
+#include "json_decoding.h"
 #include "logger.h"
 
 #include <array>
@@ -13,8 +14,6 @@
 
 namespace tessary {
 namespace {
-
-using nlohmann::json;
 
 const Logger kLog("settings");
 
@@ -74,11 +73,17 @@ std::optional<Bytes> base64Decode(std::string_view text)
     return bytes;
 }
 
-// The value under `key`, or null when the key is absent or null.
-const json* presentValue(const json& document, const char* key)
+using simdjson::dom::element;
+using simdjson::dom::element_type;
+
+// The value under `key`, or none when the key is absent or null.
+std::optional<element> presentValue(simdjson::dom::object document, const char* key)
 {
-    const auto found = document.find(key);
-    return found == document.end() || found->is_null() ? nullptr : &*found;
+    element value;
+    if (document[key].get(value) != simdjson::SUCCESS || value.is_null()) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 [[noreturn]] void wrongType(const char* key, const char* expected)
@@ -86,46 +91,59 @@ const json* presentValue(const json& document, const char* key)
     throw DecodingError(format("The value for “%s” is not %s.", key, expected));
 }
 
-bool decodeBool(const json& document, const char* key, bool fallback)
+bool decodeBool(simdjson::dom::object document, const char* key, bool fallback)
 {
-    const json* value = presentValue(document, key);
-    if (value == nullptr) {
+    const auto value = presentValue(document, key);
+    if (!value) {
         return fallback;
     }
-    if (!value->is_boolean()) {
+    bool flag = false;
+    if (value->get(flag) != simdjson::SUCCESS) {
         wrongType(key, "a boolean");
     }
-    return value->get<bool>();
+    return flag;
 }
 
-std::optional<std::string> decodeString(const json& document, const char* key)
+std::optional<std::string> decodeString(simdjson::dom::object document, const char* key)
 {
-    const json* value = presentValue(document, key);
-    if (value == nullptr) {
+    const auto value = presentValue(document, key);
+    if (!value) {
         return std::nullopt;
     }
-    if (!value->is_string()) {
+    std::string_view text;
+    if (value->get(text) != simdjson::SUCCESS) {
         wrongType(key, "a string");
     }
-    return value->get<std::string>();
+    return std::string(text);
 }
 
 // Whole numbers only, written as integers or as floating-point numbers without a fraction.
-std::uint32_t decodeUInt32(const json& document, const char* key, std::uint32_t fallback)
+std::uint32_t decodeUInt32(simdjson::dom::object document, const char* key, std::uint32_t fallback)
 {
-    const json* value = presentValue(document, key);
-    if (value == nullptr) {
+    const auto value = presentValue(document, key);
+    if (!value) {
         return fallback;
     }
     constexpr auto kMax = std::numeric_limits<std::uint32_t>::max();
-    if (value->is_number_unsigned() && value->get<std::uint64_t>() <= kMax) {
-        return static_cast<std::uint32_t>(value->get<std::uint64_t>());
+    switch (value->type()) {
+    case element_type::INT64: {
+        const std::int64_t number = value->get_int64().value_unsafe();
+        if (number >= 0 && number <= kMax) {
+            return static_cast<std::uint32_t>(number);
+        }
+        break;
     }
-    if (value->is_number_float()) {
-        const double number = value->get<double>();
+    case element_type::UINT64:
+        break; // always above the signed 64-bit range
+    case element_type::DOUBLE: {
+        const double number = value->get_double().value_unsafe();
         if (number >= 0 && number <= kMax && std::trunc(number) == number) {
             return static_cast<std::uint32_t>(number);
         }
+        break;
+    }
+    default:
+        break;
     }
     wrongType(key, "an unsigned 32-bit integer");
 }
@@ -193,24 +211,20 @@ std::optional<std::size_t> SharedSettings::defaultTemplateIndex() const
 
 SharedSettings SharedSettings::decode(std::string_view text)
 {
-    json document;
-    try {
-        document = json::parse(text);
-    } catch (const json::exception& error) {
-        throw DecodingError(format("The settings are not valid JSON (%s).", error.what()));
-    }
-    if (!document.is_object()) {
+    simdjson::dom::object document;
+    if (decoding::parse(text).get(document) != simdjson::SUCCESS) {
         throw DecodingError("The settings are not a JSON object.");
     }
     SharedSettings settings;
-    if (const json* list = presentValue(document, "templates")) {
-        if (!list->is_array()) {
+    if (const auto list = presentValue(document, "templates")) {
+        simdjson::dom::array array;
+        if (list->get(array) != simdjson::SUCCESS) {
             wrongType("templates", "an array");
         }
         settings.templates.clear();
-        settings.templates.reserve(list->size());
-        for (const json& element : *list) {
-            settings.templates.push_back(fileTemplateFromJson(element));
+        settings.templates.reserve(array.size());
+        for (const element item : array) {
+            settings.templates.push_back(decoding::decodeTemplate(item));
         }
     }
     if (const auto id = decodeString(document, "defaultTemplateID")) {
@@ -237,6 +251,7 @@ SharedSettings SharedSettings::decode(std::string_view text)
 
 std::string SharedSettings::encode() const
 {
+    using nlohmann::json;
     json list = json::array();
     for (const FileTemplate& fileTemplate : templates) {
         list.push_back(toJson(fileTemplate));

@@ -204,42 +204,50 @@ const std::unordered_map<std::string_view, std::string_view>& extensionTable()
     return table;
 }
 
-// Lower-cases, then trims "." and " " from both ends.
-std::string cleaned(std::string_view ext)
+// Lower-cases `ext` into `out`, then trims "." and " " from both ends.
+std::string_view clean(std::string_view ext, std::string& out)
 {
-    std::string text;
     bool ascii = true;
     for (const char c : ext) {
         ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     }
     if (ascii) {
-        text.assign(ext);
-        for (char& c : text) {
+        out.assign(ext);
+        for (char& c : out) {
             if (c >= 'A' && c <= 'Z') {
                 c = static_cast<char>(c - 'A' + 'a');
             }
         }
     } else if (g_utf8_validate(ext.data(), static_cast<gssize>(ext.size()), nullptr)) {
         gchar* lower = g_utf8_strdown(ext.data(), static_cast<gssize>(ext.size()));
-        text = lower;
+        out = lower;
         g_free(lower);
     } else {
-        text.assign(ext);
+        out.assign(ext);
     }
-    const std::size_t first = text.find_first_not_of(". ");
+    const std::size_t first = out.find_first_not_of(". ");
     if (first == std::string::npos) {
         return {};
     }
-    return text.substr(first, text.find_last_not_of(". ") - first + 1);
+    return std::string_view(out).substr(first, out.find_last_not_of(". ") - first + 1);
 }
 
-std::string_view fallbackSymbol(const std::string& ext)
+// Lets the memo be searched with a string_view, without making a string first.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept
+    {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+
+std::string_view fallbackSymbol(std::string_view ext)
 {
     // Unusable names cannot be a real file's extension; do not ask the database.
     if (ext.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
         return kDefaultSymbol;
     }
-    const std::string fileName = "x." + ext;
+    const std::string fileName = "x." + std::string(ext);
     gchar* type = g_content_type_guess(fileName.c_str(), nullptr, 0, nullptr);
     std::string_view symbol = kDefaultSymbol;
     // The unknown type is the database's made-up answer for an extension it does not know.
@@ -272,7 +280,8 @@ std::string_view symbolForContentType(std::string_view contentType)
 
 std::string_view symbolName(std::string_view ext)
 {
-    const std::string key = cleaned(ext);
+    thread_local std::string buffer; // keeps its capacity: no allocation per call
+    const std::string_view key = clean(ext, buffer);
     if (key.empty()) {
         return kDefaultSymbol;
     }
@@ -282,7 +291,7 @@ std::string_view symbolName(std::string_view ext)
     }
     // The lock covers lookup, fallback and store, so each extension is resolved once.
     static std::mutex mutex;
-    static std::unordered_map<std::string, std::string_view> memo;
+    static std::unordered_map<std::string, std::string_view, TextHash, std::equal_to<>> memo;
     std::lock_guard lock(mutex);
     if (const auto hit = memo.find(key); hit != memo.end()) {
         return hit->second;

@@ -29,7 +29,7 @@ TEST(FileTemplateJson, RoundTripsWithExactlyFiveKeysAndUpperCaseId)
     }
     EXPECT_EQ(keys, (std::set<std::string>{"id", "name", "baseName", "fileExtension", "contents"}));
     EXPECT_EQ(object["id"], "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
-    EXPECT_EQ(fileTemplateFromJson(json::parse(object.dump())), original);
+    EXPECT_EQ(fileTemplateFromJson(object.dump()), original);
 }
 
 TEST(FileTemplateJson, AcceptsLowerCaseIdAndIgnoresUnknownKeys)
@@ -37,7 +37,7 @@ TEST(FileTemplateJson, AcceptsLowerCaseIdAndIgnoresUnknownKeys)
     json object = toJson(sample());
     object["id"] = "e621e1f8-c36c-495a-93fc-0c247a3e6e5f";
     object["colour"] = "red";
-    EXPECT_EQ(fileTemplateFromJson(object), sample());
+    EXPECT_EQ(fileTemplateFromJson(object.dump()), sample());
 }
 
 TEST(FileTemplateJson, MissingOrMistypedKeysFail)
@@ -69,7 +69,7 @@ TEST(FileTemplateJson, MissingOrMistypedKeysFail)
     rows.push_back({"array", json::array({valid})});
     rows.push_back({"string", json("template")});
     for (const Row& row : rows) {
-        EXPECT_THROW(fileTemplateFromJson(row.value), DecodingError)
+        EXPECT_THROW(fileTemplateFromJson(row.value.dump()), DecodingError)
             << row.what << ": " << row.value;
     }
 }

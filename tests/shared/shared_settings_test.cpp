@@ -174,9 +174,9 @@ TEST(SettingsDefaultIndex, FallsBackToTheFirstTemplate)
 {
     SharedSettings settings;
     settings.templates = {
-        fileTemplateFromJson(templateObject()),
-        fileTemplateFromJson(templateObject("11111111-2222-4333-8444-555555555555")),
-        fileTemplateFromJson(templateObject("11111111-2222-4333-8444-555555555555"))};
+        fileTemplateFromJson(templateObject().dump()),
+        fileTemplateFromJson(templateObject("11111111-2222-4333-8444-555555555555").dump()),
+        fileTemplateFromJson(templateObject("11111111-2222-4333-8444-555555555555").dump())};
     EXPECT_EQ(settings.defaultTemplateIndex(), 0u);
     settings.defaultTemplateID = Uuid::parse("11111111-2222-4333-8444-555555555555");
     EXPECT_EQ(settings.defaultTemplateIndex(), 1u) << "the first of two matches";
@@ -214,7 +214,7 @@ TEST_F(SettingsStoreTest, LoadWithoutADocumentGivesDefaultsAndWritesNothing)
 TEST_F(SettingsStoreTest, SaveThenLoadGivesTheSameDocument)
 {
     SharedSettings settings;
-    settings.templates.push_back(fileTemplateFromJson(templateObject()));
+    settings.templates.push_back(fileTemplateFromJson(templateObject().dump()));
     settings.renameImmediately = true;
     settings.rootPath = "/srv/data";
     settings.save();
