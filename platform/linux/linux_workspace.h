@@ -1,0 +1,41 @@
+// Workspace on the Linux desktop: the file manager through its D-Bus interface
+// org.freedesktop.FileManager1 on the session bus, default applications through GIO, and
+// the front application through X11.
+#pragma once
+
+#include "workspace.h"
+#include "x11_display.h"
+
+#include <memory>
+
+typedef struct _GDBusConnection GDBusConnection;
+
+namespace tessary {
+
+class LinuxWorkspace : public Workspace {
+public:
+    LinuxWorkspace();
+    ~LinuxWorkspace() override;
+
+    // ShowItems([file URI], "") on the session bus, sent without waiting for the answer; if
+    // the call fails the folder is opened with the default file manager instead.
+    void revealAndSelect(const std::filesystem::path& file) override;
+    void openWithDefaultApp(const std::filesystem::path& file) override;
+    std::optional<FrontApplication> frontmostApplication() override;
+
+    // Connects to the session bus and loads the MIME and application databases ahead of
+    // the first request, so it does not pay for them.
+    void warmUp();
+    // Blocks until calls already sent have left the process (before a short-lived process
+    // exits).
+    void flush();
+
+private:
+    GDBusConnection* bus();
+
+    GDBusConnection* m_bus = nullptr;
+    std::unique_ptr<X11Display> m_display;
+    bool m_triedDisplay = false;
+};
+
+} // namespace tessary

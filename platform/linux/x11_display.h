@@ -1,0 +1,38 @@
+// One connection to the X server named by DISPLAY, for the questions the host asks it:
+// which application is active (EWMH) and synthetic key presses (XTest).
+#pragma once
+
+#include "workspace.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+struct xcb_connection_t;
+
+namespace tessary {
+
+class X11Display {
+public:
+    // None when no X server can be reached (no DISPLAY, Wayland without Xwayland, ...).
+    static std::unique_ptr<X11Display> connect();
+    ~X11Display();
+    X11Display(const X11Display&) = delete;
+    X11Display& operator=(const X11Display&) = delete;
+
+    // The window named by _NET_ACTIVE_WINDOW on the root window: its application id from
+    // _GTK_APPLICATION_ID, else the class part of WM_CLASS; its name from _NET_WM_NAME,
+    // else the class. None when no window is active or the window manager does not say.
+    std::optional<FrontApplication> activeApplication();
+
+    // Presses and releases the key of `keysym` through XTest; false if it cannot.
+    bool pressAndRelease(std::uint32_t keysym);
+
+private:
+    explicit X11Display(xcb_connection_t* connection, int screen);
+
+    xcb_connection_t* m_connection;
+    int m_screen;
+};
+
+} // namespace tessary

@@ -1,0 +1,25 @@
+// KeyEvents on X11: trusted when a display can be reached, F2 sent through XTest.
+#pragma once
+
+#include "key_events.h"
+#include "x11_display.h"
+
+#include <memory>
+
+namespace tessary {
+
+class X11Display;
+
+class XTestKeyEvents : public KeyEvents {
+public:
+    bool isTrusted() override;
+    bool pressRenameKey() override;
+
+private:
+    X11Display* display(); // connects on first use; none without a display
+
+    std::unique_ptr<X11Display> m_display;
+    bool m_triedToConnect = false;
+};
+
+} // namespace tessary

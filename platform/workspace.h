@@ -1,0 +1,31 @@
+// The desktop around the host: showing a file in the file manager, opening it with its
+// default application, and which application is in front.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace tessary {
+
+struct FrontApplication {
+    std::string id;   // e.g. "org.gnome.Nautilus"
+    std::string name; // for display
+};
+
+// The file manager's application id; the one the host drives.
+inline constexpr std::string_view kFileManagerId = "org.gnome.Nautilus";
+
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+
+    // Shows the file manager with `file` selected. Never fails: problems are logged.
+    virtual void revealAndSelect(const std::filesystem::path& file) = 0;
+    // Opens `file` with its default application. Never fails: problems are logged.
+    virtual void openWithDefaultApp(const std::filesystem::path& file) = 0;
+    // The application whose window is active; none without a display or active window.
+    virtual std::optional<FrontApplication> frontmostApplication() = 0;
+};
+
+} // namespace tessary
