@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages a job needs, only those that are missing, so a second run
-# costs a few dpkg queries. Usage: scripts/deps.sh build|test|bench|fuzz ...
+# costs a few dpkg queries. Usage: scripts/deps.sh build|test|bench|fuzz|desktop ...
 set -euo pipefail
 
 declare -A groups=(
@@ -9,6 +9,8 @@ declare -A groups=(
   [test]="libgtest-dev libgmock-dev clang-format"
   [bench]="libbenchmark-dev"
   [fuzz]="clang libclang-rt-14-dev"
+  [desktop]="xvfb xauth openbox xdotool dbus dbus-x11 x11-utils libxcb1-dev libxcb-xtest0-dev
+             libxcb-keysyms1-dev"
 )
 
 wanted=()
