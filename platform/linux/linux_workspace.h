@@ -6,6 +6,7 @@
 #include "workspace.h"
 #include "x11_display.h"
 
+#include <chrono>
 #include <memory>
 
 typedef struct _GDBusConnection GDBusConnection;
@@ -26,14 +27,15 @@ public:
     // Connects to the session bus and loads the MIME and application databases ahead of
     // the first request, so it does not pay for them.
     void warmUp();
-    // Blocks until calls already sent have left the process (before a short-lived process
-    // exits).
-    void flush();
+    // Runs the default main context until the file manager has answered every call sent,
+    // at most `timeout`: a short-lived process calls this before it exits.
+    void settle(std::chrono::milliseconds timeout);
 
 private:
     GDBusConnection* bus();
 
     GDBusConnection* m_bus = nullptr;
+    std::shared_ptr<int> m_pending = std::make_shared<int>(0); // calls not answered yet
     std::unique_ptr<X11Display> m_display;
     bool m_triedDisplay = false;
 };

@@ -1,0 +1,27 @@
+// The login item as an XDG autostart entry:
+// $XDG_CONFIG_HOME/autostart/com.orvane.tessary.desktop, read by GNOME, KDE and systemd.
+#pragma once
+
+#include "login_items.h"
+
+#include <filesystem>
+#include <string>
+
+namespace tessary {
+
+class AutostartLoginItems : public LoginItemService {
+public:
+    // `command` starts the host, e.g. "tessary" when it is on PATH.
+    explicit AutostartLoginItems(std::string command = "tessary");
+
+    void registerApp() override;
+    void unregisterApp() override;
+    LoginItemStatus status() override;
+
+    static std::filesystem::path entryPath();
+
+private:
+    std::string m_command;
+};
+
+} // namespace tessary

@@ -1,0 +1,145 @@
+// EWMH queries and XTest key presses over xcb.
+#include "x11_display.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+
+namespace tessary {
+namespace {
+
+template <typename Reply>
+struct ReplyFree {
+    void operator()(Reply* reply) const { std::free(reply); }
+};
+template <typename Reply>
+using ReplyPtr = std::unique_ptr<Reply, ReplyFree<Reply>>;
+
+xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
+{
+    const auto cookie =
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+    const ReplyPtr<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(connection, cookie, nullptr));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+// The raw bytes of a window property of the given type, or none.
+std::optional<std::string> property(xcb_connection_t* connection, xcb_window_t window,
+                                    xcb_atom_t name, xcb_atom_t type)
+{
+    if (name == XCB_ATOM_NONE) {
+        return std::nullopt;
+    }
+    const auto cookie = xcb_get_property(connection, 0, window, name, type, 0, 1024);
+    const ReplyPtr<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(connection, cookie, nullptr));
+    if (!reply || reply->type == XCB_ATOM_NONE) {
+        return std::nullopt;
+    }
+    const auto* data = static_cast<const char*>(xcb_get_property_value(reply.get()));
+    const int length = xcb_get_property_value_length(reply.get());
+    if (length <= 0) {
+        return std::nullopt;
+    }
+    return std::string(data, static_cast<std::size_t>(length));
+}
+
+} // namespace
+
+std::unique_ptr<X11Display> X11Display::connect()
+{
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0') {
+        return nullptr;
+    }
+    int screen = 0;
+    xcb_connection_t* connection = xcb_connect(name, &screen);
+    if (xcb_connection_has_error(connection) != 0) {
+        xcb_disconnect(connection);
+        return nullptr;
+    }
+    return std::unique_ptr<X11Display>(new X11Display(connection, screen));
+}
+
+X11Display::X11Display(xcb_connection_t* connection, int screen)
+    : m_connection(connection), m_screen(screen)
+{
+}
+
+X11Display::~X11Display() { xcb_disconnect(m_connection); }
+
+std::optional<FrontApplication> X11Display::activeApplication()
+{
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
+    for (int i = 0; i < m_screen && screens.rem > 0; ++i) {
+        xcb_screen_next(&screens);
+    }
+    if (screens.rem == 0) {
+        return std::nullopt;
+    }
+    const xcb_atom_t activeAtom = internAtom(m_connection, "_NET_ACTIVE_WINDOW");
+    const auto active = property(m_connection, screens.data->root, activeAtom, XCB_ATOM_WINDOW);
+    if (!active || active->size() < sizeof(xcb_window_t)) {
+        return std::nullopt;
+    }
+    xcb_window_t window = XCB_WINDOW_NONE;
+    std::memcpy(&window, active->data(), sizeof(window));
+    if (window == XCB_WINDOW_NONE) {
+        return std::nullopt;
+    }
+
+    const xcb_atom_t utf8 = internAtom(m_connection, "UTF8_STRING");
+    const auto gtkId =
+        property(m_connection, window, internAtom(m_connection, "_GTK_APPLICATION_ID"), utf8);
+    const auto wmClass = property(m_connection, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+    // WM_CLASS holds "instance\0class\0".
+    std::string className;
+    if (wmClass) {
+        const std::size_t end = wmClass->find('\0');
+        if (end != std::string::npos) {
+            className = wmClass->substr(end + 1);
+            className = className.substr(0, className.find('\0'));
+        }
+    }
+    FrontApplication application;
+    application.id = gtkId ? *gtkId : className;
+    if (application.id.empty()) {
+        return std::nullopt;
+    }
+    const auto title = property(m_connection, window, internAtom(m_connection, "_NET_WM_NAME"), utf8);
+    application.name = title && !title->empty() ? *title : className;
+    return application;
+}
+
+bool X11Display::pressAndRelease(std::uint32_t keysym)
+{
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_connection);
+    if (symbols == nullptr) {
+        return false;
+    }
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+    xcb_key_symbols_free(symbols);
+    if (codes == nullptr || codes[0] == XCB_NO_SYMBOL) {
+        std::free(codes);
+        return false;
+    }
+    const xcb_keycode_t code = codes[0];
+    std::free(codes);
+    bool ok = true;
+    for (const std::uint8_t type : {std::uint8_t{XCB_KEY_PRESS}, std::uint8_t{XCB_KEY_RELEASE}}) {
+        const auto cookie = xcb_test_fake_input_checked(m_connection, type, code, XCB_CURRENT_TIME,
+                                                        XCB_WINDOW_NONE, 0, 0, 0);
+        if (xcb_generic_error_t* error = xcb_request_check(m_connection, cookie)) {
+            std::free(error);
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+} // namespace tessary

@@ -1,0 +1,28 @@
+// F2 through XTest on the display named by DISPLAY.
+#include "xtest_key_events.h"
+
+namespace tessary {
+namespace {
+
+constexpr std::uint32_t kRenameKeysym = 0xFFBF; // XK_F2: the file manager's rename key
+
+} // namespace
+
+X11Display* XTestKeyEvents::display()
+{
+    if (!m_triedToConnect) {
+        m_triedToConnect = true;
+        m_display = X11Display::connect();
+    }
+    return m_display.get();
+}
+
+bool XTestKeyEvents::isTrusted() { return display() != nullptr; }
+
+bool XTestKeyEvents::pressRenameKey()
+{
+    X11Display* connection = display();
+    return connection != nullptr && connection->pressAndRelease(kRenameKeysym);
+}
+
+} // namespace tessary
