@@ -38,7 +38,7 @@ TEST(StandInFileManager, LogsEachCallWithItsUrisOnTheTestsClock)
 {
     TemporaryFolder folder;
     const auto before = Clock::now();
-    auto fileManager = startFileManager(folder.path(), {.window = false});
+    FileManagerStandIn fileManager(folder.path(), {.window = false});
     ASSERT_TRUE(fileManager.ready());
 
     EXPECT_EQ(callFileManager("ShowItems", {"file:///tmp/a%20b.txt"}), "");
@@ -60,13 +60,13 @@ TEST(StandInFileManager, LogsEachCallWithItsUrisOnTheTestsClock)
 TEST(StandInFileManager, RefusesWhenAskedAndLeavesTheNameToTheFirstOwner)
 {
     TemporaryFolder folder;
-    auto refusing = startFileManager(folder.path(), {.window = false, .refuse = true});
+    FileManagerStandIn refusing(folder.path(), {.window = false, .refuse = true});
     ASSERT_TRUE(refusing.ready());
     EXPECT_EQ(callFileManager("ShowItems", {"file:///x"}), "org.freedesktop.DBus.Error.Failed");
     EXPECT_TRUE(refusing.log().find("ShowItems file:///x"));
 
     TemporaryFolder other;
-    auto second = startFileManager(other.path(), {.window = false});
+    FileManagerStandIn second(other.path(), {.window = false});
     EXPECT_FALSE(second.ready());
     EXPECT_EQ(second.stop(), 1);
 }
@@ -74,15 +74,17 @@ TEST(StandInFileManager, RefusesWhenAskedAndLeavesTheNameToTheFirstOwner)
 TEST(TestWindows, KeysReachOnlyTheFocusedWindowWithTheirModifiers)
 {
     TemporaryFolder folder;
-    auto fileManager = startFileManager(folder.path());
-    auto other = startOtherWindow(folder.path());
+    FileManagerStandIn fileManager(folder.path());
+    OtherWindow other(folder.path());
     ASSERT_TRUE(fileManager.ready());
     ASSERT_TRUE(other.ready());
 
-    ASSERT_TRUE(activateWindow(fileManager.windowId()));
+    ASSERT_TRUE(activateWindow(fileManager));
     ASSERT_TRUE(typeKey("F2"));
     ASSERT_TRUE(typeKey("shift+F2"));
-    ASSERT_TRUE(waitUntil([&] { return fileManager.log().texts("Key").size() == 6; }));
+    ASSERT_TRUE(waitUntil([&] { return fileManager.log().texts("Key").size() == 6; }))
+        << ::testing::PrintToString(fileManager.log().texts())
+        << ::testing::PrintToString(other.log().texts());
     EXPECT_EQ(fileManager.log().texts("Key"), (std::vector<std::string>{
                                                   "KeyPress F2",
                                                   "KeyRelease F2",
@@ -92,7 +94,7 @@ TEST(TestWindows, KeysReachOnlyTheFocusedWindowWithTheirModifiers)
                                                   "KeyRelease F2",
                                               }));
 
-    ASSERT_TRUE(activateWindow(other.windowId()));
+    ASSERT_TRUE(activateWindow(other));
     ASSERT_TRUE(typeKey("Escape"));
     ASSERT_TRUE(other.log().waitFor("KeyRelease Escape"));
     EXPECT_EQ(other.log().texts("Key"),

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -15,6 +16,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 extern char** environ;
 
@@ -194,6 +196,10 @@ StandInProgram::StandInProgram(const std::string& program, const std::filesystem
 {
     m_ready = waitUntil([&] { return m_log.find("ready").has_value() || !m_process.running(); }) &&
               m_process.running();
+    if (!m_ready) {
+        std::cerr << program << (m_process.running() ? " is not ready" : " ended") << "; its log:\n"
+                  << readWhole(log);
+    }
 }
 
 std::uint32_t StandInProgram::windowId() const
@@ -204,7 +210,9 @@ std::uint32_t StandInProgram::windowId() const
     return 0;
 }
 
-StandInProgram startFileManager(const std::filesystem::path& folder, StandInOptions options)
+namespace {
+
+std::vector<std::string> fileManagerOptions(StandInOptions options)
 {
     std::vector<std::string> arguments;
     if (options.window) {
@@ -213,21 +221,72 @@ StandInProgram startFileManager(const std::filesystem::path& folder, StandInOpti
     if (options.refuse) {
         arguments.emplace_back("--refuse");
     }
-    return StandInProgram(TESSARY_STANDIN_FILE_MANAGER, folder / "file-manager.log",
-                          std::move(arguments));
+    return arguments;
 }
 
-StandInProgram startOtherWindow(const std::filesystem::path& folder,
-                                std::vector<std::string> options)
+} // namespace
+
+FileManagerStandIn::FileManagerStandIn(const std::filesystem::path& folder, StandInOptions options)
+    : StandInProgram(TESSARY_STANDIN_FILE_MANAGER, folder / "file-manager.log",
+                     fileManagerOptions(options))
 {
-    return StandInProgram(TESSARY_OTHER_WINDOW, folder / "other-window.log", std::move(options));
 }
 
-bool activateWindow(std::uint32_t window)
+OtherWindow::OtherWindow(const std::filesystem::path& folder, std::vector<std::string> options,
+                         const std::string& logName)
+    : StandInProgram(TESSARY_OTHER_WINDOW, folder / logName, std::move(options))
 {
-    // --sync waits for _NET_ACTIVE_WINDOW to name the window; timeout bounds that wait.
-    return runProgram("timeout",
-                      {"5", "xdotool", "windowactivate", "--sync", std::to_string(window)}) == 0;
+}
+
+std::uint32_t activeWindow()
+{
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+    std::uint32_t window = 0;
+    if (xcb_connection_has_error(connection) == 0) {
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+        for (int i = 0; i < screenNumber; ++i) {
+            xcb_screen_next(&screens);
+        }
+        const char name[] = "_NET_ACTIVE_WINDOW";
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr);
+        if (atom != nullptr && atom->atom != XCB_ATOM_NONE) {
+            xcb_get_property_reply_t* reply =
+                xcb_get_property_reply(connection,
+                                       xcb_get_property(connection, 0, screens.data->root,
+                                                        atom->atom, XCB_ATOM_WINDOW, 0, 1),
+                                       nullptr);
+            if (reply != nullptr && xcb_get_property_value_length(reply) == 4) {
+                std::memcpy(&window, xcb_get_property_value(reply), sizeof window);
+            }
+            std::free(reply);
+        }
+        std::free(atom);
+    }
+    xcb_disconnect(connection);
+    return window;
+}
+
+bool activateWindow(const StandInProgram& program)
+{
+    // openbox may give the focus to a window it has just mapped after our request, or drop a
+    // request that comes too early: ask again until the window has it.
+    constexpr std::chrono::milliseconds kAttempt{1'000};
+    const std::uint32_t window = program.windowId();
+    const auto focused = [&] {
+        const std::vector<std::string> focus = program.log().texts("Focus");
+        return activeWindow() == window && !focus.empty() && focus.back() == "FocusIn";
+    };
+    const auto deadline = Clock::now() + kDeadline;
+    while (Clock::now() < deadline) {
+        if (runProgram("timeout", {"2", "xdotool", "windowactivate", std::to_string(window)}) ==
+                0 &&
+            waitUntil(focused, kAttempt)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool typeKey(std::string_view key)

@@ -109,14 +109,27 @@ struct StandInOptions {
     bool window = true;
     bool refuse = false;
 };
-// The stand-in file manager (org.freedesktop.FileManager1, a "Files" window).
-StandInProgram startFileManager(const std::filesystem::path& folder, StandInOptions options = {});
-// Another application's window; `options` as other_window takes them.
-StandInProgram startOtherWindow(const std::filesystem::path& folder,
-                                std::vector<std::string> options = {});
 
-// Makes the window active and focused through the window manager; true when it is.
-bool activateWindow(std::uint32_t window);
+// The stand-in file manager (org.freedesktop.FileManager1, a "Files" window), logging to
+// folder/file-manager.log.
+class FileManagerStandIn : public StandInProgram {
+public:
+    explicit FileManagerStandIn(const std::filesystem::path& folder, StandInOptions options = {});
+};
+
+// Another application's window, logging to folder/logName; `options` as other_window takes
+// them.
+class OtherWindow : public StandInProgram {
+public:
+    explicit OtherWindow(const std::filesystem::path& folder, std::vector<std::string> options = {},
+                         const std::string& logName = "other-window.log");
+};
+
+// The window named by _NET_ACTIVE_WINDOW on the root window; 0 for none or no display.
+std::uint32_t activeWindow();
+// Asks the window manager to activate the program's window, again until it is active and
+// has the keyboard focus (by its own log); true when it is before the deadline.
+bool activateWindow(const StandInProgram& program);
 // Presses and releases `key` (an xdotool key name) on the focused window.
 bool typeKey(std::string_view key);
 

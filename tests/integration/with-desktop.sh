@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command inside a private desktop: its own session bus, an Xvfb display with the
-# openbox window manager, and private XDG_RUNTIME_DIR / XDG_CONFIG_HOME / XDG_CACHE_HOME.
+# openbox window manager, and private XDG_RUNTIME_DIR / XDG_CONFIG_HOME / XDG_DATA_HOME /
+# XDG_CACHE_HOME.
 # Everything is torn down afterwards and the command's exit status is passed on.
 #
 # Usage: with-desktop.sh [--standard-services] [--without-extension NAME]... [--] CMD [ARG]...
@@ -50,8 +51,9 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-mkdir -m 0700 "$root/runtime" "$root/config" "$root/cache" "$root/bus-services"
-export XDG_RUNTIME_DIR="$root/runtime" XDG_CONFIG_HOME="$root/config" XDG_CACHE_HOME="$root/cache"
+mkdir -m 0700 "$root/runtime" "$root/config" "$root/data" "$root/cache" "$root/bus-services"
+export XDG_RUNTIME_DIR="$root/runtime" XDG_CONFIG_HOME="$root/config" XDG_DATA_HOME="$root/data" \
+  XDG_CACHE_HOME="$root/cache"
 
 if [[ $standard_services -eq 1 ]]; then
   services="<standard_session_servicedirs/>"
@@ -85,7 +87,7 @@ xauth -q -f "$root/Xserver.auth" add :0 . "$cookie"
 
 # Xvfb writes the display number to the -displayfd descriptor once it accepts clients.
 mkfifo "$root/displayfd"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -auth "$root/Xserver.auth" \
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset -auth "$root/Xserver.auth" \
   "${xvfb_args[@]}" 3>"$root/displayfd" >"$root/xvfb.log" 2>&1 &
 xvfb_pid=$!
 display_number=""
@@ -97,12 +99,14 @@ fi
 export DISPLAY=":$display_number"
 xauth -q add "$DISPLAY" . "$cookie"
 
-openbox --sm-disable >"$root/openbox.log" 2>&1 &
+# openbox sets _NET_SUPPORTING_WM_CHECK before it has taken over: a window mapped then can be
+# lost. It runs the --startup command once it manages windows; wait for both.
+openbox --sm-disable --startup "touch '$root/wm-ready'" >"$root/openbox.log" 2>&1 &
 wm_pid=$!
 deadline=$((SECONDS + kStartSeconds))
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+until [[ -e "$root/wm-ready" ]] && xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
   if ! kill -0 "$wm_pid" 2>/dev/null || [[ $SECONDS -ge $deadline ]]; then
-    cat "$root/openbox.log" >&2
+    cat "$root/xvfb.log" "$root/openbox.log" >&2
     die "openbox did not take over the display"
   fi
   sleep 0.02
@@ -110,4 +114,8 @@ done
 
 status=0
 dbus-run-session --config-file="$root/bus.conf" -- "$@" || status=$?
+if [[ $status -ne 0 ]]; then
+  echo "with-desktop: the command ended with status $status; X server and window manager said:" >&2
+  cat "$root/xvfb.log" "$root/openbox.log" >&2
+fi
 exit "$status"
