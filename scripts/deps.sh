@@ -5,7 +5,8 @@ set -euo pipefail
 
 declare -A groups=(
   [build]="build-essential cmake pkg-config nlohmann-json3-dev libsimdjson-dev libssl-dev libglib2.0-dev
-           libsystemd-dev gettext shared-mime-info"
+           libsystemd-dev gettext shared-mime-info qt6-base-dev qt6-qpa-plugins libxcb1-dev
+           libxcb-keysyms1-dev libxcb-xtest0-dev"
   [test]="libgtest-dev libgmock-dev clang-format"
   [bench]="libbenchmark-dev"
   [fuzz]="clang libclang-rt-14-dev"
