@@ -9,6 +9,7 @@
 #include "finder_sync.h"
 
 #include <charconv>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -50,6 +51,7 @@ int usage()
 
 int main(int argc, char** argv)
 {
+    std::setlocale(LC_ALL, ""); // the titles in the user's language, as in the file manager
     static const std::map<std::string_view, MenuKind> kKinds = {
         {"items", MenuKind::items},
         {"container", MenuKind::container},

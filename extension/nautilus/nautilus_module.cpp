@@ -36,13 +36,13 @@ struct MenuProviderClass {
     GObjectClass parent;
 };
 
-GType gProviderType = 0;
-GObjectClass* gParentClass = nullptr;
+GType g_providerType = 0;
+GObjectClass* g_parentClass = nullptr;
 
 MenuProvider* asProvider(gpointer object)
 {
     return reinterpret_cast<MenuProvider*>(
-        g_type_check_instance_cast(static_cast<GTypeInstance*>(object), gProviderType));
+        g_type_check_instance_cast(static_cast<GTypeInstance*>(object), g_providerType));
 }
 
 // Runs `work`, logging instead of letting an exception reach Nautilus.
@@ -218,12 +218,12 @@ void finalizeProvider(GObject* object)
     MenuProvider* self = asProvider(object);
     delete self->finderSync;
     self->finderSync = nullptr;
-    gParentClass->finalize(object);
+    g_parentClass->finalize(object);
 }
 
 void initProviderClass(gpointer klass, gpointer)
 {
-    gParentClass = static_cast<GObjectClass*>(g_type_class_peek_parent(klass));
+    g_parentClass = static_cast<GObjectClass*>(g_type_class_peek_parent(klass));
     static_cast<GObjectClass*>(klass)->finalize = finalizeProvider;
 }
 
@@ -243,10 +243,10 @@ void registerProvider(GTypeModule* module)
         sizeof(MenuProviderClass), nullptr, nullptr,      initProviderClass, nullptr, nullptr,
         sizeof(MenuProvider),      0,       initProvider, nullptr,
     };
-    gProviderType = g_type_module_register_type(module, G_TYPE_OBJECT, "TessaryMenuProvider", &info,
-                                                GTypeFlags(0));
+    g_providerType = g_type_module_register_type(module, G_TYPE_OBJECT, "TessaryMenuProvider",
+                                                 &info, GTypeFlags(0));
     static const GInterfaceInfo menuProvider = {initMenuProvider, nullptr, nullptr};
-    g_type_module_add_interface(module, gProviderType, NAUTILUS_TYPE_MENU_PROVIDER, &menuProvider);
+    g_type_module_add_interface(module, g_providerType, NAUTILUS_TYPE_MENU_PROVIDER, &menuProvider);
 }
 
 } // namespace
@@ -266,9 +266,9 @@ void nautilus_module_shutdown(void)
 void nautilus_module_list_types(const GType** types, int* num_types)
 {
     static GType list[1];
-    list[0] = tessary::gProviderType;
+    list[0] = tessary::g_providerType;
     *types = list;
-    *num_types = tessary::gProviderType != 0 ? 1 : 0;
+    *num_types = tessary::g_providerType != 0 ? 1 : 0;
 }
 
 } // extern "C"

@@ -34,14 +34,14 @@ struct TestModuleClass {
     GTypeModuleClass parent;
 };
 
-fs::path gModulePath;
-void (*gListTypes)(const GType**, int*) = nullptr;
+fs::path g_modulePath;
+void (*g_listTypes)(const GType**, int*) = nullptr;
 
 gboolean loadModule(GTypeModule* module)
 {
     auto* self = reinterpret_cast<TestModule*>(module);
     self->library =
-        g_module_open(gModulePath.c_str(), GModuleFlags(G_MODULE_BIND_LAZY | G_MODULE_BIND_LOCAL));
+        g_module_open(g_modulePath.c_str(), GModuleFlags(G_MODULE_BIND_LAZY | G_MODULE_BIND_LOCAL));
     gpointer initialize = nullptr;
     gpointer listTypes = nullptr;
     if (self->library == nullptr ||
@@ -50,7 +50,7 @@ gboolean loadModule(GTypeModule* module)
         return FALSE;
     }
     reinterpret_cast<void (*)(GTypeModule*)>(initialize)(module);
-    gListTypes = reinterpret_cast<void (*)(const GType**, int*)>(listTypes);
+    g_listTypes = reinterpret_cast<void (*)(const GType**, int*)>(listTypes);
     return TRUE;
 }
 
@@ -190,15 +190,15 @@ protected:
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         s_prefix = pattern;
         // An installed copy's layout: the host is found relative to the module.
-        gModulePath = s_prefix / TESSARY_EXTENSION_RELDIR / fs::path(TESSARY_MODULE).filename();
-        fs::create_directories(gModulePath.parent_path());
-        fs::copy_file(TESSARY_MODULE, gModulePath);
+        g_modulePath = s_prefix / TESSARY_EXTENSION_RELDIR / fs::path(TESSARY_MODULE).filename();
+        fs::create_directories(g_modulePath.parent_path());
+        fs::copy_file(TESSARY_MODULE, g_modulePath);
         GTypeModule* module = G_TYPE_MODULE(g_object_new(testModuleType(), nullptr));
         ASSERT_TRUE(g_type_module_use(module));
         const GType* types = nullptr;
         int count = 0;
-        ASSERT_TRUE(gListTypes);
-        gListTypes(&types, &count);
+        ASSERT_TRUE(g_listTypes);
+        g_listTypes(&types, &count);
         ASSERT_EQ(count, 1);
         s_providerType = types[0];
     }
@@ -253,7 +253,7 @@ protected:
 
 TEST_F(NautilusModuleTest, ExportsOnlyItsEntryPoints)
 {
-    GModule* library = g_module_open(gModulePath.c_str(), G_MODULE_BIND_LAZY);
+    GModule* library = g_module_open(g_modulePath.c_str(), G_MODULE_BIND_LAZY);
     ASSERT_NE(library, nullptr);
     gpointer symbol = nullptr;
     EXPECT_TRUE(g_module_symbol(library, "nautilus_module_shutdown", &symbol));
