@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages a job needs, only those that are missing, so a second run
-# costs a few dpkg queries. Usage: scripts/deps.sh build|test|bench|fuzz ...
+# costs a few dpkg queries. Usage: scripts/deps.sh build|test|bench|fuzz|e2e ...
 set -euo pipefail
 
 declare -A groups=(
   [build]="build-essential cmake pkg-config nlohmann-json3-dev libsimdjson-dev libssl-dev libglib2.0-dev
            libsystemd-dev gettext shared-mime-info qt6-base-dev qt6-qpa-plugins libxcb1-dev
-           libxcb-keysyms1-dev libxcb-xtest0-dev"
-  [test]="libgtest-dev libgmock-dev clang-format"
+           libxcb-keysyms1-dev libxcb-xtest0-dev libnautilus-extension-dev"
+  [test]="libgtest-dev libgmock-dev clang-format adwaita-icon-theme"
   [bench]="libbenchmark-dev"
   [fuzz]="clang libclang-rt-14-dev"
+  [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick"
 )
 
 wanted=()
