@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages a job needs, only those that are missing, so a second run
-# costs a few dpkg queries. Usage: scripts/deps.sh build|test|bench|fuzz|desktop ...
+# costs a few dpkg queries. Usage: scripts/deps.sh build|test|bench|fuzz|desktop|e2e ...
 set -euo pipefail
 
 declare -A groups=(
   [build]="build-essential cmake pkg-config nlohmann-json3-dev libsimdjson-dev libssl-dev libglib2.0-dev
-           libsystemd-dev gettext shared-mime-info"
-  [test]="libgtest-dev libgmock-dev clang-format"
+           libsystemd-dev gettext shared-mime-info qt6-base-dev qt6-qpa-plugins libxcb1-dev
+           libxcb-keysyms1-dev libxcb-xtest0-dev libnautilus-extension-dev"
+  [test]="libgtest-dev libgmock-dev clang-format adwaita-icon-theme"
   [bench]="libbenchmark-dev"
   [fuzz]="clang libclang-rt-14-dev"
   [desktop]="xvfb xauth openbox xdotool dbus dbus-x11 x11-utils libxcb1-dev libxcb-xtest0-dev
              libxcb-keysyms1-dev"
+  [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick"
 )
 
 wanted=()

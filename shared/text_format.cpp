@@ -24,9 +24,13 @@ std::size_t conversionLength(std::string_view spec, std::size_t& position)
             i = j + 1;
         }
     }
-    constexpr std::string_view kPublic = "{public}";
-    if (spec.substr(i).starts_with(kPublic)) {
-        i += kPublic.size();
+    // Log annotations such as {public} or {bool} do not change the text.
+    if (i < spec.size() && spec[i] == '{') {
+        const std::size_t close = spec.find('}', i);
+        if (close == std::string_view::npos) {
+            return 0;
+        }
+        i = close + 1;
     }
     while (i < spec.size() && spec[i] == 'l') {
         ++i;

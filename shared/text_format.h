@@ -1,9 +1,9 @@
 // Printf-style substitution for log lines and translated texts.
 //
 // Placeholders are those of the product's message texts: %s, %@, %d, %ld, %lld, %u, %lu,
-// %llu, %i, the "%{public}s" form of log lines, positional forms such as %1$s (so a
-// translation may reorder its values) and %% for a literal per-cent sign. Every value is
-// turned into text first; a placeholder without a value is copied as written.
+// %llu, %i, annotated forms of log lines such as "%{public}s" and "%{bool}d", positional forms such
+// as %1$s (so a translation may reorder its values) and %% for a literal per-cent sign. Every value
+// is turned into text first; a placeholder without a value is copied as written.
 #pragma once
 
 #include <concepts>

@@ -43,7 +43,9 @@ std::string execArgument(const std::string& argument)
 
 } // namespace
 
-AutostartLoginItems::AutostartLoginItems(std::string command) : m_command(std::move(command)) {}
+AutostartLoginItems::AutostartLoginItems(std::string command) : m_command(std::move(command))
+{
+}
 
 std::filesystem::path AutostartLoginItems::entryPath()
 {

@@ -3,6 +3,8 @@
 
 #include "logger.h"
 
+#include <cstdlib>
+
 #include <gio/gio.h>
 
 namespace tessary {
@@ -20,8 +22,18 @@ std::string fileUri(const std::filesystem::path& path)
     return text;
 }
 
+bool hasGraphicalSession()
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
 void openFolderInstead(const std::string& folderUri)
 {
+    if (!hasGraphicalSession()) {
+        return; // a file manager could not show a window anyway
+    }
     GError* error = nullptr;
     if (!g_app_info_launch_default_for_uri(folderUri.c_str(), nullptr, &error)) {
         kLog.error("Could not open %{public}s: %{public}s", folderUri, error->message);

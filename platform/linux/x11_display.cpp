@@ -12,12 +12,10 @@
 namespace tessary {
 namespace {
 
-template <typename Reply>
-struct ReplyFree {
+template <typename Reply> struct ReplyFree {
     void operator()(Reply* reply) const { std::free(reply); }
 };
-template <typename Reply>
-using ReplyPtr = std::unique_ptr<Reply, ReplyFree<Reply>>;
+template <typename Reply> using ReplyPtr = std::unique_ptr<Reply, ReplyFree<Reply>>;
 
 xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
 {
@@ -71,7 +69,10 @@ X11Display::X11Display(xcb_connection_t* connection, int screen)
 {
 }
 
-X11Display::~X11Display() { xcb_disconnect(m_connection); }
+X11Display::~X11Display()
+{
+    xcb_disconnect(m_connection);
+}
 
 std::optional<FrontApplication> X11Display::activeApplication()
 {
@@ -111,7 +112,8 @@ std::optional<FrontApplication> X11Display::activeApplication()
     if (application.id.empty()) {
         return std::nullopt;
     }
-    const auto title = property(m_connection, window, internAtom(m_connection, "_NET_WM_NAME"), utf8);
+    const auto title =
+        property(m_connection, window, internAtom(m_connection, "_NET_WM_NAME"), utf8);
     application.name = title && !title->empty() ? *title : className;
     return application;
 }

@@ -17,7 +17,10 @@ X11Display* XTestKeyEvents::display()
     return m_display.get();
 }
 
-bool XTestKeyEvents::isTrusted() { return display() != nullptr; }
+bool XTestKeyEvents::isTrusted()
+{
+    return display() != nullptr;
+}
 
 bool XTestKeyEvents::pressRenameKey()
 {

@@ -95,7 +95,7 @@ TEST_F(HostChannelTest, ReportsNoHostForAMissingOrStaleSocket)
 
 TEST_F(HostChannelTest, RefusedOrUnansweredDeliveriesFail)
 {
-    for (const std::string reply : {"no\n", ""}) {
+    for (const std::string& reply : {std::string("no\n"), std::string()}) {
         const int listener = listenAtHostPath();
         std::string received;
         std::thread host = serveOnce(listener, reply, received);

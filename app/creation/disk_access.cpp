@@ -1,0 +1,128 @@
+// Grant prompt, panel, bookmark storage and scoped work.
+#include "disk_access.h"
+
+#include "localization.h"
+#include "logger.h"
+#include "volumes.h"
+
+#include <system_error>
+
+namespace tessary {
+namespace {
+
+const Logger kLog("disk-access");
+
+} // namespace
+
+DiskAccessError::DiskAccessError(Case kind, const std::string& description)
+    : std::runtime_error(description), m_case(kind)
+{
+}
+
+DiskAccessError DiskAccessError::unresolvable(const std::string& underlying)
+{
+    return {Case::unresolvable, tr("The saved disk access is no longer valid (%@).", underlying)};
+}
+
+DiskAccessError DiskAccessError::notGranted()
+{
+    return {Case::notGranted, tr("Tessary has no access to your disk yet.")};
+}
+
+DiskAccessError DiskAccessError::denied()
+{
+    return {Case::denied, tr("macOS refused the saved disk access.")};
+}
+
+DiskAccess::DiskAccess(Bookmarks& bookmarks, UserPrompts& prompts, LoginItem& loginItem)
+    : m_bookmarks(bookmarks), m_prompts(prompts), m_loginItem(loginItem)
+{
+}
+
+void DiskAccess::withDiskAccess(const SharedSettings& settings, const std::function<void()>& body)
+{
+    if (!settings.rootBookmark) {
+        body();
+        return;
+    }
+    ResolvedBookmark resolved;
+    try {
+        resolved = m_bookmarks.resolve(*settings.rootBookmark);
+    } catch (const BookmarkError& error) {
+        kLog.error("Bookmark did not resolve: %{public}s", error.what());
+        throw DiskAccessError::unresolvable(error.what());
+    }
+    if (resolved.stale) {
+        kLog.info("Bookmark for %{public}s is stale; grant access again to refresh it",
+                  resolved.path.string());
+    }
+    if (!m_bookmarks.startAccessing(resolved.path)) {
+        throw DiskAccessError::denied();
+    }
+    struct StopAccessing {
+        Bookmarks& bookmarks;
+        const std::filesystem::path& path;
+        ~StopAccessing() { bookmarks.stopAccessing(path); }
+    } scope{m_bookmarks, resolved.path};
+    body();
+}
+
+bool DiskAccess::promptForDiskAccess(const std::optional<std::string>& reason)
+{
+    std::string informative =
+        tr("Grant access once and Tessary can create files in every folder. In the next panel, "
+           "select your startup disk (“%@”) and click Grant Access.",
+           startupDiskName());
+    if (reason) {
+        informative = *reason + "\n\n" + informative;
+    }
+    const std::size_t choice = m_prompts.runAlert({tr("Tessary needs access to your disk"),
+                                                   informative,
+                                                   {tr("Grant Access…"), tr("Cancel")},
+                                                   1});
+    return choice == 0 && grantDiskAccess();
+}
+
+bool DiskAccess::grantDiskAccess()
+{
+    const auto folder = m_prompts.chooseFolder(
+        {tr("Select your startup disk so Tessary can create files in every folder, then click "
+            "Grant Access."),
+         tr("Grant Access"), "/"});
+    if (!folder) {
+        return false;
+    }
+    try {
+        saveGrant(*folder);
+    } catch (const std::system_error& error) {
+        m_prompts.showAlert(tr("Couldn't save disk access"), error.code().message());
+        return false;
+    }
+    m_loginItem.registerLoginItemOnFirstLaunch();
+    return true;
+}
+
+void DiskAccess::saveGrant(const std::filesystem::path& folder)
+{
+    SharedSettings settings = SharedSettings::load();
+    settings.rootBookmark = m_bookmarks.create(folder);
+    settings.rootPath = folder.string();
+    settings.save();
+    kLog.info("Granted access to %{public}s", folder.string());
+}
+
+void DiskAccess::forgetDiskAccess()
+{
+    SharedSettings settings = SharedSettings::load();
+    settings.rootBookmark.reset();
+    settings.rootPath.reset();
+    settings.save();
+    kLog.info("Disk access forgotten");
+}
+
+std::string DiskAccess::startupDiskName()
+{
+    return volumeLabel("/").value_or(tr("Macintosh HD"));
+}
+
+} // namespace tessary

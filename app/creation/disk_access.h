@@ -1,0 +1,57 @@
+// The folder grant: asking for it, remembering it as a bookmark in the shared settings,
+// forgetting it, and running work inside its scope.
+#pragma once
+
+#include "bookmarks.h"
+#include "login_item.h"
+#include "shared_settings.h"
+#include "user_prompts.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace tessary {
+
+class DiskAccessError : public std::runtime_error {
+public:
+    enum class Case { unresolvable, notGranted, denied };
+
+    static DiskAccessError unresolvable(const std::string& underlying);
+    static DiskAccessError notGranted();
+    static DiskAccessError denied();
+
+    Case kind() const { return m_case; }
+
+private:
+    DiskAccessError(Case kind, const std::string& description);
+
+    Case m_case;
+};
+
+class DiskAccess {
+public:
+    DiskAccess(Bookmarks& bookmarks, UserPrompts& prompts, LoginItem& loginItem);
+
+    // Runs `body` inside the grant's scope (directly when no grant is stored). Throws
+    // DiskAccessError, or whatever `body` throws, unchanged.
+    void withDiskAccess(const SharedSettings& settings, const std::function<void()>& body);
+    // The explanatory alert, then the grant panel; true when a grant was saved.
+    bool promptForDiskAccess(const std::optional<std::string>& reason);
+    // The grant panel; true when a grant was saved.
+    bool grantDiskAccess();
+    // Records `folder` as the grant in the shared settings; throws std::system_error.
+    void saveGrant(const std::filesystem::path& folder);
+    void forgetDiskAccess();
+    // The label of the volume at "/", or a generic name.
+    static std::string startupDiskName();
+
+private:
+    Bookmarks& m_bookmarks;
+    UserPrompts& m_prompts;
+    LoginItem& m_loginItem;
+};
+
+} // namespace tessary

@@ -1,0 +1,73 @@
+// Turns a template and a folder into a new file under a free name, never replacing
+// anything, then shows it in the file manager and optionally opens it.
+#pragma once
+
+#include "bookmarks.h"
+#include "file_template.h"
+#include "shared_settings.h"
+#include "workspace.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace tessary {
+
+class FileCreatorError : public std::runtime_error {
+public:
+    enum class Case { failed, invalidName };
+
+    // The file at `url` could not be written; the description names its last component.
+    static FileCreatorError failed(const std::filesystem::path& url, std::error_code error);
+    // The template's base name or extension cannot be used on disk.
+    static FileCreatorError invalidName(const std::string& templateName);
+
+    Case kind() const { return m_case; }
+    const std::filesystem::path& url() const { return m_url; }
+    std::error_code underlying() const { return m_underlying; }
+
+private:
+    FileCreatorError(Case kind, const std::string& description);
+
+    Case m_case;
+    std::filesystem::path m_url;
+    std::error_code m_underlying;
+};
+
+// The first of base, base-2, base-3, ... (each with ".ext" when the extension is not empty)
+// for which `isTaken` is false. Existing numbers are not parsed: the search always starts
+// at the plain name.
+template <typename IsTaken>
+std::string firstFreeName(const std::string& baseName, const std::string& fileExtension,
+                          IsTaken&& isTaken);
+
+class FileCreator {
+public:
+    FileCreator(Workspace& workspace, Bookmarks& bookmarks);
+
+    // Creates the file and returns its path; throws FileCreatorError.
+    std::filesystem::path create(const FileTemplate& fileTemplate,
+                                 const std::filesystem::path& directory,
+                                 const SharedSettings& settings);
+
+private:
+    Workspace& m_workspace;
+    Bookmarks& m_bookmarks;
+};
+
+template <typename IsTaken>
+std::string firstFreeName(const std::string& baseName, const std::string& fileExtension,
+                          IsTaken&& isTaken)
+{
+    const auto withExtension = [&](std::string name) {
+        return fileExtension.empty() ? name : name + "." + fileExtension;
+    };
+    std::string candidate = withExtension(baseName);
+    for (unsigned long long n = 2; isTaken(candidate); ++n) {
+        candidate = withExtension(baseName + "-" + std::to_string(n));
+    }
+    return candidate;
+}
+
+} // namespace tessary

@@ -1,0 +1,86 @@
+// The request road inside the host, with its log lines and its single retry.
+#include "request_handler.h"
+
+#include "localization.h"
+#include "logger.h"
+
+namespace tessary {
+namespace {
+
+const Logger kLog("create");
+
+} // namespace
+
+RequestHandler::RequestHandler(DiskAccess& diskAccess, FileCreator& creator,
+                               RenameImmediately& rename, UserPrompts& prompts)
+    : m_diskAccess(diskAccess), m_creator(creator), m_rename(rename), m_prompts(prompts)
+{
+}
+
+void RequestHandler::handleCreateURL(std::string_view url)
+{
+    const RequestKey key = requestKey(DefaultsStore::appGroup());
+    const auto request = CreateRequest::verifying(url, key, CreateRequest::Clock::now());
+    if (!request) {
+        kLog.error("Ignoring a request that is malformed, unsigned or expired: %{public}s", url);
+        return;
+    }
+    performCreate(*request);
+}
+
+std::optional<std::filesystem::path> RequestHandler::performCreate(const CreateRequest& request)
+{
+    SharedSettings settings = SharedSettings::load();
+    if (request.templateIndex < 0 ||
+        static_cast<std::uint64_t>(request.templateIndex) >= settings.templates.size()) {
+        kLog.error("No template at index %ld", request.templateIndex);
+        return std::nullopt;
+    }
+    // A copy: reloading the settings below must not change which template is created.
+    const FileTemplate fileTemplate =
+        settings.templates[static_cast<std::size_t>(request.templateIndex)];
+    const std::filesystem::path directory = request.directory;
+
+    if (!settings.hasDiskAccess()) {
+        if (!m_diskAccess.promptForDiskAccess(std::nullopt)) {
+            return std::nullopt;
+        }
+        settings = SharedSettings::load();
+    }
+    try {
+        return createWithAccess(fileTemplate, directory, settings);
+    } catch (const DiskAccessError& error) {
+        kLog.error("Disk access failed: %{public}s", error.what());
+        if (!m_diskAccess.promptForDiskAccess(std::string(error.what()))) {
+            return std::nullopt;
+        }
+        try {
+            return createWithAccess(fileTemplate, directory, SharedSettings::load());
+        } catch (const std::exception& retryError) {
+            m_prompts.showAlert(tr("Couldn't create the file"), retryError.what());
+        }
+    } catch (const std::exception& failure) {
+        m_prompts.showAlert(tr("Couldn't create the file"), failure.what());
+    }
+    return std::nullopt;
+}
+
+std::filesystem::path RequestHandler::createWithAccess(const FileTemplate& fileTemplate,
+                                                       const std::filesystem::path& directory,
+                                                       const SharedSettings& settings)
+{
+    std::filesystem::path created;
+    try {
+        m_diskAccess.withDiskAccess(
+            settings, [&] { created = m_creator.create(fileTemplate, directory, settings); });
+    } catch (const std::exception& error) {
+        kLog.error("Create failed in %{public}s: %{public}s", directory.string(), error.what());
+        throw;
+    }
+    if (settings.renameImmediately) {
+        m_rename.renameCreatedFile();
+    }
+    return created;
+}
+
+} // namespace tessary

@@ -1,0 +1,40 @@
+// From a create request to a created file: verifying incoming URLs, finding the template,
+// making sure a grant exists, creating inside it, starting the rename, and the one alert
+// that reports a failure.
+#pragma once
+
+#include "create_request.h"
+#include "disk_access.h"
+#include "file_creator.h"
+#include "rename_immediately.h"
+#include "user_prompts.h"
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace tessary {
+
+class RequestHandler {
+public:
+    RequestHandler(DiskAccess& diskAccess, FileCreator& creator, RenameImmediately& rename,
+                   UserPrompts& prompts);
+
+    // Verifies a received URL and creates what it asks for; invalid URLs are logged only.
+    void handleCreateURL(std::string_view url);
+    // Never throws: failures are logged and, where the user should know, shown. Returns the
+    // created file, if any.
+    std::optional<std::filesystem::path> performCreate(const CreateRequest& request);
+    // Creates inside the grant and starts renaming; throws what creation or access throws.
+    std::filesystem::path createWithAccess(const FileTemplate& fileTemplate,
+                                           const std::filesystem::path& directory,
+                                           const SharedSettings& settings);
+
+private:
+    DiskAccess& m_diskAccess;
+    FileCreator& m_creator;
+    RenameImmediately& m_rename;
+    UserPrompts& m_prompts;
+};
+
+} // namespace tessary

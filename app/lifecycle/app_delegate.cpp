@@ -1,0 +1,90 @@
+// Launch sequence, URL intake and the activation-policy rule.
+#include "app_delegate.h"
+
+#include "create_request.h"
+#include "logger.h"
+#include "shared_settings.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tessary {
+namespace {
+
+const Logger kLog("app");
+
+} // namespace
+
+bool isAppWindow(const WindowInfo& window)
+{
+    return !window.isPanel && !window.isSheet && window.titled;
+}
+
+AppDelegate::AppDelegate(RequestHandler& requests, LaunchReason reason)
+    : m_requests(requests), m_reason(reason)
+{
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    m_finishedLaunching = true;
+
+    // Only a missing document is seeded: one that does not decode is left for the user.
+    const DefaultsStore store = DefaultsStore::appGroup();
+    if (!store.data(kSettingsKey)) {
+        SharedSettings::defaults().save(store);
+    }
+    requestKey(DefaultsStore::appGroup());
+
+    m_openedByUser = m_launchedForURL ? false : wasOpenedByUser();
+    kLog.info("Host app launched, opened by user: %{bool}d", m_openedByUser ? 1 : 0);
+    if (!m_openedByUser && hide) {
+        hide();
+    }
+
+    for (const std::string& url : std::exchange(m_early, {})) {
+        open(url);
+    }
+}
+
+void AppDelegate::applicationOpen(const std::vector<std::string>& urls)
+{
+    if (!m_finishedLaunching) {
+        m_launchedForURL = true;
+        m_early.insert(m_early.end(), urls.begin(), urls.end());
+        return;
+    }
+    for (const std::string& url : urls) {
+        open(url);
+    }
+}
+
+void AppDelegate::open(const std::string& url)
+{
+    kLog.info("Received %{public}s", url);
+    m_requests.handleCreateURL(url);
+}
+
+void AppDelegate::showInDock(const WindowInfo& window)
+{
+    if (isAppWindow(window)) {
+        m_policy = ActivationPolicy::regular;
+    }
+}
+
+void AppDelegate::leaveDockUnlessWindowsRemain(const WindowInfo& closing,
+                                               const std::vector<WindowInfo>& windows)
+{
+    if (!isAppWindow(closing)) {
+        return;
+    }
+    const bool anotherRemains =
+        std::any_of(windows.begin(), windows.end(), [&](const WindowInfo& w) {
+            return w.id != closing.id && w.visible && isAppWindow(w);
+        });
+    if (!anotherRemains) {
+        m_policy = ActivationPolicy::accessory;
+    }
+}
+
+} // namespace tessary

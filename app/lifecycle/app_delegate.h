@@ -1,0 +1,70 @@
+// The host's start-up and URL intake: seeds the settings on a fresh installation, makes
+// sure the signing key exists, decides whether the user opened the host, and hands every
+// URL to request handling. Also keeps the activation-policy rule (an application shows as
+// a regular one only while one of its own titled windows is open), which has no visible
+// effect on Linux but decides what the host does when its windows close.
+#pragma once
+
+#include "request_handler.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tessary {
+
+// How the process was started, from its command line.
+enum class LaunchReason {
+    user,      // no URL and no flag
+    loginItem, // --login, written into the autostart entry
+};
+
+enum class ActivationPolicy { regular, accessory };
+
+struct WindowInfo {
+    const void* id = nullptr;
+    bool isPanel = false; // dialogs and file panels
+    bool isSheet = false;
+    bool titled = true;
+    bool visible = true;
+};
+
+// Counts for the activation policy: a titled window that is neither a panel nor a sheet.
+bool isAppWindow(const WindowInfo& window);
+
+class AppDelegate {
+public:
+    AppDelegate(RequestHandler& requests, LaunchReason reason);
+
+    void applicationDidFinishLaunching();
+    // URLs arriving before launch handling are the reason for the launch; they are handled
+    // once it is done, in order.
+    void applicationOpen(const std::vector<std::string>& urls);
+
+    bool wasOpenedByUser() const { return m_reason == LaunchReason::user; }
+    bool finishedLaunching() const { return m_finishedLaunching; }
+    bool launchedForURL() const { return m_launchedForURL; }
+    bool openedByUser() const { return m_openedByUser; }
+
+    ActivationPolicy activationPolicy() const { return m_policy; }
+    void showInDock(const WindowInfo& window);
+    // Called once the closing window is gone, with the windows still around.
+    void leaveDockUnlessWindowsRemain(const WindowInfo& closing,
+                                      const std::vector<WindowInfo>& windows);
+
+    // What hiding means for the front end (nothing to hide without a window).
+    std::function<void()> hide;
+
+private:
+    void open(const std::string& url);
+
+    RequestHandler& m_requests;
+    LaunchReason m_reason;
+    bool m_finishedLaunching = false;
+    bool m_launchedForURL = false;
+    bool m_openedByUser = false;
+    ActivationPolicy m_policy = ActivationPolicy::accessory;
+    std::vector<std::string> m_early;
+};
+
+} // namespace tessary

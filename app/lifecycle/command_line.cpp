@@ -1,0 +1,125 @@
+// Parsing of the host's arguments.
+#include "command_line.h"
+
+#include <charconv>
+
+namespace tessary {
+namespace {
+
+CommandLine invalid(std::string error)
+{
+    CommandLine line;
+    line.mode = CommandLine::Mode::invalid;
+    line.error = std::move(error);
+    return line;
+}
+
+std::optional<std::int64_t> parseIndex(const std::string& text)
+{
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+CommandLine parseNew(const std::vector<std::string>& arguments)
+{
+    CommandLine line;
+    line.mode = CommandLine::Mode::create;
+    bool haveDirectory = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--template" || argument.starts_with("--template=")) {
+            const bool inlineValue = argument.starts_with("--template=");
+            if (!inlineValue && i + 1 >= arguments.size()) {
+                return invalid("--template needs an index");
+            }
+            const std::string value = inlineValue ? argument.substr(11) : arguments[++i];
+            line.templateIndex = parseIndex(value);
+            if (!line.templateIndex) {
+                return invalid("not a template index: " + value);
+            }
+        } else if (argument.starts_with("-") && argument != "-") {
+            return invalid("unknown option for new: " + argument);
+        } else if (haveDirectory) {
+            return invalid("new takes one folder");
+        } else {
+            line.directory = argument;
+            haveDirectory = true;
+        }
+    }
+    if (!haveDirectory) {
+        line.directory = ".";
+    }
+    return line;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments)
+{
+    if (!arguments.empty()) {
+        const std::string& first = arguments.front();
+        if (first == "new") {
+            return parseNew(arguments);
+        }
+        if (first == "grant") {
+            if (arguments.size() != 2) {
+                return invalid("grant takes one folder");
+            }
+            CommandLine line;
+            line.mode = CommandLine::Mode::grant;
+            line.directory = arguments[1];
+            return line;
+        }
+        if (first == "forget") {
+            if (arguments.size() != 1) {
+                return invalid("forget takes no arguments");
+            }
+            CommandLine line;
+            line.mode = CommandLine::Mode::forget;
+            return line;
+        }
+    }
+    CommandLine line;
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            line.mode = CommandLine::Mode::help;
+            return line;
+        }
+        if (argument == "--version") {
+            line.mode = CommandLine::Mode::version;
+            return line;
+        }
+        if (argument == "--login") {
+            line.login = true;
+        } else if (argument == "--activate") {
+            line.activate = true;
+        } else if (argument.starts_with("-")) {
+            return invalid("unknown option: " + argument);
+        } else {
+            line.urls.push_back(argument);
+        }
+    }
+    return line;
+}
+
+std::string usageText()
+{
+    return "Usage:\n"
+           "  tessary [--activate] [--login] [URL...]\n"
+           "      Run in the background and create files for the file manager's menu; a second\n"
+           "      start hands its URLs to the running instance.\n"
+           "  tessary new [--template INDEX] [DIR]\n"
+           "      Create a file from a template (default: the default template) in DIR\n"
+           "      (default: the current folder) and print its path.\n"
+           "  tessary grant DIR\n"
+           "      Allow Tessary to create files in DIR and every folder below it.\n"
+           "  tessary forget\n"
+           "      Drop that permission.\n"
+           "  tessary --help | --version\n";
+}
+
+} // namespace tessary

@@ -1,0 +1,41 @@
+// The host's services wired together once: platform implementations, the file creator,
+// disk access, renaming, the login item and request handling.
+#pragma once
+
+#include "app_delegate.h"
+#include "autostart_login_items.h"
+#include "disk_access.h"
+#include "file_creator.h"
+#include "linux_bookmarks.h"
+#include "linux_workspace.h"
+#include "login_item.h"
+#include "rename_immediately.h"
+#include "request_handler.h"
+#include "xtest_key_events.h"
+
+#include <string>
+
+namespace tessary {
+
+struct HostServices {
+    explicit HostServices(UserPrompts& prompts);
+
+    // Loads what the first request would otherwise pay for.
+    void warmUp();
+
+    LinuxWorkspace workspace;
+    XTestKeyEvents keys;
+    LinuxBookmarks bookmarks;
+    AutostartLoginItems loginItems;
+    LoginItem loginItem;
+    DiskAccess diskAccess;
+    FileCreator creator;
+    RenameImmediately rename;
+    RequestHandler requests;
+};
+
+// How the autostart entry starts this program: "tessary" when that is what PATH finds,
+// else the absolute path of the running executable.
+std::string hostCommand();
+
+} // namespace tessary

@@ -1,0 +1,189 @@
+// Entry point of the host `tessary`: the single background instance, the hand-over to it,
+// and the command-line verbs for terminals and scripts.
+#include "app_delegate.h"
+#include "command_line.h"
+#include "console_prompts.h"
+#include "create_request.h"
+#include "defaults_store.h"
+#include "host_channel.h"
+#include "host_server.h"
+#include "host_services.h"
+#include "instance_lock.h"
+#include "widget_prompts.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using namespace tessary;
+
+bool hasDisplay()
+{
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform != nullptr && *platform != '\0') {
+        return true;
+    }
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (display != nullptr && *display != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+// Hands the URLs to the running instance, which may still be starting up.
+int forwardToInstance(const CommandLine& line)
+{
+    const HostMessage message{line.urls, line.activate, line.urls.empty() && !line.login};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    DeliveryResult result;
+    do {
+        result = deliverToHost(message);
+        if (result.status != DeliveryStatus::noHost) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < deadline);
+    if (result.status != DeliveryStatus::delivered) {
+        std::fprintf(stderr, "tessary: could not reach the running instance: %s\n",
+                     result.error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int runHost(int argc, char** argv, const CommandLine& line)
+{
+    std::string error;
+    const auto lock = InstanceLock::acquire(&error);
+    if (!lock) {
+        return forwardToInstance(line);
+    }
+
+    const bool graphical = hasDisplay();
+    std::unique_ptr<QCoreApplication> application;
+    std::unique_ptr<UserPrompts> prompts;
+    if (graphical) {
+        auto widgets = std::make_unique<QApplication>(argc, argv);
+        widgets->setQuitOnLastWindowClosed(false);
+        application = std::move(widgets);
+        prompts = std::make_unique<WidgetPrompts>();
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+        prompts = std::make_unique<ConsolePrompts>();
+    }
+    application->setApplicationName(QStringLiteral("tessary"));
+    application->setApplicationVersion(QStringLiteral(TESSARY_VERSION));
+
+    HostServices services(*prompts);
+    AppDelegate delegate(services.requests,
+                         line.login ? LaunchReason::loginItem : LaunchReason::user);
+    HostServer server(
+        [&delegate](const HostMessage& message) { delegate.applicationOpen(message.urls); });
+    if (!server.listen(lock->socketPath(), &error)) {
+        std::fprintf(stderr, "tessary: cannot listen on %s: %s\n", lock->socketPath().c_str(),
+                     error.c_str());
+        return 1;
+    }
+
+    if (!line.urls.empty()) {
+        delegate.applicationOpen(line.urls);
+    }
+    delegate.applicationDidFinishLaunching();
+    QTimer::singleShot(0, [&services] { services.warmUp(); });
+    return application->exec();
+}
+
+int runCreate(int argc, char** argv, const CommandLine& line)
+{
+    QCoreApplication application(argc, argv);
+    ConsolePrompts prompts;
+    HostServices services(prompts);
+    const SharedSettings settings = SharedSettings::load();
+    const auto index =
+        line.templateIndex
+            ? std::optional<std::size_t>(static_cast<std::size_t>(*line.templateIndex))
+            : settings.defaultTemplateIndex();
+    if (!index || *index >= settings.templates.size()) {
+        std::fprintf(stderr, "tessary: there is no template %s\n",
+                     line.templateIndex ? std::to_string(*line.templateIndex).c_str() : "to use");
+        return 1;
+    }
+    std::error_code error;
+    const auto directory = std::filesystem::absolute(line.directory, error).lexically_normal();
+    const auto created = services.requests.performCreate(
+        CreateRequest{directory.string(), static_cast<std::int64_t>(*index)});
+    if (settings.renameImmediately && created) {
+        // Let the delayed rename key press run before the process ends.
+        QTimer::singleShot(RenameImmediately::kDelayMilliseconds + 100, &application,
+                           &QCoreApplication::quit);
+        application.exec();
+    }
+    services.workspace.settle(std::chrono::seconds(2));
+    if (!created) {
+        return 1;
+    }
+    std::printf("%s\n", created->c_str());
+    return 0;
+}
+
+int runGrant(const CommandLine& line)
+{
+    ConsolePrompts prompts;
+    HostServices services(prompts);
+    std::error_code error;
+    const auto folder = std::filesystem::absolute(line.directory, error).lexically_normal();
+    try {
+        services.diskAccess.saveGrant(folder);
+    } catch (const std::system_error& failure) {
+        std::fprintf(stderr, "tessary: Couldn't save disk access: %s\n",
+                     failure.code().message().c_str());
+        return 1;
+    }
+    services.loginItem.registerLoginItemOnFirstLaunch();
+    std::printf("%s\n", folder.c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::setlocale(LC_ALL, "");
+    DefaultsStore::setStandardDomain(DefaultsStore::kHostDomain);
+    const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    try {
+        switch (line.mode) {
+        case CommandLine::Mode::help:
+            std::printf("%s", usageText().c_str());
+            return 0;
+        case CommandLine::Mode::version:
+            std::printf("tessary %s\n", TESSARY_VERSION);
+            return 0;
+        case CommandLine::Mode::invalid:
+            std::fprintf(stderr, "tessary: %s\n%s", line.error.c_str(), usageText().c_str());
+            return 2;
+        case CommandLine::Mode::create:
+            return runCreate(argc, argv, line);
+        case CommandLine::Mode::grant:
+            return runGrant(line);
+        case CommandLine::Mode::forget: {
+            ConsolePrompts prompts;
+            HostServices(prompts).diskAccess.forgetDiskAccess();
+            return 0;
+        }
+        case CommandLine::Mode::host:
+            return runHost(argc, argv, line);
+        }
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "tessary: %s\n", failure.what());
+        return 1;
+    }
+    return 0;
+}

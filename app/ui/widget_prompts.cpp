@@ -1,0 +1,66 @@
+// QMessageBox and QFileDialog behind UserPrompts.
+#include "widget_prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <vector>
+
+namespace tessary {
+namespace {
+
+void bringForward(QWidget& dialog)
+{
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
+}
+
+} // namespace
+
+std::size_t WidgetPrompts::runAlert(const AlertRequest& alert)
+{
+    QMessageBox box;
+    box.setIcon(QMessageBox::Information);
+    box.setWindowTitle(QStringLiteral("Tessary"));
+    box.setText(QString::fromStdString(alert.messageText));
+    box.setInformativeText(QString::fromStdString(alert.informativeText));
+    std::vector<QPushButton*> buttons;
+    for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
+        const auto role =
+            i == alert.cancelButton && i != 0 ? QMessageBox::RejectRole : QMessageBox::AcceptRole;
+        buttons.push_back(box.addButton(QString::fromStdString(alert.buttons[i]), role));
+    }
+    if (!buttons.empty()) {
+        box.setDefaultButton(buttons.front());
+        box.setEscapeButton(buttons[alert.cancelButton]);
+    }
+    bringForward(box);
+    box.exec();
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (box.clickedButton() == buttons[i]) {
+            return i;
+        }
+    }
+    return alert.cancelButton;
+}
+
+std::optional<std::filesystem::path> WidgetPrompts::chooseFolder(const FolderPanelRequest& panel)
+{
+    QFileDialog dialog(nullptr, QString::fromStdString(panel.message),
+                       QString::fromStdString(panel.startIn.string()));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly |
+                      QFileDialog::DontUseNativeDialog);
+    dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(panel.prompt));
+    bringForward(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(dialog.selectedFiles().front().toStdString());
+}
+
+} // namespace tessary

@@ -1,0 +1,15 @@
+// Prompts as Qt Widgets dialogs: a modal message box and a folder-only file dialog, each
+// raised and activated first.
+#pragma once
+
+#include "user_prompts.h"
+
+namespace tessary {
+
+class WidgetPrompts : public UserPrompts {
+public:
+    std::size_t runAlert(const AlertRequest& alert) override;
+    std::optional<std::filesystem::path> chooseFolder(const FolderPanelRequest& panel) override;
+};
+
+} // namespace tessary

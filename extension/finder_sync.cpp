@@ -1,0 +1,121 @@
+// Construction, menu builds and the create action of the extension object.
+#include "finder_sync.h"
+
+#include "create_request.h"
+#include "defaults_store.h"
+#include "menu_builder.h"
+
+#include <filesystem>
+
+namespace tessary {
+
+std::string containingFolder(const std::string& path)
+{
+    std::string_view rest = path;
+    while (rest.size() > 1 && rest.ends_with('/')) {
+        rest.remove_suffix(1);
+    }
+    const std::size_t slash = rest.rfind('/');
+    if (slash == std::string_view::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : std::string(rest.substr(0, slash));
+}
+
+bool isObservedUri(std::string_view uri)
+{
+    return uri.starts_with("file:");
+}
+
+FinderSync::FinderSync(HostHandOver handOver)
+    : m_logger("finder-sync"), m_settings(std::make_shared<SharedSettings>(SharedSettings::load())),
+      m_lastMenuKind(MenuKind::container), m_handOver(std::move(handOver))
+{
+    m_logger.info("Finder Sync extension launched");
+}
+
+std::optional<BuiltMenu> FinderSync::menu(MenuKind kind, std::optional<std::string> targeted,
+                                          std::vector<std::string> selected)
+{
+    if (kind != MenuKind::items && kind != MenuKind::container) {
+        return std::nullopt;
+    }
+    m_lastMenuKind = kind;
+    m_settings = std::make_shared<SharedSettings>(SharedSettings::load());
+    auto menu = buildMenu(*m_settings);
+    if (!menu) {
+        return std::nullopt;
+    }
+    return BuiltMenu{std::move(*menu),
+                     std::make_shared<MenuContext>(
+                         MenuContext{kind, std::move(targeted), std::move(selected), m_settings})};
+}
+
+MenuContext FinderSync::currentContext(std::optional<std::string> targeted,
+                                       std::vector<std::string> selected) const
+{
+    return {m_lastMenuKind, std::move(targeted), std::move(selected), m_settings};
+}
+
+std::optional<std::string> FinderSync::createFile(std::int64_t tag,
+                                                  const MenuContext& context) const
+{
+    const SharedSettings& settings = context.settings ? *context.settings : *m_settings;
+    if (tag < 0 || static_cast<std::uint64_t>(tag) >= settings.templates.size()) {
+        m_logger.error("createFile: no template for menu tag %ld", tag);
+        return std::nullopt;
+    }
+    const auto directory = targetDirectory(context);
+    if (!directory) {
+        m_logger.error("createFile: Finder provided no target directory");
+        return std::nullopt;
+    }
+    const CreateRequest request{*directory, tag};
+    const RequestKey key = requestKey(DefaultsStore::appGroup());
+    const auto url = request.signedURL(key, CreateRequest::Clock::now());
+    if (!url) {
+        m_logger.error("createFile: could not build a request for %{public}s", *directory);
+        return std::nullopt;
+    }
+    // Without a disk grant the host must come forward to ask for one.
+    const bool activates = !settings.hasDiskAccess();
+    m_logger.debug("Asking the app to create template %ld in %{public}s", tag, *directory);
+    if (const auto error = m_handOver.handOver(*url, activates)) {
+        m_logger.error("Could not hand the request to the app: %{public}s", *error);
+        return std::nullopt;
+    }
+    return url;
+}
+
+std::optional<std::string> FinderSync::targetDirectory(const MenuContext& context) const
+{
+    const auto& targeted = context.targeted;
+    const auto& selected = context.selected;
+    m_logger.debug("target: %{public}s, selected: %ld, menu kind: %lu",
+                   targeted ? *targeted : std::string("nil"), static_cast<long>(selected.size()),
+                   static_cast<unsigned long>(context.kind));
+    if (context.kind == MenuKind::container) {
+        // The window's own folder, as given: the background was clicked, so it is a folder.
+        if (targeted) {
+            return targeted;
+        }
+        if (!selected.empty()) {
+            return containingFolder(selected.front());
+        }
+        return std::nullopt;
+    }
+    // A selected folder is not entered: the new file goes beside the selection.
+    if (!selected.empty()) {
+        return containingFolder(selected.front());
+    }
+    if (!targeted) {
+        return std::nullopt;
+    }
+    std::error_code error;
+    if (std::filesystem::is_directory(*targeted, error)) {
+        return targeted;
+    }
+    return containingFolder(*targeted);
+}
+
+} // namespace tessary

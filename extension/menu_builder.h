@@ -1,0 +1,25 @@
+// Builds the context menu from the shared settings: one direct item for the default template
+// and, with two or more templates, a "Tessary" submenu listing all of them.
+#pragma once
+
+#include "file_template.h"
+#include "menu_model.h"
+#include "shared_settings.h"
+
+#include <optional>
+#include <string>
+
+namespace tessary {
+
+inline constexpr std::string_view kNewFileSymbol = "doc.badge.plus";
+inline constexpr std::string_view kSubmenuSymbol = "doc.on.doc";
+
+// The template's name trimmed of blanks (tabs and Unicode space separators, not line
+// breaks); a blank name falls back to the file name, e.g. "untitled.txt".
+std::string menuTitle(const FileTemplate& fileTemplate);
+
+// None when there are no templates. Each template item is tagged with its index in
+// settings.templates.
+std::optional<Menu> buildMenu(const SharedSettings& settings);
+
+} // namespace tessary

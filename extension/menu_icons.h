@@ -1,0 +1,22 @@
+// Freedesktop icon names for the symbol names the menu uses. The file manager draws these
+// symbolic icons in the theme's text colour, so light and dark need nothing of ours.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace tessary {
+
+struct SymbolIcon {
+    std::string_view symbol;
+    std::string_view icon; // an Adwaita "-symbolic" icon
+};
+
+// Every symbol name the product shows in menus, with its icon.
+std::span<const SymbolIcon> symbolIcons();
+
+// None for a symbol without an icon: its item is shown without one.
+std::optional<std::string_view> menuIcon(std::string_view symbol);
+
+} // namespace tessary

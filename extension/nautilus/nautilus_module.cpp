@@ -1,0 +1,274 @@
+// The Nautilus module: a NautilusMenuProvider that offers the extension's menu in local
+// folders and hands a chosen item to the host.
+//
+// Nautilus builds these menus ahead of time, on its UI thread, whenever a folder loads or
+// the selection changes; each item carries the context of its build and runs the create
+// action with it when activated. No C++ exception may leave a callback: Nautilus is C.
+#include "finder_sync.h"
+
+#include <exception>
+#include <filesystem>
+
+#include <dlfcn.h>
+
+#include <gio/gio.h>
+#include <glib-object.h>
+
+extern "C" {
+// The header does not declare its module functions extern "C", and they must stay visible
+// while everything else of ours is hidden.
+#pragma GCC visibility push(default)
+#include <nautilus-extension.h>
+#pragma GCC visibility pop
+}
+
+namespace tessary {
+namespace {
+
+const Logger kLog("finder-sync");
+
+struct MenuProvider {
+    GObject parent;
+    FinderSync* finderSync;
+};
+
+struct MenuProviderClass {
+    GObjectClass parent;
+};
+
+GType g_providerType = 0;
+GObjectClass* g_parentClass = nullptr;
+
+MenuProvider* asProvider(gpointer object)
+{
+    return reinterpret_cast<MenuProvider*>(
+        g_type_check_instance_cast(static_cast<GTypeInstance*>(object), g_providerType));
+}
+
+// Runs `work`, logging instead of letting an exception reach Nautilus.
+template <typename Work> void guarded(const char* what, Work&& work) noexcept
+{
+    try {
+        work();
+    } catch (const std::exception& error) {
+        kLog.error("%s failed: %{public}s", what, error.what());
+    } catch (...) {
+        kLog.error("%s failed", what);
+    }
+}
+
+// The folder this module was loaded from.
+std::filesystem::path moduleFolder()
+{
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&moduleFolder), &info) == 0 || info.dli_fname == nullptr) {
+        return {};
+    }
+    return std::filesystem::path(info.dli_fname).parent_path();
+}
+
+std::filesystem::path hostBinary()
+{
+    return (moduleFolder() / TESSARY_MODULE_TO_BINDIR / "tessary").lexically_normal();
+}
+
+// GLib's spawn forks twice when the pid is not wanted, so the host is never left a zombie
+// of Nautilus, and it reports an exec failure as an error.
+std::optional<std::string> spawnWithGLib(const std::vector<std::string>& argv)
+{
+    std::vector<gchar*> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<gchar*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    GError* error = nullptr;
+    if (g_spawn_async("/", args.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr,
+                      &error)) {
+        return std::nullopt;
+    }
+    std::string message = error != nullptr ? error->message : "unknown error";
+    g_clear_error(&error);
+    return message;
+}
+
+// The local path of a file: URI, or none for every other location (search, recent files,
+// trash, remote folders).
+std::optional<std::string> localPath(NautilusFileInfo* file)
+{
+    gchar* uri = nautilus_file_info_get_uri(file);
+    std::optional<std::string> path;
+    if (uri != nullptr && isObservedUri(uri)) {
+        if (gchar* local = g_filename_from_uri(uri, nullptr, nullptr)) {
+            path = local;
+            g_free(local);
+        }
+    }
+    g_free(uri);
+    return path;
+}
+
+struct ItemAction {
+    gpointer provider; // a reference, so the FinderSync outlives the item
+    std::shared_ptr<const MenuContext> context;
+    std::int64_t tag;
+};
+
+void activateItem(NautilusMenuItem*, gpointer data)
+{
+    guarded("Creating a file", [data] {
+        const auto* action = static_cast<const ItemAction*>(data);
+        if (const FinderSync* finderSync = asProvider(action->provider)->finderSync) {
+            finderSync->createFile(action->tag, *action->context);
+        }
+    });
+}
+
+void releaseItemAction(gpointer data, GClosure*)
+{
+    auto* action = static_cast<ItemAction*>(data);
+    g_object_unref(action->provider);
+    delete action;
+}
+
+NautilusMenuItem* toNautilus(gpointer provider, const MenuItem& item,
+                             const std::shared_ptr<const MenuContext>& context)
+{
+    const std::string name = item.tag ? "TessaryMenuProvider::template-" + std::to_string(*item.tag)
+                                      : std::string("TessaryMenuProvider::submenu");
+    const std::string icon = item.icon ? std::string(*item.icon) : std::string();
+    NautilusMenuItem* entry = nautilus_menu_item_new(name.c_str(), item.title.c_str(), nullptr,
+                                                     item.icon ? icon.c_str() : nullptr);
+    if (item.action == MenuAction::createFile && item.tag) {
+        auto* action = new ItemAction{g_object_ref(provider), context, *item.tag};
+        g_signal_connect_data(entry, "activate", G_CALLBACK(activateItem), action,
+                              releaseItemAction, GConnectFlags(0));
+    }
+    if (!item.submenu.empty()) {
+        NautilusMenu* submenu = nautilus_menu_new();
+        for (const MenuItem& child : item.submenu) {
+            NautilusMenuItem* childEntry = toNautilus(provider, child, context);
+            nautilus_menu_append_item(submenu, childEntry);
+            g_object_unref(childEntry);
+        }
+        nautilus_menu_item_set_submenu(entry, submenu); // takes its own reference
+        g_object_unref(submenu);
+    }
+    return entry;
+}
+
+// The direct item first: the list is returned to Nautilus, which frees it.
+GList* toNautilus(gpointer provider, const std::optional<BuiltMenu>& built)
+{
+    GList* items = nullptr;
+    if (built) {
+        for (const MenuItem& item : built->menu.items) {
+            items = g_list_prepend(items, toNautilus(provider, item, built->context));
+        }
+    }
+    return g_list_reverse(items);
+}
+
+GList* backgroundItems(NautilusMenuProvider* provider, NautilusFileInfo* currentFolder)
+{
+    GList* items = nullptr;
+    guarded("Building the folder menu", [&] {
+        FinderSync* finderSync = asProvider(provider)->finderSync;
+        const auto folder = localPath(currentFolder);
+        if (finderSync == nullptr || !folder) {
+            return;
+        }
+        items = toNautilus(provider, finderSync->menu(MenuKind::container, folder, {}));
+    });
+    return items;
+}
+
+GList* fileItems(NautilusMenuProvider* provider, GList* files)
+{
+    GList* items = nullptr;
+    guarded("Building the items menu", [&] {
+        FinderSync* finderSync = asProvider(provider)->finderSync;
+        if (finderSync == nullptr || files == nullptr) {
+            return;
+        }
+        std::vector<std::string> selected;
+        for (GList* node = files; node != nullptr; node = node->next) {
+            auto path = localPath(static_cast<NautilusFileInfo*>(node->data));
+            if (!path) {
+                return;
+            }
+            selected.push_back(std::move(*path));
+        }
+        std::optional<std::string> targeted = selected.front();
+        items = toNautilus(
+            provider, finderSync->menu(MenuKind::items, std::move(targeted), std::move(selected)));
+    });
+    return items;
+}
+
+void initMenuProvider(gpointer iface, gpointer)
+{
+    auto* menuProvider = static_cast<NautilusMenuProviderInterface*>(iface);
+    menuProvider->get_background_items = backgroundItems;
+    menuProvider->get_file_items = fileItems;
+}
+
+void finalizeProvider(GObject* object)
+{
+    MenuProvider* self = asProvider(object);
+    delete self->finderSync;
+    self->finderSync = nullptr;
+    g_parentClass->finalize(object);
+}
+
+void initProviderClass(gpointer klass, gpointer)
+{
+    g_parentClass = static_cast<GObjectClass*>(g_type_class_peek_parent(klass));
+    static_cast<GObjectClass*>(klass)->finalize = finalizeProvider;
+}
+
+void initProvider(GTypeInstance* instance, gpointer)
+{
+    auto* self = reinterpret_cast<MenuProvider*>(instance);
+    self->finderSync = nullptr;
+    // Without the object the provider offers no menu; Nautilus itself goes on.
+    guarded("Starting the extension", [self] {
+        self->finderSync = new FinderSync(HostHandOver(hostBinary(), spawnWithGLib));
+    });
+}
+
+void registerProvider(GTypeModule* module)
+{
+    static const GTypeInfo info = {
+        sizeof(MenuProviderClass), nullptr, nullptr,      initProviderClass, nullptr, nullptr,
+        sizeof(MenuProvider),      0,       initProvider, nullptr,
+    };
+    g_providerType = g_type_module_register_type(module, G_TYPE_OBJECT, "TessaryMenuProvider",
+                                                 &info, GTypeFlags(0));
+    static const GInterfaceInfo menuProvider = {initMenuProvider, nullptr, nullptr};
+    g_type_module_add_interface(module, g_providerType, NAUTILUS_TYPE_MENU_PROVIDER, &menuProvider);
+}
+
+} // namespace
+} // namespace tessary
+
+extern "C" {
+
+void nautilus_module_initialize(GTypeModule* module)
+{
+    tessary::guarded("Loading the module", [module] { tessary::registerProvider(module); });
+}
+
+void nautilus_module_shutdown(void)
+{
+}
+
+void nautilus_module_list_types(const GType** types, int* num_types)
+{
+    static GType list[1];
+    list[0] = tessary::g_providerType;
+    *types = list;
+    *num_types = tessary::g_providerType != 0 ? 1 : 0;
+}
+
+} // extern "C"

@@ -1,0 +1,346 @@
+// The real Nautilus module, loaded into this process the way Nautilus loads it: a type
+// module opens the library and runs its entry points, then the provider builds menus for
+// file infos. The file info is this test's own small object (Nautilus's needs Nautilus);
+// with G_DEBUG=fatal-criticals, a call the fake does not implement aborts the test.
+#include "create_request.h"
+#include "defaults_store.h"
+#include "extension_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <gio/gio.h>
+#include <glib-object.h>
+#include <gmodule.h>
+
+extern "C" {
+#include <nautilus-extension.h>
+}
+
+namespace tessary {
+namespace {
+
+namespace fs = std::filesystem;
+
+// --- a GTypeModule that loads one Nautilus module ---
+
+struct TestModule {
+    GTypeModule parent;
+    GModule* library;
+};
+
+struct TestModuleClass {
+    GTypeModuleClass parent;
+};
+
+fs::path g_modulePath;
+void (*g_listTypes)(const GType**, int*) = nullptr;
+
+gboolean loadModule(GTypeModule* module)
+{
+    auto* self = reinterpret_cast<TestModule*>(module);
+    self->library =
+        g_module_open(g_modulePath.c_str(), GModuleFlags(G_MODULE_BIND_LAZY | G_MODULE_BIND_LOCAL));
+    gpointer initialize = nullptr;
+    gpointer listTypes = nullptr;
+    if (self->library == nullptr ||
+        !g_module_symbol(self->library, "nautilus_module_initialize", &initialize) ||
+        !g_module_symbol(self->library, "nautilus_module_list_types", &listTypes)) {
+        return FALSE;
+    }
+    reinterpret_cast<void (*)(GTypeModule*)>(initialize)(module);
+    g_listTypes = reinterpret_cast<void (*)(const GType**, int*)>(listTypes);
+    return TRUE;
+}
+
+void unloadModule(GTypeModule*)
+{
+}
+
+GType testModuleType()
+{
+    static const GType type = [] {
+        static const GTypeInfo info = {
+            sizeof(TestModuleClass),
+            nullptr,
+            nullptr,
+            [](gpointer klass, gpointer) {
+                auto* moduleClass = static_cast<GTypeModuleClass*>(klass);
+                moduleClass->load = loadModule;
+                moduleClass->unload = unloadModule;
+            },
+            nullptr,
+            nullptr,
+            sizeof(TestModule),
+            0,
+            nullptr,
+            nullptr,
+        };
+        return g_type_register_static(G_TYPE_TYPE_MODULE, "TessaryTestModule", &info,
+                                      GTypeFlags(0));
+    }();
+    return type;
+}
+
+// --- a file info that knows its URI and nothing else ---
+
+struct FakeFileInfo {
+    GObject parent;
+    gchar* uri;
+};
+
+struct FakeFileInfoClass {
+    GObjectClass parent;
+};
+
+GType fakeFileInfoType()
+{
+    static const GType type = [] {
+        static const GTypeInfo info = {
+            sizeof(FakeFileInfoClass),
+            nullptr,
+            nullptr,
+            [](gpointer klass, gpointer) {
+                static_cast<GObjectClass*>(klass)->finalize = [](GObject* object) {
+                    g_free(reinterpret_cast<FakeFileInfo*>(object)->uri);
+                    G_OBJECT_CLASS(g_type_class_peek(G_TYPE_OBJECT))->finalize(object);
+                };
+            },
+            nullptr,
+            nullptr,
+            sizeof(FakeFileInfo),
+            0,
+            nullptr,
+            nullptr,
+        };
+        const GType registered =
+            g_type_register_static(G_TYPE_OBJECT, "TessaryFakeFileInfo", &info, GTypeFlags(0));
+        static const GInterfaceInfo fileInfo = {
+            [](gpointer iface, gpointer) {
+                static_cast<NautilusFileInfoInterface*>(iface)->get_uri =
+                    [](NautilusFileInfo* file) {
+                        return g_strdup(reinterpret_cast<FakeFileInfo*>(file)->uri);
+                    };
+            },
+            nullptr,
+            nullptr,
+        };
+        g_type_add_interface_static(registered, NAUTILUS_TYPE_FILE_INFO, &fileInfo);
+        return registered;
+    }();
+    return type;
+}
+
+NautilusFileInfo* fileInfo(const std::string& uri)
+{
+    auto* file = static_cast<FakeFileInfo*>(g_object_new(fakeFileInfoType(), nullptr));
+    file->uri = g_strdup(uri.c_str());
+    return reinterpret_cast<NautilusFileInfo*>(file);
+}
+
+std::string fileUri(const fs::path& path)
+{
+    gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+    std::string text = uri;
+    g_free(uri);
+    return text;
+}
+
+// --- the tests ---
+
+struct ItemView {
+    std::string name;
+    std::string label;
+    std::vector<ItemView> submenu;
+};
+
+std::string stringProperty(gpointer object, const char* name)
+{
+    gchar* value = nullptr;
+    g_object_get(object, name, &value, nullptr);
+    std::string text = value != nullptr ? value : "";
+    g_free(value);
+    return text;
+}
+
+std::vector<ItemView> viewOf(GList* items)
+{
+    std::vector<ItemView> view;
+    for (GList* node = items; node != nullptr; node = node->next) {
+        ItemView item{stringProperty(node->data, "name"), stringProperty(node->data, "label"), {}};
+        NautilusMenu* submenu = nullptr;
+        g_object_get(node->data, "menu", &submenu, nullptr);
+        if (submenu != nullptr) {
+            GList* children = nautilus_menu_get_items(submenu);
+            item.submenu = viewOf(children);
+            nautilus_menu_item_list_free(children);
+            g_object_unref(submenu);
+        }
+        view.push_back(std::move(item));
+    }
+    return view;
+}
+
+class NautilusModuleTest : public test::ExtensionTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::string pattern = (fs::temp_directory_path() / "tessary-prefix-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        s_prefix = pattern;
+        // An installed copy's layout: the host is found relative to the module.
+        g_modulePath = s_prefix / TESSARY_EXTENSION_RELDIR / fs::path(TESSARY_MODULE).filename();
+        fs::create_directories(g_modulePath.parent_path());
+        fs::copy_file(TESSARY_MODULE, g_modulePath);
+        GTypeModule* module = G_TYPE_MODULE(g_object_new(testModuleType(), nullptr));
+        ASSERT_TRUE(g_type_module_use(module));
+        const GType* types = nullptr;
+        int count = 0;
+        ASSERT_TRUE(g_listTypes);
+        g_listTypes(&types, &count);
+        ASSERT_EQ(count, 1);
+        s_providerType = types[0];
+    }
+    static void TearDownTestSuite() { fs::remove_all(s_prefix); }
+
+    void SetUp() override
+    {
+        test::ExtensionTest::SetUp();
+        ASSERT_TRUE(g_type_is_a(s_providerType, NAUTILUS_TYPE_MENU_PROVIDER));
+        fs::remove_all(hostProgram().parent_path());
+        m_provider = NAUTILUS_MENU_PROVIDER(g_object_new(s_providerType, nullptr));
+    }
+    void TearDown() override
+    {
+        if (m_provider != nullptr) {
+            g_object_unref(m_provider);
+        }
+        test::ExtensionTest::TearDown();
+    }
+
+    static fs::path hostProgram() { return s_prefix / "bin" / "tessary"; }
+
+    GList* backgroundItems(const std::string& uri)
+    {
+        NautilusFileInfo* folder = fileInfo(uri);
+        GList* items = nautilus_menu_provider_get_background_items(m_provider, folder);
+        g_object_unref(folder);
+        return items;
+    }
+
+    GList* fileItems(const std::vector<std::string>& uris)
+    {
+        GList* files = nullptr;
+        for (const std::string& uri : uris) {
+            files = g_list_append(files, fileInfo(uri));
+        }
+        GList* items = nautilus_menu_provider_get_file_items(m_provider, files);
+        g_list_free_full(files, g_object_unref);
+        return items;
+    }
+
+    static std::optional<CreateRequest> verified(const std::string& url)
+    {
+        return CreateRequest::verifying(url, requestKey(DefaultsStore::appGroup()),
+                                        CreateRequest::Clock::now());
+    }
+
+    static inline fs::path s_prefix;
+    static inline GType s_providerType = 0;
+    NautilusMenuProvider* m_provider = nullptr;
+};
+
+TEST_F(NautilusModuleTest, ExportsOnlyItsEntryPoints)
+{
+    GModule* library = g_module_open(g_modulePath.c_str(), G_MODULE_BIND_LAZY);
+    ASSERT_NE(library, nullptr);
+    gpointer symbol = nullptr;
+    EXPECT_TRUE(g_module_symbol(library, "nautilus_module_shutdown", &symbol));
+    // tessary::buildMenu(tessary::SharedSettings const&), linked in from the static library.
+    EXPECT_FALSE(g_module_symbol(library, "_ZN7tessary9buildMenuERKNS_14SharedSettingsE", &symbol));
+    g_module_close(library);
+}
+
+TEST_F(NautilusModuleTest, OffersTheMenuInLocalFolders)
+{
+    test::storeTemplates({test::makeTemplate("Notes"), test::makeTemplate("Script", "run", "sh")},
+                         1);
+    GList* items = backgroundItems(fileUri(scratchFolder()));
+    const auto view = viewOf(items);
+    nautilus_menu_item_list_free(items);
+    ASSERT_EQ(view.size(), 2u);
+    EXPECT_EQ(view[0].label, "New Script");
+    EXPECT_TRUE(view[0].submenu.empty());
+    EXPECT_EQ(view[1].label, "Tessary");
+    ASSERT_EQ(view[1].submenu.size(), 2u);
+    EXPECT_EQ(view[1].submenu[0].label, "Notes");
+    EXPECT_EQ(view[1].submenu[1].label, "Script");
+    // Nautilus makes an action of each name; two items of one menu must not share one.
+    EXPECT_NE(view[0].name, view[1].name);
+    EXPECT_NE(view[1].submenu[0].name, view[1].submenu[1].name);
+
+    test::storeTemplates({test::makeTemplate("Only")});
+    GList* single = fileItems({fileUri(scratchFolder() / "a.txt")});
+    const auto singleView = viewOf(single);
+    nautilus_menu_item_list_free(single);
+    ASSERT_EQ(singleView.size(), 1u);
+    EXPECT_EQ(singleView[0].label, "New Only");
+}
+
+TEST_F(NautilusModuleTest, OffersNothingOutsideLocalFolders)
+{
+    test::storeTemplates({test::makeTemplate("Notes")});
+    for (const char* uri : {"search:///", "x-nautilus-search:///", "recent:///", "trash:///",
+                            "sftp://example.org/home/me", "smb://server/share/"}) {
+        EXPECT_EQ(backgroundItems(uri), nullptr) << uri;
+        EXPECT_EQ(fileItems({std::string(uri) + "x.txt"}), nullptr) << uri;
+    }
+    // A selection that includes anything non-local gets nothing either.
+    EXPECT_EQ(fileItems({fileUri(scratchFolder() / "a.txt"), "recent:///b.txt"}), nullptr);
+}
+
+TEST_F(NautilusModuleTest, ChoosingAnItemHandsItsRequestToTheHost)
+{
+    test::storeTemplates({test::makeTemplate("Notes"), test::makeTemplate("Script", "run", "sh")},
+                         std::nullopt, true);
+    const fs::path folder = scratchFolder() / "Some Folder";
+    fs::create_directory(folder);
+    GList* items = fileItems({fileUri(folder / "picked.txt"), fileUri(scratchFolder() / "x")});
+    ASSERT_NE(items, nullptr);
+    NautilusMenu* submenu = nullptr;
+    g_object_get(g_list_nth_data(items, 1), "menu", &submenu, nullptr);
+    GList* templates = nautilus_menu_get_items(submenu);
+    // The provider may go before its items (Nautilus drops both when the view changes).
+    g_object_unref(m_provider);
+    m_provider = nullptr;
+
+    test::StandInHost host;
+    nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(g_list_nth_data(templates, 1)));
+    const auto message = host.message();
+    nautilus_menu_item_list_free(templates);
+    g_object_unref(submenu);
+    nautilus_menu_item_list_free(items);
+    ASSERT_TRUE(message);
+    ASSERT_EQ(message->urls.size(), 1u);
+    EXPECT_FALSE(message->activates);
+    EXPECT_EQ(verified(message->urls.front()), (CreateRequest{folder.string(), 1}));
+}
+
+TEST_F(NautilusModuleTest, WithoutAHostTheInstalledHostIsStarted)
+{
+    test::storeTemplates({test::makeTemplate("Notes")});
+    test::writeStandInProgram(hostProgram());
+    GList* items = backgroundItems(fileUri(scratchFolder()));
+    ASSERT_NE(items, nullptr);
+    nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(items->data));
+    nautilus_menu_item_list_free(items);
+    const auto arguments = test::standInArguments(hostProgram());
+    ASSERT_TRUE(arguments);
+    ASSERT_EQ(arguments->size(), 2u);
+    EXPECT_EQ(arguments->at(0), "--activate");
+    EXPECT_EQ(verified(arguments->at(1)), (CreateRequest{scratchFolder().string(), 0}));
+}
+
+} // namespace
+} // namespace tessary
