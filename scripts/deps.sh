@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages a job needs, only those that are missing, so a second run
-# costs a few dpkg queries. Usage: scripts/deps.sh build|test|bench|fuzz|e2e ...
+# costs a few dpkg queries. Usage: scripts/deps.sh build|test|bench|fuzz|desktop|e2e ...
 set -euo pipefail
 
 declare -A groups=(
@@ -11,6 +11,8 @@ declare -A groups=(
   [bench]="libbenchmark-dev"
   [fuzz]="clang libclang-rt-14-dev"
   [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick"
+  [desktop]="xvfb xauth openbox xdotool dbus dbus-x11 x11-utils libxcb1-dev libxcb-xtest0-dev
+             libxcb-keysyms1-dev"
 )
 
 wanted=()
