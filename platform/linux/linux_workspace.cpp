@@ -88,7 +88,10 @@ GDBusConnection* LinuxWorkspace::bus()
         GError* error = nullptr;
         m_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
         if (m_bus == nullptr) {
-            kLog.error("No session bus: %{public}s", error->message);
+            if (!m_reportedNoBus) { // said once; later calls try again quietly
+                kLog.error("No session bus: %{public}s", error->message);
+                m_reportedNoBus = true;
+            }
             g_error_free(error);
         }
     }

@@ -38,6 +38,7 @@ private:
     std::shared_ptr<int> m_pending = std::make_shared<int>(0); // calls not answered yet
     std::unique_ptr<X11Display> m_display;
     bool m_triedDisplay = false;
+    bool m_reportedNoBus = false;
 };
 
 } // namespace tessary
