@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <set>
 
 #include <gmodule.h>
 
@@ -151,6 +154,38 @@ TEST_F(NautilusModuleTest, OffersTheMenuInLocalFolders)
     nautilus_menu_item_list_free(single);
     ASSERT_EQ(singleView.size(), 1u);
     EXPECT_EQ(singleView[0].label, "New Only");
+}
+
+// Nautilus makes one window action per item name for the folder's menu and the selection's
+// menu together, the later replacing the earlier: a name both menus use would run the file's
+// item with the folder's context. (Within one menu the direct item and its submenu twin may
+// share a name: they do the same thing.)
+std::set<std::string> itemNames(const std::vector<ItemView>& view)
+{
+    std::set<std::string> names;
+    for (const ItemView& item : view) {
+        names.insert(item.name);
+        names.merge(itemNames(item.submenu));
+    }
+    return names;
+}
+
+TEST_F(NautilusModuleTest, TheFolderAndSelectionMenusNameTheirItemsApart)
+{
+    test::storeTemplates({test::makeTemplate("Notes"), test::makeTemplate("Script", "run", "sh")},
+                         1);
+    GList* folderMenu = backgroundItems(test::fileUri(scratchFolder()));
+    GList* selectionMenu = fileItems({test::fileUri(scratchFolder() / "a.txt")});
+    const auto folderNames = itemNames(viewOf(folderMenu));
+    const auto selectionNames = itemNames(viewOf(selectionMenu));
+    nautilus_menu_item_list_free(folderMenu);
+    nautilus_menu_item_list_free(selectionMenu);
+    EXPECT_EQ(folderNames.size(), 3u);
+    EXPECT_EQ(selectionNames.size(), 3u);
+    std::vector<std::string> shared;
+    std::set_intersection(folderNames.begin(), folderNames.end(), selectionNames.begin(),
+                          selectionNames.end(), std::back_inserter(shared));
+    EXPECT_TRUE(shared.empty()) << shared.front();
 }
 
 TEST_F(NautilusModuleTest, OffersNothingOutsideLocalFolders)
