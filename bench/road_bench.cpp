@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -54,8 +55,10 @@ pid_t spawn(const std::vector<std::string>& arguments, const fs::path& output)
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, output.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0600);
     pid_t pid = -1;
     if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
         std::perror(argv[0]);
@@ -118,8 +121,10 @@ std::string fileUri(const fs::path& path)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string uri = "file://";
-    for (const unsigned char c : path.string()) {
-        if (std::isalnum(c) || std::string_view("-._~/").find(static_cast<char>(c)) != std::string_view::npos) {
+    for (const char character : path.string()) {
+        const auto c = static_cast<unsigned char>(character);
+        if (std::isalnum(c) ||
+            std::string_view("-._~/").find(static_cast<char>(c)) != std::string_view::npos) {
             uri += static_cast<char>(c);
         } else {
             uri += '%';
@@ -133,7 +138,9 @@ std::string fileUri(const fs::path& path)
 void report(const char* what, std::vector<double> samples)
 {
     std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) { return samples[static_cast<std::size_t>(q * static_cast<double>(samples.size() - 1))]; };
+    const auto at = [&](double q) {
+        return samples[static_cast<std::size_t>(q * static_cast<double>(samples.size() - 1))];
+    };
     std::printf("%s: n=%zu median=%.1f p95=%.1f min=%.1f max=%.1f\n", what, samples.size(), at(0.5),
                 at(0.95), samples.front(), samples.back());
 }
@@ -276,9 +283,10 @@ int idle(int seconds)
     const pid_t host = setup.startHost();
     // One request first, so the idle host is one that has done its work.
     const RequestKey key = requestKey(DefaultsStore::appGroup());
-    deliverToHost({{*CreateRequest{setup.work.string(), 0}.signedURL(key, CreateRequest::Clock::now())},
-                   false,
-                   false});
+    deliverToHost(
+        {{*CreateRequest{setup.work.string(), 0}.signedURL(key, CreateRequest::Clock::now())},
+         false,
+         false});
     waitFor([&] { return fs::exists(setup.work / "untitled.txt"); }, "the first file");
     std::this_thread::sleep_for(std::chrono::seconds(2));
 
@@ -294,9 +302,9 @@ int idle(int seconds)
                 "%zu threads\n",
                 static_cast<double>(privateKilobytes(host)) / 1024.0,
                 static_cast<double>(memoryBefore) / 1024.0, after - before, seconds,
-                static_cast<std::size_t>(std::distance(
-                    fs::directory_iterator("/proc/" + std::to_string(host) + "/task"),
-                    fs::directory_iterator())));
+                static_cast<std::size_t>(
+                    std::distance(fs::directory_iterator("/proc/" + std::to_string(host) + "/task"),
+                                  fs::directory_iterator())));
     stop(host);
     stop(fileManager);
     return 0;

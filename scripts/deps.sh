@@ -10,7 +10,7 @@ declare -A groups=(
   [test]="libgtest-dev libgmock-dev clang-format adwaita-icon-theme"
   [bench]="libbenchmark-dev"
   [fuzz]="clang libclang-rt-14-dev"
-  [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick"
+  [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip"
   [desktop]="xvfb xauth openbox xdotool dbus dbus-x11 x11-utils libxcb1-dev libxcb-xtest0-dev
              libxcb-keysyms1-dev"
 )

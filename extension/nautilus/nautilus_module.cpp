@@ -131,11 +131,20 @@ void releaseItemAction(gpointer data, GClosure*)
     delete action;
 }
 
+// Nautilus turns each item name into one action of the window, shared by the folder's menu
+// and the selection's menu, which it builds side by side: the names carry the menu kind so
+// that an item of one menu never runs with the other's context.
+std::string itemName(const MenuItem& item, MenuKind kind)
+{
+    const std::string menu = kind == MenuKind::items ? "items" : "folder";
+    return "TessaryMenuProvider::" + menu +
+           (item.tag ? "-template-" + std::to_string(*item.tag) : std::string("-submenu"));
+}
+
 NautilusMenuItem* toNautilus(gpointer provider, const MenuItem& item,
                              const std::shared_ptr<const MenuContext>& context)
 {
-    const std::string name = item.tag ? "TessaryMenuProvider::template-" + std::to_string(*item.tag)
-                                      : std::string("TessaryMenuProvider::submenu");
+    const std::string name = itemName(item, context->kind);
     const std::string icon = item.icon ? std::string(*item.icon) : std::string();
     NautilusMenuItem* entry = nautilus_menu_item_new(name.c_str(), item.title.c_str(), nullptr,
                                                      item.icon ? icon.c_str() : nullptr);

@@ -1,151 +1,24 @@
 // The real Nautilus module, loaded into this process the way Nautilus loads it: a type
 // module opens the library and runs its entry points, then the provider builds menus for
-// file infos. The file info is this test's own small object (Nautilus's needs Nautilus);
-// with G_DEBUG=fatal-criticals, a call the fake does not implement aborts the test.
+// file infos.
 #include "create_request.h"
 #include "defaults_store.h"
 #include "extension_test_support.h"
+#include "nautilus_test_host.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <set>
 
-#include <gio/gio.h>
-#include <glib-object.h>
 #include <gmodule.h>
-
-extern "C" {
-#include <nautilus-extension.h>
-}
 
 namespace tessary {
 namespace {
 
 namespace fs = std::filesystem;
-
-// --- a GTypeModule that loads one Nautilus module ---
-
-struct TestModule {
-    GTypeModule parent;
-    GModule* library;
-};
-
-struct TestModuleClass {
-    GTypeModuleClass parent;
-};
-
-fs::path g_modulePath;
-void (*g_listTypes)(const GType**, int*) = nullptr;
-
-gboolean loadModule(GTypeModule* module)
-{
-    auto* self = reinterpret_cast<TestModule*>(module);
-    self->library =
-        g_module_open(g_modulePath.c_str(), GModuleFlags(G_MODULE_BIND_LAZY | G_MODULE_BIND_LOCAL));
-    gpointer initialize = nullptr;
-    gpointer listTypes = nullptr;
-    if (self->library == nullptr ||
-        !g_module_symbol(self->library, "nautilus_module_initialize", &initialize) ||
-        !g_module_symbol(self->library, "nautilus_module_list_types", &listTypes)) {
-        return FALSE;
-    }
-    reinterpret_cast<void (*)(GTypeModule*)>(initialize)(module);
-    g_listTypes = reinterpret_cast<void (*)(const GType**, int*)>(listTypes);
-    return TRUE;
-}
-
-void unloadModule(GTypeModule*)
-{
-}
-
-GType testModuleType()
-{
-    static const GType type = [] {
-        static const GTypeInfo info = {
-            sizeof(TestModuleClass),
-            nullptr,
-            nullptr,
-            [](gpointer klass, gpointer) {
-                auto* moduleClass = static_cast<GTypeModuleClass*>(klass);
-                moduleClass->load = loadModule;
-                moduleClass->unload = unloadModule;
-            },
-            nullptr,
-            nullptr,
-            sizeof(TestModule),
-            0,
-            nullptr,
-            nullptr,
-        };
-        return g_type_register_static(G_TYPE_TYPE_MODULE, "TessaryTestModule", &info,
-                                      GTypeFlags(0));
-    }();
-    return type;
-}
-
-// --- a file info that knows its URI and nothing else ---
-
-struct FakeFileInfo {
-    GObject parent;
-    gchar* uri;
-};
-
-struct FakeFileInfoClass {
-    GObjectClass parent;
-};
-
-GType fakeFileInfoType()
-{
-    static const GType type = [] {
-        static const GTypeInfo info = {
-            sizeof(FakeFileInfoClass),
-            nullptr,
-            nullptr,
-            [](gpointer klass, gpointer) {
-                static_cast<GObjectClass*>(klass)->finalize = [](GObject* object) {
-                    g_free(reinterpret_cast<FakeFileInfo*>(object)->uri);
-                    G_OBJECT_CLASS(g_type_class_peek(G_TYPE_OBJECT))->finalize(object);
-                };
-            },
-            nullptr,
-            nullptr,
-            sizeof(FakeFileInfo),
-            0,
-            nullptr,
-            nullptr,
-        };
-        const GType registered =
-            g_type_register_static(G_TYPE_OBJECT, "TessaryFakeFileInfo", &info, GTypeFlags(0));
-        static const GInterfaceInfo fileInfo = {
-            [](gpointer iface, gpointer) {
-                static_cast<NautilusFileInfoInterface*>(iface)->get_uri =
-                    [](NautilusFileInfo* file) {
-                        return g_strdup(reinterpret_cast<FakeFileInfo*>(file)->uri);
-                    };
-            },
-            nullptr,
-            nullptr,
-        };
-        g_type_add_interface_static(registered, NAUTILUS_TYPE_FILE_INFO, &fileInfo);
-        return registered;
-    }();
-    return type;
-}
-
-NautilusFileInfo* fileInfo(const std::string& uri)
-{
-    auto* file = static_cast<FakeFileInfo*>(g_object_new(fakeFileInfoType(), nullptr));
-    file->uri = g_strdup(uri.c_str());
-    return reinterpret_cast<NautilusFileInfo*>(file);
-}
-
-std::string fileUri(const fs::path& path)
-{
-    gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-    std::string text = uri;
-    g_free(uri);
-    return text;
-}
 
 // --- the tests ---
 
@@ -190,17 +63,11 @@ protected:
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         s_prefix = pattern;
         // An installed copy's layout: the host is found relative to the module.
-        g_modulePath = s_prefix / TESSARY_EXTENSION_RELDIR / fs::path(TESSARY_MODULE).filename();
-        fs::create_directories(g_modulePath.parent_path());
-        fs::copy_file(TESSARY_MODULE, g_modulePath);
-        GTypeModule* module = G_TYPE_MODULE(g_object_new(testModuleType(), nullptr));
-        ASSERT_TRUE(g_type_module_use(module));
-        const GType* types = nullptr;
-        int count = 0;
-        ASSERT_TRUE(g_listTypes);
-        g_listTypes(&types, &count);
-        ASSERT_EQ(count, 1);
-        s_providerType = types[0];
+        s_modulePath = s_prefix / TESSARY_EXTENSION_RELDIR / fs::path(TESSARY_MODULE).filename();
+        fs::create_directories(s_modulePath.parent_path());
+        fs::copy_file(TESSARY_MODULE, s_modulePath);
+        s_providerType = test::loadNautilusModule(s_modulePath);
+        ASSERT_NE(s_providerType, 0u);
     }
     static void TearDownTestSuite() { fs::remove_all(s_prefix); }
 
@@ -223,7 +90,7 @@ protected:
 
     GList* backgroundItems(const std::string& uri)
     {
-        NautilusFileInfo* folder = fileInfo(uri);
+        NautilusFileInfo* folder = test::fileInfo(uri);
         GList* items = nautilus_menu_provider_get_background_items(m_provider, folder);
         g_object_unref(folder);
         return items;
@@ -233,7 +100,7 @@ protected:
     {
         GList* files = nullptr;
         for (const std::string& uri : uris) {
-            files = g_list_append(files, fileInfo(uri));
+            files = g_list_append(files, test::fileInfo(uri));
         }
         GList* items = nautilus_menu_provider_get_file_items(m_provider, files);
         g_list_free_full(files, g_object_unref);
@@ -247,13 +114,14 @@ protected:
     }
 
     static inline fs::path s_prefix;
+    static inline fs::path s_modulePath;
     static inline GType s_providerType = 0;
     NautilusMenuProvider* m_provider = nullptr;
 };
 
 TEST_F(NautilusModuleTest, ExportsOnlyItsEntryPoints)
 {
-    GModule* library = g_module_open(g_modulePath.c_str(), G_MODULE_BIND_LAZY);
+    GModule* library = g_module_open(s_modulePath.c_str(), G_MODULE_BIND_LAZY);
     ASSERT_NE(library, nullptr);
     gpointer symbol = nullptr;
     EXPECT_TRUE(g_module_symbol(library, "nautilus_module_shutdown", &symbol));
@@ -266,7 +134,7 @@ TEST_F(NautilusModuleTest, OffersTheMenuInLocalFolders)
 {
     test::storeTemplates({test::makeTemplate("Notes"), test::makeTemplate("Script", "run", "sh")},
                          1);
-    GList* items = backgroundItems(fileUri(scratchFolder()));
+    GList* items = backgroundItems(test::fileUri(scratchFolder()));
     const auto view = viewOf(items);
     nautilus_menu_item_list_free(items);
     ASSERT_EQ(view.size(), 2u);
@@ -281,11 +149,43 @@ TEST_F(NautilusModuleTest, OffersTheMenuInLocalFolders)
     EXPECT_NE(view[1].submenu[0].name, view[1].submenu[1].name);
 
     test::storeTemplates({test::makeTemplate("Only")});
-    GList* single = fileItems({fileUri(scratchFolder() / "a.txt")});
+    GList* single = fileItems({test::fileUri(scratchFolder() / "a.txt")});
     const auto singleView = viewOf(single);
     nautilus_menu_item_list_free(single);
     ASSERT_EQ(singleView.size(), 1u);
     EXPECT_EQ(singleView[0].label, "New Only");
+}
+
+// Nautilus makes one window action per item name for the folder's menu and the selection's
+// menu together, the later replacing the earlier: a name both menus use would run the file's
+// item with the folder's context. (Within one menu the direct item and its submenu twin may
+// share a name: they do the same thing.)
+std::set<std::string> itemNames(const std::vector<ItemView>& view)
+{
+    std::set<std::string> names;
+    for (const ItemView& item : view) {
+        names.insert(item.name);
+        names.merge(itemNames(item.submenu));
+    }
+    return names;
+}
+
+TEST_F(NautilusModuleTest, TheFolderAndSelectionMenusNameTheirItemsApart)
+{
+    test::storeTemplates({test::makeTemplate("Notes"), test::makeTemplate("Script", "run", "sh")},
+                         1);
+    GList* folderMenu = backgroundItems(test::fileUri(scratchFolder()));
+    GList* selectionMenu = fileItems({test::fileUri(scratchFolder() / "a.txt")});
+    const auto folderNames = itemNames(viewOf(folderMenu));
+    const auto selectionNames = itemNames(viewOf(selectionMenu));
+    nautilus_menu_item_list_free(folderMenu);
+    nautilus_menu_item_list_free(selectionMenu);
+    EXPECT_EQ(folderNames.size(), 3u);
+    EXPECT_EQ(selectionNames.size(), 3u);
+    std::vector<std::string> shared;
+    std::set_intersection(folderNames.begin(), folderNames.end(), selectionNames.begin(),
+                          selectionNames.end(), std::back_inserter(shared));
+    EXPECT_TRUE(shared.empty()) << shared.front();
 }
 
 TEST_F(NautilusModuleTest, OffersNothingOutsideLocalFolders)
@@ -297,7 +197,7 @@ TEST_F(NautilusModuleTest, OffersNothingOutsideLocalFolders)
         EXPECT_EQ(fileItems({std::string(uri) + "x.txt"}), nullptr) << uri;
     }
     // A selection that includes anything non-local gets nothing either.
-    EXPECT_EQ(fileItems({fileUri(scratchFolder() / "a.txt"), "recent:///b.txt"}), nullptr);
+    EXPECT_EQ(fileItems({test::fileUri(scratchFolder() / "a.txt"), "recent:///b.txt"}), nullptr);
 }
 
 TEST_F(NautilusModuleTest, ChoosingAnItemHandsItsRequestToTheHost)
@@ -306,7 +206,8 @@ TEST_F(NautilusModuleTest, ChoosingAnItemHandsItsRequestToTheHost)
                          std::nullopt, true);
     const fs::path folder = scratchFolder() / "Some Folder";
     fs::create_directory(folder);
-    GList* items = fileItems({fileUri(folder / "picked.txt"), fileUri(scratchFolder() / "x")});
+    GList* items =
+        fileItems({test::fileUri(folder / "picked.txt"), test::fileUri(scratchFolder() / "x")});
     ASSERT_NE(items, nullptr);
     NautilusMenu* submenu = nullptr;
     g_object_get(g_list_nth_data(items, 1), "menu", &submenu, nullptr);
@@ -331,7 +232,7 @@ TEST_F(NautilusModuleTest, WithoutAHostTheInstalledHostIsStarted)
 {
     test::storeTemplates({test::makeTemplate("Notes")});
     test::writeStandInProgram(hostProgram());
-    GList* items = backgroundItems(fileUri(scratchFolder()));
+    GList* items = backgroundItems(test::fileUri(scratchFolder()));
     ASSERT_NE(items, nullptr);
     nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(items->data));
     nautilus_menu_item_list_free(items);
