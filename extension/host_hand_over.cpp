@@ -7,6 +7,7 @@
 #include <cstring>
 #include <thread>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,6 +65,10 @@ std::optional<std::string> HostHandOver::spawnDetached(const std::vector<std::st
     ::posix_spawn_file_actions_init(&actions);
     // The host outlives this process; it must not keep the caller's folder busy.
     ::posix_spawn_file_actions_addchdir_np(&actions, "/");
+    // Nor the caller's input and output: a caller reading our output through a pipe would
+    // otherwise wait until the host exits. Its log lines still go to stderr.
+    ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
     const int code = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
     ::posix_spawn_file_actions_destroy(&actions);

@@ -23,7 +23,7 @@ void RenameImmediately::renameCreatedFile()
         kLog.info("Rename immediately is on, but Accessibility permission is missing");
         return;
     }
-    QTimer::singleShot(kDelayMilliseconds, [this] { pressReturnInFinder(); });
+    QTimer::singleShot(kDelayMilliseconds, &m_timers, [this] { pressReturnInFinder(); });
 }
 
 void RenameImmediately::pressReturnInFinder()

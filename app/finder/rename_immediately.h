@@ -6,6 +6,8 @@
 #include "key_events.h"
 #include "workspace.h"
 
+#include <QObject>
+
 namespace tessary {
 
 class RenameImmediately {
@@ -25,6 +27,7 @@ public:
 private:
     Workspace& m_workspace;
     KeyEvents& m_keys;
+    QObject m_timers; // owns the pending presses: they go away with this object
 };
 
 } // namespace tessary

@@ -83,8 +83,10 @@ std::optional<std::string> spawnWithGLib(const std::vector<std::string>& argv)
     }
     args.push_back(nullptr);
     GError* error = nullptr;
-    if (g_spawn_async("/", args.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr,
-                      &error)) {
+    if (g_spawn_async(
+            "/", args.data(), nullptr,
+            static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL),
+            nullptr, nullptr, nullptr, &error)) {
         return std::nullopt;
     }
     std::string message = error != nullptr ? error->message : "unknown error";

@@ -120,6 +120,11 @@ std::optional<FrontApplication> X11Display::activeApplication()
 
 bool X11Display::pressAndRelease(std::uint32_t keysym)
 {
+    // Without the XTEST extension xcb would close the connection on the first fake input.
+    const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(m_connection, &xcb_test_id);
+    if (xtest == nullptr || xtest->present == 0 || xcb_connection_has_error(m_connection) != 0) {
+        return false;
+    }
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_connection);
     if (symbols == nullptr) {
         return false;
@@ -141,7 +146,7 @@ bool X11Display::pressAndRelease(std::uint32_t keysym)
             ok = false;
         }
     }
-    return ok;
+    return ok && xcb_connection_has_error(m_connection) == 0;
 }
 
 } // namespace tessary
