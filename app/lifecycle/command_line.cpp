@@ -39,10 +39,10 @@ CommandLine parseNew(const std::vector<std::string>& arguments)
             const std::string value = inlineValue ? argument.substr(11) : arguments[++i];
             line.templateIndex = parseIndex(value);
             if (!line.templateIndex) {
-                return invalid("not a template index: " + value);
+                return invalid(std::string("not a template index: ").append(value));
             }
         } else if (argument.starts_with("-") && argument != "-") {
-            return invalid("unknown option for new: " + argument);
+            return invalid(std::string("unknown option for new: ").append(argument));
         } else if (haveDirectory) {
             return invalid("new takes one folder");
         } else {
@@ -51,7 +51,7 @@ CommandLine parseNew(const std::vector<std::string>& arguments)
         }
     }
     if (!haveDirectory) {
-        line.directory = ".";
+        line.directory = std::string(1, '.'); // the current folder
     }
     return line;
 }
@@ -98,7 +98,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         } else if (argument == "--activate") {
             line.activate = true;
         } else if (argument.starts_with("-")) {
-            return invalid("unknown option: " + argument);
+            return invalid(std::string("unknown option: ").append(argument));
         } else {
             line.urls.push_back(argument);
         }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 namespace tessary {
 namespace {
@@ -132,7 +133,9 @@ TEST_F(LifecycleTest, TheSwitchWritesAndRemovesTheAutostartEntry)
     std::string log = test::capturedLog([&] { services.loginItem.setLoginItemEnabled(true); });
     EXPECT_EQ(log, "INFO com.orvane.tessary[login-item] Login item registered; status 1\n");
     std::ifstream entry(AutostartLoginItems::entryPath());
-    std::string text((std::istreambuf_iterator<char>(entry)), std::istreambuf_iterator<char>());
+    std::ostringstream contents;
+    contents << entry.rdbuf();
+    const std::string text = contents.str();
     EXPECT_NE(text.find("\nExec="), std::string::npos);
     EXPECT_NE(text.find(" --login\n"), std::string::npos);
     log = test::capturedLog([&] { services.loginItem.setLoginItemEnabled(false); });
