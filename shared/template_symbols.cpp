@@ -204,32 +204,36 @@ const std::unordered_map<std::string_view, std::string_view>& extensionTable()
     return table;
 }
 
-// Lower-cases `ext` into `out`, then trims "." and " " from both ends.
-std::string_view clean(std::string_view ext, std::string& out)
+// Lower-cases `ext` and trims "." and " " from both ends. Short ASCII extensions, the usual
+// case, are cleaned into `small` without touching the heap; others go through `large`.
+std::string_view clean(std::string_view ext, std::array<char, 32>& small, std::string& large)
 {
-    bool ascii = true;
-    for (const char c : ext) {
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    }
-    if (ascii) {
-        out.assign(ext);
-        for (char& c : out) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
-        }
-    } else if (g_utf8_validate(ext.data(), static_cast<gssize>(ext.size()), nullptr)) {
-        gchar* lower = g_utf8_strdown(ext.data(), static_cast<gssize>(ext.size()));
-        out = lower;
-        g_free(lower);
-    } else {
-        out.assign(ext);
-    }
-    const std::size_t first = out.find_first_not_of(". ");
-    if (first == std::string::npos) {
+    const std::size_t first = ext.find_first_not_of(". ");
+    if (first == std::string_view::npos) {
         return {};
     }
-    return std::string_view(out).substr(first, out.find_last_not_of(". ") - first + 1);
+    ext = ext.substr(first, ext.find_last_not_of(". ") - first + 1);
+    if (ext.size() <= small.size()) {
+        std::size_t i = 0;
+        for (; i < ext.size(); ++i) {
+            const auto c = static_cast<unsigned char>(ext[i]);
+            if (c >= 0x80) {
+                break;
+            }
+            small[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+        if (i == ext.size()) {
+            return {small.data(), ext.size()};
+        }
+    }
+    if (g_utf8_validate(ext.data(), static_cast<gssize>(ext.size()), nullptr)) {
+        gchar* lower = g_utf8_strdown(ext.data(), static_cast<gssize>(ext.size()));
+        large = lower;
+        g_free(lower);
+    } else {
+        large.assign(ext);
+    }
+    return large;
 }
 
 // Lets the memo be searched with a string_view, without making a string first.
@@ -280,8 +284,9 @@ std::string_view symbolForContentType(std::string_view contentType)
 
 std::string_view symbolName(std::string_view ext)
 {
-    thread_local std::string buffer; // keeps its capacity: no allocation per call
-    const std::string_view key = clean(ext, buffer);
+    std::array<char, 32> small;
+    std::string large;
+    const std::string_view key = clean(ext, small, large);
     if (key.empty()) {
         return kDefaultSymbol;
     }
