@@ -54,14 +54,24 @@ void HostServer::accept(QLocalSocket* socket)
     QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     if (!isSameUser(socket)) {
         socket->abort();
+        socket->deleteLater();
         return;
     }
     // A sender that never finishes its line does not keep the connection forever.
-    QTimer::singleShot(kConnectionTimeoutMs, socket, [socket] { socket->abort(); });
+    // A QTimer owned by the socket dies with it; a single-shot call with a context object
+    // would still wake the host when its time comes.
+    auto* timeout = new QTimer(socket);
+    timeout->setSingleShot(true);
+    QObject::connect(timeout, &QTimer::timeout, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    timeout->start(kConnectionTimeoutMs);
     QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
         if (!socket->canReadLine()) {
             if (socket->bytesAvailable() > static_cast<qint64>(kHostMessageLimit)) {
                 socket->abort();
+                socket->deleteLater();
             }
             return;
         }
@@ -74,11 +84,13 @@ void HostServer::accept(QLocalSocket* socket)
         if (!message) {
             kLog.error("Dropped a malformed message on the host channel");
             socket->abort();
+            socket->deleteLater();
             return;
         }
         socket->write("ok\n");
         socket->flush();
         socket->disconnectFromServer();
+        socket->deleteLater(); // and its timeout with it, so an idle host stays asleep
         QTimer::singleShot(0, [this, message = *std::move(message)] { m_onMessage(message); });
     });
 }
