@@ -168,15 +168,22 @@ struct Setup {
                 std::chrono::milliseconds(5));
         return pid;
     }
+
+    // Starts the stand-in file manager and waits until it owns its bus name.
+    pid_t startFileManager(EventLog& events)
+    {
+        const pid_t pid = spawn({TESSARY_STANDIN_FILE_MANAGER, fileManagerLog().string()}, log);
+        waitFor([&] { return events.find(" ready").has_value(); }, "the stand-in file manager");
+        return pid;
+    }
+    fs::path fileManagerLog() const { return work / "file-manager.log"; }
 };
 
 int warm(int count)
 {
     Setup setup;
-    const fs::path events = setup.work / "file-manager.log";
-    const pid_t fileManager = spawn({TESSARY_STANDIN_FILE_MANAGER, events.string()}, setup.log);
-    EventLog log(events);
-    waitFor([&] { return log.find(" ready").has_value(); }, "the stand-in file manager");
+    EventLog log(setup.fileManagerLog());
+    const pid_t fileManager = setup.startFileManager(log);
     const pid_t host = setup.startHost();
 
     const RequestKey key = requestKey(DefaultsStore::appGroup());
@@ -281,10 +288,8 @@ std::pair<long long, long long> privateKilobytes(pid_t pid)
 int idle(int seconds)
 {
     Setup setup;
-    const fs::path events = setup.work / "file-manager.log";
-    const pid_t fileManager = spawn({TESSARY_STANDIN_FILE_MANAGER, events.string()}, setup.log);
-    EventLog log(events);
-    waitFor([&] { return log.find(" ready").has_value(); }, "the stand-in file manager");
+    EventLog log(setup.fileManagerLog());
+    const pid_t fileManager = setup.startFileManager(log);
     const pid_t host = setup.startHost();
     // One request first, so the idle host is one that has done its work.
     const RequestKey key = requestKey(DefaultsStore::appGroup());

@@ -2,6 +2,7 @@
 #include "create_request.h"
 
 #include "crypto.h"
+#include "hex.h"
 #include "logger.h"
 #include "url_query.h"
 
@@ -39,32 +40,6 @@ RequestKey newKey()
     return key;
 }
 
-std::string hex(std::span<const std::uint8_t> bytes)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const std::uint8_t byte : bytes) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0x0F];
-    }
-    return text;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::optional<Bytes> unhex(std::string_view text)
 {
     if (text.size() % 2 != 0) {
@@ -73,8 +48,8 @@ std::optional<Bytes> unhex(std::string_view text)
     Bytes bytes;
     bytes.reserve(text.size() / 2);
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = hexValue(text[i]);
-        const int low = hexValue(text[i + 1]);
+        const int high = hexDigitValue(text[i]);
+        const int low = hexDigitValue(text[i + 1]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }
@@ -200,7 +175,7 @@ std::optional<std::string> CreateRequest::signedURL(const RequestKey& key,
         {"dir", directory},
         {"template", index},
         {"ts", ts},
-        {"sig", hex(mac)},
+        {"sig", toHex(mac, HexCase::lower)},
     };
     return std::string(kRequestScheme) + "://" + std::string(kRequestHost) + "?" +
            encodeQuery(items);

@@ -1,6 +1,8 @@
 // File-per-key defaults store with atomic replacement.
 #include "defaults_store.h"
 
+#include "posix_io.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
@@ -45,21 +47,6 @@ bool ensureFolder(const std::filesystem::path& path, bool ownFolder)
         return false;
     }
     return isUsableFolder(path, ownFolder);
-}
-
-std::error_code writeAll(int fd, std::span<const std::uint8_t> bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return lastError();
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-    }
-    return {};
 }
 
 std::span<const std::uint8_t> asBytes(std::string_view text)
@@ -269,7 +256,8 @@ std::error_code DefaultsStore::write(std::string_view key, std::span<const std::
     if (fd < 0) {
         return lastError();
     }
-    std::error_code error = writeAll(fd, value);
+    std::error_code error =
+        writeAll(fd, {reinterpret_cast<const char*>(value.data()), value.size()});
     if (!error && ::fchmod(fd, 0600) != 0) {
         error = lastError();
     }

@@ -1,6 +1,8 @@
 // Client side of the host channel, and the message format both sides use.
 #include "host_channel.h"
 
+#include "posix_io.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -43,23 +45,6 @@ bool waitFor(int fd, short events, Clock::time_point deadline)
         }
     }
 }
-
-class Socket {
-public:
-    Socket() : m_fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {}
-    ~Socket()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
@@ -150,11 +135,12 @@ DeliveryResult deliverToHost(const HostMessage& message, std::chrono::millisecon
     }
     std::memcpy(address.sun_path, path->c_str(), path->native().size() + 1);
 
-    const Socket socket;
-    if (socket.fd() < 0) {
+    const UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (socket.get() < 0) {
         return {DeliveryStatus::failed, errorText(errno)};
     }
-    if (::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) !=
+        0) {
         const int code = errno;
         if (code == ENOENT || code == ECONNREFUSED) {
             return {DeliveryStatus::noHost, errorText(code)};
@@ -162,7 +148,7 @@ DeliveryResult deliverToHost(const HostMessage& message, std::chrono::millisecon
         if (code != EINPROGRESS && code != EAGAIN) {
             return {DeliveryStatus::failed, errorText(code)};
         }
-        if (!waitFor(socket.fd(), POLLOUT, deadline)) {
+        if (!waitFor(socket.get(), POLLOUT, deadline)) {
             return {DeliveryStatus::failed, "the host did not accept the connection in time"};
         }
     }
@@ -171,7 +157,7 @@ DeliveryResult deliverToHost(const HostMessage& message, std::chrono::millisecon
     line += '\n';
     std::string_view pending = line;
     while (!pending.empty()) {
-        const ssize_t sent = ::send(socket.fd(), pending.data(), pending.size(), MSG_NOSIGNAL);
+        const ssize_t sent = ::send(socket.get(), pending.data(), pending.size(), MSG_NOSIGNAL);
         if (sent > 0) {
             pending.remove_prefix(static_cast<std::size_t>(sent));
             continue;
@@ -179,7 +165,7 @@ DeliveryResult deliverToHost(const HostMessage& message, std::chrono::millisecon
         if (sent < 0 && errno == EINTR) {
             continue;
         }
-        if (sent < 0 && errno == EAGAIN && waitFor(socket.fd(), POLLOUT, deadline)) {
+        if (sent < 0 && errno == EAGAIN && waitFor(socket.get(), POLLOUT, deadline)) {
             continue;
         }
         return {DeliveryStatus::failed,
@@ -189,7 +175,7 @@ DeliveryResult deliverToHost(const HostMessage& message, std::chrono::millisecon
     std::string answer;
     char buffer[16];
     while (answer.find('\n') == std::string::npos && answer.size() < 64) {
-        const ssize_t got = ::recv(socket.fd(), buffer, sizeof(buffer), 0);
+        const ssize_t got = ::recv(socket.get(), buffer, sizeof(buffer), 0);
         if (got > 0) {
             answer.append(buffer, static_cast<std::size_t>(got));
         } else if (got == 0) {
@@ -198,7 +184,7 @@ DeliveryResult deliverToHost(const HostMessage& message, std::chrono::millisecon
             continue;
         } else if (code != EAGAIN) {
             return {DeliveryStatus::failed, errorText(code)};
-        } else if (!waitFor(socket.fd(), POLLIN, deadline)) {
+        } else if (!waitFor(socket.get(), POLLIN, deadline)) {
             return {DeliveryStatus::failed, "the host did not answer in time"};
         }
     }

@@ -1,6 +1,8 @@
 // Journal or stderr output for Logger, chosen once per process.
 #include "logger.h"
 
+#include "posix_io.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -53,20 +55,6 @@ int priority(LogLevel level)
         return LOG_ERR;
     }
     return LOG_INFO;
-}
-
-void writeAll(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
 }
 
 } // namespace

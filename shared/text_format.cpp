@@ -6,36 +6,39 @@
 namespace tessary {
 namespace {
 
-// Length of the conversion that starts after '%' at `spec`, or 0 if none is recognised.
+// Length of the conversion that starts after '%' at `conversion`, or 0 if none is recognised.
 // Sets `position` for the positional form "N$".
-std::size_t conversionLength(std::string_view spec, std::size_t& position)
+std::size_t conversionLength(std::string_view conversion, std::size_t& position)
 {
     std::size_t i = 0;
     position = 0;
-    if (i < spec.size() && std::isdigit(static_cast<unsigned char>(spec[i])) && spec[i] != '0') {
+    if (i < conversion.size() && std::isdigit(static_cast<unsigned char>(conversion[i])) &&
+        conversion[i] != '0') {
         std::size_t n = 0;
         std::size_t j = i;
-        while (j < spec.size() && std::isdigit(static_cast<unsigned char>(spec[j])) && j < 2) {
-            n = n * 10 + static_cast<std::size_t>(spec[j] - '0');
+        while (j < conversion.size() && std::isdigit(static_cast<unsigned char>(conversion[j])) &&
+               j < 2) {
+            n = n * 10 + static_cast<std::size_t>(conversion[j] - '0');
             ++j;
         }
-        if (j < spec.size() && spec[j] == '$') {
+        if (j < conversion.size() && conversion[j] == '$') {
             position = n;
             i = j + 1;
         }
     }
     // Log annotations such as {public} or {bool} do not change the text.
-    if (i < spec.size() && spec[i] == '{') {
-        const std::size_t close = spec.find('}', i);
+    if (i < conversion.size() && conversion[i] == '{') {
+        const std::size_t close = conversion.find('}', i);
         if (close == std::string_view::npos) {
             return 0;
         }
         i = close + 1;
     }
-    while (i < spec.size() && spec[i] == 'l') {
+    while (i < conversion.size() && conversion[i] == 'l') {
         ++i;
     }
-    if (i < spec.size() && std::string_view("s@duif").find(spec[i]) != std::string_view::npos) {
+    if (i < conversion.size() &&
+        std::string_view("s@duif").find(conversion[i]) != std::string_view::npos) {
         return i + 1;
     }
     return 0;

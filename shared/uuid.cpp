@@ -2,6 +2,7 @@
 #include "uuid.h"
 
 #include "crypto.h"
+#include "hex.h"
 
 #include <string_view>
 
@@ -11,20 +12,6 @@ namespace {
 constexpr bool isHyphenAt(std::size_t i)
 {
     return i == 8 || i == 13 || i == 18 || i == 23;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 } // namespace
@@ -53,8 +40,8 @@ std::optional<Uuid> Uuid::parse(std::string_view text)
             ++i;
             continue;
         }
-        const int high = hexValue(text[i]);
-        const int low = hexValue(text[i + 1]);
+        const int high = hexDigitValue(text[i]);
+        const int low = hexDigitValue(text[i + 1]);
         if (high < 0 || low < 0 || isHyphenAt(i + 1)) {
             return std::nullopt;
         }

@@ -3,6 +3,7 @@
 
 #include "localization.h"
 #include "logger.h"
+#include "posix_io.h"
 
 #include <cerrno>
 #include <optional>
@@ -24,24 +25,6 @@ std::error_code errnoCode(int code)
 {
     return {code, std::generic_category()};
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
 
 // Names in the folder that the numbered search could run into, read in one pass; none if
 // the folder cannot be listed.
@@ -82,21 +65,6 @@ std::filesystem::path standardized(const std::filesystem::path& path)
         normal = normal.parent_path(); // "/a/b/" and "/a/b" name one folder
     }
     return normal;
-}
-
-std::error_code writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return errnoCode(errno);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return {};
 }
 
 } // namespace
@@ -141,7 +109,7 @@ std::filesystem::path FileCreator::create(const FileTemplate& fileTemplate,
 
     // Every step below goes through this handle, so a folder renamed meanwhile cannot send
     // the file elsewhere.
-    const FileDescriptor folder(::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd folder(::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0) {
         throw FileCreatorError::failed(directory / fileTemplate.fileName(), errnoCode(errno));
     }
@@ -164,8 +132,8 @@ std::filesystem::path FileCreator::create(const FileTemplate& fileTemplate,
 
     // O_EXCL never replaces anything, a symbolic link included, and decides between two
     // creators that chose the same name.
-    FileDescriptor out(::openat(folder.get(), name.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    UniqueFd out(::openat(folder.get(), name.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (out.get() < 0) {
         throw FileCreatorError::failed(file, errnoCode(errno));
     }

@@ -228,20 +228,5 @@ TEST_F(NautilusModuleTest, ChoosingAnItemHandsItsRequestToTheHost)
     EXPECT_EQ(verified(message->urls.front()), (CreateRequest{folder.string(), 1}));
 }
 
-TEST_F(NautilusModuleTest, WithoutAHostTheInstalledHostIsStarted)
-{
-    test::storeTemplates({test::makeTemplate("Notes")});
-    test::writeStandInProgram(hostProgram());
-    GList* items = backgroundItems(test::fileUri(scratchFolder()));
-    ASSERT_NE(items, nullptr);
-    nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(items->data));
-    nautilus_menu_item_list_free(items);
-    const auto arguments = test::standInArguments(hostProgram());
-    ASSERT_TRUE(arguments);
-    ASSERT_EQ(arguments->size(), 2u);
-    EXPECT_EQ(arguments->at(0), "--activate");
-    EXPECT_EQ(verified(arguments->at(1)), (CreateRequest{scratchFolder().string(), 0}));
-}
-
 } // namespace
 } // namespace tessary
