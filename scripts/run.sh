@@ -36,7 +36,10 @@ echo "== 2. The menu for a right-click in $folder"
 echo "== 3. Choose the default template (no host runs: the extension starts one)"
 "$bin/tessary-menu" --kind container --target "$folder" --choose 0 2>"$work/extension.log"
 wait_for "$folder/untitled.txt"
-host_pid=$(pgrep -n -f "^$bin/tessary( |$)" || true)
+# The host the extension started, found by its executable (no procps needed).
+for proc in /proc/[0-9]*; do
+  [[ $(readlink "$proc/exe" 2>/dev/null) == "$bin/tessary" ]] && host_pid=${proc#/proc/}
+done
 echo "== 4. Choose the second template (the running host takes it)"
 "$bin/tessary-menu" --kind container --target "$folder" --choose 1 2>>"$work/extension.log"
 wait_for "$folder/untitled.md"
