@@ -4,7 +4,7 @@
 
 #include "linux_bookmarks.h"
 #include "linux_workspace.h"
-#include "shared/test_support.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

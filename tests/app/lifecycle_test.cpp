@@ -3,7 +3,7 @@
 #include "command_line.h"
 
 #include "host_test_support.h"
-#include "shared/test_support.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "request_handler.h"
 
 #include "host_test_support.h"
-#include "shared/test_support.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

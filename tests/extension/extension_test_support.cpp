@@ -1,6 +1,7 @@
 // Folders, stored templates and stand-in hosts for the extension's tests.
 #include "extension_test_support.h"
 
+#include "processes.h"
 #include "shared_settings.h"
 
 #include <cstdlib>
@@ -15,24 +16,6 @@
 namespace tessary::test {
 
 namespace fs = std::filesystem;
-
-void ExtensionTest::SetUp()
-{
-    ConfigFolderTest::SetUp();
-    std::string pattern = (fs::temp_directory_path() / "tessary-run-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    m_runtime = pattern;
-    fs::create_directory(scratchFolder());
-    ::setenv("XDG_RUNTIME_DIR", m_runtime.c_str(), 1);
-}
-
-void ExtensionTest::TearDown()
-{
-    ::unsetenv("XDG_RUNTIME_DIR");
-    std::error_code ignored;
-    fs::remove_all(m_runtime, ignored);
-    ConfigFolderTest::TearDown();
-}
 
 FileTemplate makeTemplate(std::string name, std::string baseName, std::string extension)
 {
@@ -111,12 +94,8 @@ std::optional<std::vector<std::string>> standInArguments(const fs::path& program
                                                          std::chrono::milliseconds timeout)
 {
     const fs::path record = program.string() + ".args";
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!fs::exists(record)) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!waitUntil([&] { return fs::exists(record); }, timeout)) {
+        return std::nullopt;
     }
     std::ifstream in(record);
     std::vector<std::string> arguments;

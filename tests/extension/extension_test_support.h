@@ -2,7 +2,7 @@
 // templates, a stand-in host listening on the host channel, and a stand-in host program.
 #pragma once
 
-#include "../shared/test_support.h"
+#include "test_support.h"
 
 #include "file_template.h"
 #include "host_channel.h"
@@ -16,19 +16,8 @@
 
 namespace tessary::test {
 
-// A ConfigFolderTest that also gets its own XDG_RUNTIME_DIR (where the host channel lives).
-class ExtensionTest : public ConfigFolderTest {
-protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    std::filesystem::path runtimeFolder() const { return m_runtime; }
-    // A fresh folder for files the test makes.
-    std::filesystem::path scratchFolder() const { return m_runtime / "scratch"; }
-
-private:
-    std::filesystem::path m_runtime;
-};
+// Every extension test runs with private configuration, runtime and scratch folders.
+using ExtensionTest = ConfigFolderTest;
 
 FileTemplate makeTemplate(std::string name, std::string baseName = "untitled",
                           std::string extension = "txt");

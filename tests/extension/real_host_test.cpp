@@ -4,75 +4,22 @@
 // reaches that host and starts no second process. No display and no session bus.
 #include "extension_test_support.h"
 #include "nautilus_test_host.h"
+#include "processes.h"
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <fstream>
-#include <functional>
 #include <sstream>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace tessary {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 20s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
-// Runs `argv` to completion with its output in `out` and its errors in `err`; its status.
-int run(std::vector<std::string> argv, const fs::path& out, const fs::path& err)
-{
-    std::vector<char*> args;
-    for (std::string& arg : argv) {
-        args.push_back(arg.data());
-    }
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = -1;
-    const int code = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (code != 0) {
-        return -1;
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 struct HostProcess {
     pid_t pid;
@@ -91,7 +38,7 @@ std::vector<HostProcess> hostProcesses()
             continue;
         }
         // "pid (comm) state ppid ...": comm may hold spaces, so read after its last ')'.
-        const std::string stat = slurp(entry.path() / "stat");
+        const std::string stat = test::readFile(entry.path() / "stat");
         const auto open = stat.find('(');
         const auto close = stat.rfind(')');
         if (open == std::string::npos || close == std::string::npos) {
@@ -106,16 +53,6 @@ std::vector<HostProcess> hostProcesses()
         }
     }
     return hosts;
-}
-
-void stopProcess(pid_t pid)
-{
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    if (!waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) != 0; }, 10s)) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-    }
 }
 
 // Where a right-click lands: the background of a folder, or one item.
@@ -146,14 +83,16 @@ protected:
         folder = scratchFolder() / "Folder with spaces & more";
         fs::create_directory(folder);
         // The grant covers the scratch folder, so the host creates without asking.
-        ASSERT_EQ(run({TESSARY_HOST_BINARY, "grant", scratchFolder().string()}, out(), err()), 0)
-            << slurp(err());
+        ASSERT_EQ(test::runProgram(TESSARY_HOST_BINARY, {"grant", scratchFolder().string()},
+                                   {out(), err()}),
+                  0)
+            << test::readFile(err());
     }
 
     void TearDown() override
     {
         for (const HostProcess& host : hostProcesses()) {
-            stopProcess(host.pid);
+            test::stopProcess(host.pid);
         }
         test::ExtensionTest::TearDown();
     }
@@ -181,24 +120,26 @@ protected:
     // The same through tessary-menu, which ends as soon as it has handed the URL over.
     void chooseWithMenuTool(const Click& click) const
     {
-        std::vector<std::string> argv{TESSARY_MENU_TOOL, "--kind"};
+        std::vector<std::string> argv{"--kind"};
         if (click.onBackground) {
             argv.insert(argv.end(), {"container", "--target", click.path.string()});
         } else {
             argv.insert(argv.end(), {"items", "--selected", click.path.string()});
         }
-        ASSERT_EQ(run(argv, out(), err()), 0) << slurp(err());
-        const auto menu = nlohmann::json::parse(slurp(out()));
+        ASSERT_EQ(test::runProgram(TESSARY_MENU_TOOL, argv, {out(), err()}), 0)
+            << test::readFile(err());
+        const auto menu = nlohmann::json::parse(test::readFile(out()));
         const auto tag = menu.at("items").at(0).at("tag").get<std::int64_t>();
         argv.insert(argv.end(), {"--choose", std::to_string(tag)});
-        ASSERT_EQ(run(argv, out(), err()), 0) << slurp(err());
+        ASSERT_EQ(test::runProgram(TESSARY_MENU_TOOL, argv, {out(), err()}), 0)
+            << test::readFile(err());
     }
 
     void createsColdThenWarm(const std::function<void(const Click&)>& choose)
     {
         ASSERT_TRUE(hostProcesses().empty());
         choose({true, folder});
-        ASSERT_TRUE(waitUntil([&] { return fs::exists(folder / "untitled.txt"); }))
+        ASSERT_TRUE(test::waitUntil([&] { return fs::exists(folder / "untitled.txt"); }))
             << "no host created the file for the folder's background";
         const auto started = hostProcesses();
         ASSERT_EQ(started.size(), 1u);
@@ -206,7 +147,7 @@ protected:
 
         // A file's menu creates beside the file, through the host already running.
         choose({false, folder / "untitled.txt"});
-        ASSERT_TRUE(waitUntil([&] { return fs::exists(folder / "untitled-2.txt"); }))
+        ASSERT_TRUE(test::waitUntil([&] { return fs::exists(folder / "untitled-2.txt"); }))
             << "the running host did not create the file beside the selection";
         const auto after = hostProcesses();
         ASSERT_EQ(after.size(), 1u) << "a second host process was started";

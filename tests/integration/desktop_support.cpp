@@ -13,17 +13,11 @@
 
 #include <fcntl.h>
 #include <glib.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
-extern char** environ;
-
 namespace tessary::test {
 namespace {
-
-constexpr std::chrono::milliseconds kPollInterval{5};
 
 std::vector<std::string> splitLines(const std::string& text)
 {
@@ -35,46 +29,7 @@ std::vector<std::string> splitLines(const std::string& text)
     return lines;
 }
 
-std::string readWhole(const std::filesystem::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::optional<int> reap(pid_t pid, int flags)
-{
-    int status = 0;
-    pid_t result;
-    do {
-        result = ::waitpid(pid, &status, flags);
-    } while (result < 0 && errno == EINTR);
-    if (result != pid) {
-        return std::nullopt;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 } // namespace
-
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
-               const std::function<void()>& pump)
-{
-    const auto deadline = Clock::now() + timeout;
-    while (true) {
-        if (condition()) {
-            return true;
-        }
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        if (pump) {
-            pump();
-        }
-        std::this_thread::sleep_for(kPollInterval);
-    }
-}
 
 void pumpGlib()
 {
@@ -82,25 +37,10 @@ void pumpGlib()
     }
 }
 
-TemporaryFolder::TemporaryFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "tessary-it-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::system_error(errno, std::generic_category(), "mkdtemp");
-    }
-    m_path = pattern;
-}
-
-TemporaryFolder::~TemporaryFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
 std::vector<LoggedEvent> EventLogFile::events() const
 {
     std::vector<LoggedEvent> events;
-    for (const std::string& line : splitLines(readWhole(m_path))) {
+    for (const std::string& line : splitLines(readFile(m_path))) {
         const std::size_t space = line.find(' ');
         long long microseconds = 0;
         if (space == std::string::npos ||
@@ -139,54 +79,6 @@ bool EventLogFile::waitFor(std::string_view text, const std::function<void()>& p
     return waitUntil([&] { return find(text).has_value(); }, kDeadline, pump);
 }
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments)
-{
-    std::vector<std::string> words{program};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    const int error =
-        ::posix_spawnp(&m_pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
-    if (error != 0) {
-        throw std::system_error(error, std::generic_category(), "cannot start " + program);
-    }
-}
-
-ChildProcess::~ChildProcess()
-{
-    stop();
-}
-
-bool ChildProcess::running()
-{
-    if (!m_status) {
-        m_status = reap(m_pid, WNOHANG);
-    }
-    return !m_status;
-}
-
-int ChildProcess::stop()
-{
-    if (running()) {
-        ::kill(m_pid, SIGTERM);
-        if (!waitUntil([&] { return !running(); })) {
-            ::kill(m_pid, SIGKILL);
-            m_status = reap(m_pid, 0);
-        }
-    }
-    return m_status.value_or(-1);
-}
-
-int runProgram(const std::string& program, const std::vector<std::string>& arguments)
-{
-    ChildProcess child(program, arguments);
-    waitUntil([&] { return !child.running(); });
-    return child.stop();
-}
-
 StandInProgram::StandInProgram(const std::string& program, const std::filesystem::path& log,
                                std::vector<std::string> options)
     : m_log(log), m_process(program, [&] {
@@ -198,7 +90,7 @@ StandInProgram::StandInProgram(const std::string& program, const std::filesystem
               m_process.running();
     if (!m_ready) {
         std::cerr << program << (m_process.running() ? " is not ready" : " ended") << "; its log:\n"
-                  << readWhole(log);
+                  << readFile(log);
     }
 }
 
@@ -343,7 +235,7 @@ StderrCapture::~StderrCapture()
 
 std::string StderrCapture::text() const
 {
-    return readWhole(m_file);
+    return readFile(m_file);
 }
 
 std::vector<std::string> StderrCapture::lines() const

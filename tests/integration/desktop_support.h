@@ -3,6 +3,9 @@
 // through xdotool, and reading what this process logs while it runs.
 #pragma once
 
+#include "processes.h"
+#include "test_support.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -16,33 +19,8 @@
 
 namespace tessary::test {
 
-using Clock = std::chrono::steady_clock;
-
-// Long enough for a loaded CI machine under the sanitizers; waits end as soon as they can.
-inline constexpr std::chrono::milliseconds kDeadline{10'000};
-
-// Polls `condition` until it holds or `timeout` passes; `pump` runs between polls (to turn
-// an event loop). True when the condition held.
-bool waitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = kDeadline,
-               const std::function<void()>& pump = {});
-
 // Turns the default GLib main context (where GDBus delivers asynchronous replies).
 void pumpGlib();
-
-// A fresh folder under the temporary directory, removed with its contents.
-class TemporaryFolder {
-public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 // One line of a stand-in's log: when (CLOCK_MONOTONIC, as Clock) and what.
 struct LoggedEvent {
@@ -65,26 +43,6 @@ public:
 private:
     std::filesystem::path m_path;
 };
-
-// A child process, sent SIGTERM and reaped when this object goes.
-class ChildProcess {
-public:
-    ChildProcess(const std::string& program, const std::vector<std::string>& arguments);
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    bool running();
-    // SIGTERM, then waits (SIGKILL after the deadline); the exit status, -1 if killed.
-    int stop();
-
-private:
-    pid_t m_pid = -1;
-    std::optional<int> m_status;
-};
-
-// Runs a program to its end (killed at the deadline) and returns its exit status.
-int runProgram(const std::string& program, const std::vector<std::string>& arguments);
 
 // A test program with an event log that announced "ready".
 class StandInProgram {

@@ -2,6 +2,8 @@
 // a stale socket, a refusing or silent host, and the message format.
 #include "host_channel.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,21 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class HostChannelTest : public ::testing::Test {
+class HostChannelTest : public test::ConfigFolderTest {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "tessary-run-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_runtime = pattern;
-        ::setenv("XDG_RUNTIME_DIR", m_runtime.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        ::unsetenv("XDG_RUNTIME_DIR");
-        fs::remove_all(m_runtime);
-    }
-
     // A listening socket where the host would listen.
     int listenAtHostPath() const
     {
@@ -65,8 +54,6 @@ protected:
             ::close(client);
         });
     }
-
-    fs::path m_runtime;
 };
 
 TEST_F(HostChannelTest, DeliversOneLineAndWaitsForTheAnswer)
@@ -81,7 +68,7 @@ TEST_F(HostChannelTest, DeliversOneLineAndWaitsForTheAnswer)
     ::close(listener);
     EXPECT_EQ(result.status, DeliveryStatus::delivered) << result.error;
     EXPECT_EQ(decodeHostMessage(received), message);
-    EXPECT_EQ((fs::status(m_runtime / "tessary").permissions() & fs::perms::all),
+    EXPECT_EQ((fs::status(runtimeFolder() / "tessary").permissions() & fs::perms::all),
               fs::perms::owner_all);
 }
 
@@ -89,7 +76,7 @@ TEST_F(HostChannelTest, ReportsNoHostForAMissingOrStaleSocket)
 {
     EXPECT_EQ(deliverToHost({}).status, DeliveryStatus::noHost);
     ::close(listenAtHostPath()); // the socket file stays behind, as after a crash
-    EXPECT_TRUE(fs::exists(m_runtime / "tessary" / "host"));
+    EXPECT_TRUE(fs::exists(runtimeFolder() / "tessary" / "host"));
     EXPECT_EQ(deliverToHost({}).status, DeliveryStatus::noHost);
 }
 
@@ -103,7 +90,7 @@ TEST_F(HostChannelTest, RefusedOrUnansweredDeliveriesFail)
             deliverToHost({{"u"}, false, false}, std::chrono::milliseconds(150));
         host.join();
         ::close(listener);
-        ::unlink((m_runtime / "tessary" / "host").c_str());
+        ::unlink((runtimeFolder() / "tessary" / "host").c_str());
         EXPECT_EQ(result.status, DeliveryStatus::failed) << '"' << reply << '"';
         EXPECT_FALSE(result.error.empty());
     }
@@ -112,7 +99,7 @@ TEST_F(HostChannelTest, RefusedOrUnansweredDeliveriesFail)
 TEST_F(HostChannelTest, AFolderOthersCanEnterIsNotTrusted)
 {
     ASSERT_TRUE(hostChannelFolder(true));
-    fs::permissions(m_runtime / "tessary", fs::perms::group_exec | fs::perms::others_exec,
+    fs::permissions(runtimeFolder() / "tessary", fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add);
     EXPECT_FALSE(hostChannelFolder(false));
     EXPECT_EQ(deliverToHost({}).status, DeliveryStatus::noHost);
