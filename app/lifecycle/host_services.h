@@ -13,8 +13,6 @@
 #include "request_handler.h"
 #include "xtest_key_events.h"
 
-#include <string>
-
 namespace tessary {
 
 struct HostServices {
@@ -33,9 +31,5 @@ struct HostServices {
     RenameImmediately rename;
     RequestHandler requests;
 };
-
-// How the autostart entry starts this program: "tessary" when that is what PATH finds,
-// else the absolute path of the running executable.
-std::string hostCommand();
 
 } // namespace tessary

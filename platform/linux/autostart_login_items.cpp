@@ -41,6 +41,24 @@ std::string execArgument(const std::string& argument)
     return out + "\"";
 }
 
+std::string runningProgramCommand()
+{
+    std::error_code error;
+    const auto self = std::filesystem::canonical("/proc/self/exe", error);
+    if (error) {
+        return "tessary";
+    }
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path != nullptr ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (!folder.empty() &&
+            std::filesystem::equivalent(std::filesystem::path(folder) / "tessary", self, error)) {
+            return "tessary";
+        }
+    }
+    return self.string();
+}
+
 } // namespace
 
 AutostartLoginItems::AutostartLoginItems(std::string command) : m_command(std::move(command))
@@ -60,17 +78,18 @@ void AutostartLoginItems::registerApp()
     if (error) {
         throw LoginItemError(error.message());
     }
-    const std::string entry = "[Desktop Entry]\n"
-                              "Type=Application\n"
-                              "Name=Tessary\n"
-                              "Comment=Creates new files from templates in the file manager\n"
-                              "Exec=" +
-                              execArgument(m_command) +
-                              " --login\n"
-                              "Icon=com.orvane.tessary\n"
-                              "Terminal=false\n"
-                              "NoDisplay=true\n"
-                              "X-GNOME-Autostart-enabled=true\n";
+    const std::string entry =
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=Tessary\n"
+        "Comment=Creates new files from templates in the file manager\n"
+        "Exec=" +
+        execArgument(m_command.empty() ? runningProgramCommand() : m_command) +
+        " --login\n"
+        "Icon=com.orvane.tessary\n"
+        "Terminal=false\n"
+        "NoDisplay=true\n"
+        "X-GNOME-Autostart-enabled=true\n";
     const std::string temporary = path.string() + ".new";
     {
         std::ofstream out(temporary, std::ios::trunc);

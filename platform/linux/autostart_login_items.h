@@ -11,8 +11,9 @@ namespace tessary {
 
 class AutostartLoginItems : public LoginItemService {
 public:
-    // `command` starts the host, e.g. "tessary" when it is on PATH.
-    explicit AutostartLoginItems(std::string command = "tessary");
+    // `command` starts the host; by default "tessary" when that is what PATH finds, else
+    // the absolute path of the running program (worked out only when registering).
+    explicit AutostartLoginItems(std::string command = {});
 
     void registerApp() override;
     void unregisterApp() override;
