@@ -33,7 +33,7 @@ public:
                                           "Some starting text for template " + std::to_string(i)});
         }
         settings.defaultTemplateID = settings.templates.back().id;
-        settings.save();
+        static_cast<void>(settings.save());
     }
     void TearDown(const benchmark::State&) override { std::filesystem::remove_all(m_folder); }
 

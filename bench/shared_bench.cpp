@@ -51,7 +51,7 @@ public:
         }
         settings.rootBookmark = Bytes(120, 0x42);
         settings.rootPath = "/home/me";
-        settings.save();
+        static_cast<void>(settings.save());
     }
     void TearDown(const benchmark::State&) override { std::filesystem::remove_all(m_folder); }
 

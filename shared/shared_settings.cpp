@@ -294,27 +294,29 @@ SharedSettings SharedSettings::load(const DefaultsStore& store)
     }
 }
 
-void SharedSettings::save() const
+std::error_code SharedSettings::save() const
 {
-    save(DefaultsStore::appGroup());
+    return save(DefaultsStore::appGroup());
 }
 
-void SharedSettings::save(const DefaultsStore& store) const
+std::error_code SharedSettings::save(const DefaultsStore& store) const
 {
     std::string bytes;
     try {
         bytes = encode();
     } catch (const std::exception& error) {
         kLog.error("Failed to encode settings: %s", error.what());
-        return;
+        return std::make_error_code(std::errc::illegal_byte_sequence);
     }
     if (!keepUnreadableDocument(store)) {
-        return;
+        return std::make_error_code(std::errc::file_exists);
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    if (const std::error_code error = store.setData(kSettingsKey, {data, bytes.size()})) {
+    const std::error_code error = store.setData(kSettingsKey, {data, bytes.size()});
+    if (error) {
         kLog.error("Failed to store settings: %{public}s", error.message());
     }
+    return error;
 }
 
 } // namespace tessary

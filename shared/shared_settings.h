@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace tessary {
@@ -40,11 +41,11 @@ struct SharedSettings {
     static SharedSettings load();
     static SharedSettings load(const DefaultsStore& store);
 
-    // Writes the whole document; failures are logged. A stored document that does not
-    // decode is first kept aside under "settings.unreadable-<UTC time>", and if that is not
-    // possible nothing is replaced.
-    void save() const;
-    void save(const DefaultsStore& store) const;
+    // Writes the whole document; failures are logged and returned. A stored document that
+    // does not decode is first kept aside under "settings.unreadable-<UTC time>", and if that
+    // is not possible nothing is replaced.
+    [[nodiscard]] std::error_code save() const;
+    [[nodiscard]] std::error_code save(const DefaultsStore& store) const;
 
     // Throws DecodingError. Each key may be absent or null (its default applies); a present
     // value of the wrong type fails the whole document; unknown keys are ignored.

@@ -107,7 +107,9 @@ void DiskAccess::saveGrant(const std::filesystem::path& folder)
     SharedSettings settings = SharedSettings::load();
     settings.rootBookmark = m_bookmarks.create(folder);
     settings.rootPath = folder.string();
-    settings.save();
+    if (const std::error_code error = settings.save()) {
+        throw std::system_error(error);
+    }
     kLog.info("Granted access to %{public}s", folder.string());
 }
 
@@ -116,7 +118,9 @@ void DiskAccess::forgetDiskAccess()
     SharedSettings settings = SharedSettings::load();
     settings.rootBookmark.reset();
     settings.rootPath.reset();
-    settings.save();
+    if (const std::error_code error = settings.save()) {
+        throw std::system_error(error);
+    }
     kLog.info("Disk access forgotten");
 }
 

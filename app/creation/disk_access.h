@@ -44,6 +44,7 @@ public:
     bool grantDiskAccess();
     // Records `folder` as the grant in the shared settings; throws std::system_error.
     void saveGrant(const std::filesystem::path& folder);
+    // Drops the grant from the shared settings; throws std::system_error.
     void forgetDiskAccess();
     // The label of the volume at "/", or a generic name.
     static std::string startupDiskName();

@@ -32,7 +32,8 @@ void AppDelegate::applicationDidFinishLaunching()
     // Only a missing document is seeded: one that does not decode is left for the user.
     const DefaultsStore store = DefaultsStore::appGroup();
     if (!store.data(kSettingsKey)) {
-        SharedSettings::defaults().save(store);
+        // A failure is logged by save; the launch goes on with the defaults in memory.
+        static_cast<void>(SharedSettings::defaults().save(store));
     }
     requestKey(DefaultsStore::appGroup());
 

@@ -125,7 +125,7 @@ TEST_F(DiskAccessTest, CancellingThePanelOrFailingToSaveChangesNothing)
 {
     SharedSettings before = SharedSettings::load();
     before.openAfterCreate = true;
-    before.save();
+    EXPECT_FALSE(before.save());
     prompts.panelAnswers = {std::nullopt, granted / "missing"};
     EXPECT_FALSE(diskAccess.grantDiskAccess());
     EXPECT_FALSE(diskAccess.grantDiskAccess());

@@ -122,7 +122,7 @@ TEST_F(RequestHandlerTest, ABadTemplateNameIsShownWithoutAskingForAccess)
     SharedSettings settings = SharedSettings::load();
     settings.templates[0].baseName = "..";
     settings.renameImmediately = true;
-    settings.save();
+    EXPECT_FALSE(settings.save());
     const std::string log = run({target.string(), 0});
     ASSERT_EQ(prompts.alerts.size(), 1u);
     EXPECT_EQ(prompts.alerts[0].messageText, "Couldn't create the file");
@@ -136,7 +136,7 @@ TEST_F(RequestHandlerTest, RenameStartsOnlyAfterASuccessfulCreation)
     grant();
     SharedSettings settings = SharedSettings::load();
     settings.renameImmediately = true;
-    settings.save();
+    EXPECT_FALSE(settings.save());
     ::unsetenv("DISPLAY"); // without a display the permission is missing
     const std::string log = run({target.string(), 0});
     EXPECT_TRUE(contains(log, "INFO com.orvane.tessary[rename] Rename immediately is on, but "

@@ -34,7 +34,7 @@ void storeTemplates(const std::vector<FileTemplate>& templates,
         settings.rootBookmark = Bytes{1, 2, 3};
         settings.rootPath = "/";
     }
-    settings.save();
+    EXPECT_FALSE(settings.save());
 }
 
 StandInHost::StandInHost(std::string reply)

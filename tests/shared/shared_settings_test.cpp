@@ -217,7 +217,7 @@ TEST_F(SettingsStoreTest, SaveThenLoadGivesTheSameDocument)
     settings.templates.push_back(fileTemplateFromJson(templateObject().dump()));
     settings.renameImmediately = true;
     settings.rootPath = "/srv/data";
-    settings.save();
+    EXPECT_FALSE(settings.save());
     EXPECT_EQ(SharedSettings::load(), settings);
 }
 
@@ -241,7 +241,7 @@ TEST_F(SettingsStoreTest, SavingOverAnUndecodableDocumentKeepsItAside)
     storeRaw(stored);
     SharedSettings replacement;
     replacement.openAfterCreate = true;
-    const std::string log = capturedLog([&] { replacement.save(); });
+    const std::string log = capturedLog([&] { static_cast<void>(replacement.save()); });
     EXPECT_NE(log.find("ERROR com.orvane.tessary[settings] Kept the unreadable settings as "),
               std::string::npos)
         << log;
@@ -258,7 +258,7 @@ TEST_F(SettingsStoreTest, SavingOverAnUndecodableDocumentKeepsItAside)
     EXPECT_EQ(SharedSettings::load(), replacement);
 
     // A second save replaces a decodable document without keeping anything more.
-    replacement.save();
+    EXPECT_FALSE(replacement.save());
     std::size_t count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(documentPath().parent_path())) {
         count += entry.path().filename().string().starts_with("settings.unreadable-") ? 1u : 0u;
@@ -269,10 +269,10 @@ TEST_F(SettingsStoreTest, SavingOverAnUndecodableDocumentKeepsItAside)
 TEST_F(SettingsStoreTest, UnencodableDocumentIsNotWritten)
 {
     SharedSettings original;
-    original.save();
+    EXPECT_FALSE(original.save());
     SharedSettings broken;
     broken.templates[0].name = "bad \xC3\x28 text";
-    const std::string log = capturedLog([&] { broken.save(); });
+    const std::string log = capturedLog([&] { static_cast<void>(broken.save()); });
     EXPECT_TRUE(log.starts_with("ERROR com.orvane.tessary[settings] Failed to encode settings: "))
         << log;
     EXPECT_EQ(SharedSettings::load(), original);
@@ -286,7 +286,7 @@ TEST_F(SettingsStoreTest, FallsBackToTheOwnDomainWhenTheGroupCannotBeOpened)
     }
     SharedSettings settings;
     settings.shortcutEnabled = false;
-    settings.save();
+    EXPECT_FALSE(settings.save());
     EXPECT_TRUE(std::filesystem::exists(domainFolder("com.orvane.tessary") / "settings"));
     EXPECT_FALSE(SharedSettings::load().shortcutEnabled);
 }
