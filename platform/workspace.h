@@ -24,6 +24,9 @@ public:
     virtual void revealAndSelect(const std::filesystem::path& file) = 0;
     // Opens `file` with its default application. Never fails: problems are logged.
     virtual void openWithDefaultApp(const std::filesystem::path& file) = 0;
+    // Opens a URL (a web page, a file: URI) with the user's default handler for its scheme.
+    // Never fails: problems are logged.
+    virtual void openURL(const std::string& url) = 0;
     // The application whose window is active; none without a display or active window.
     virtual std::optional<FrontApplication> frontmostApplication() = 0;
 };

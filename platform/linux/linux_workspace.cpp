@@ -118,7 +118,12 @@ void LinuxWorkspace::revealAndSelect(const std::filesystem::path& file)
 
 void LinuxWorkspace::openWithDefaultApp(const std::filesystem::path& file)
 {
-    auto* uri = new std::string(fileUri(file));
+    openURL(fileUri(file));
+}
+
+void LinuxWorkspace::openURL(const std::string& url)
+{
+    auto* uri = new std::string(url);
     g_app_info_launch_default_for_uri_async(uri->c_str(), nullptr, nullptr, openAnswered, uri);
 }
 

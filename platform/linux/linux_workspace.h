@@ -22,6 +22,7 @@ public:
     // the call fails the folder is opened with the default file manager instead.
     void revealAndSelect(const std::filesystem::path& file) override;
     void openWithDefaultApp(const std::filesystem::path& file) override;
+    void openURL(const std::string& url) override;
     std::optional<FrontApplication> frontmostApplication() override;
 
     // Connects to the session bus and loads the MIME and application databases ahead of
