@@ -68,9 +68,9 @@ TEST_F(FileCreatorTest, PicksTheFirstFreeNameAndChangesNothingElse)
 TEST_F(FileCreatorTest, LinksOccupyTheirNamesAndAreNeverFollowed)
 {
     std::ofstream(configHome().parent_path() / "outside.txt") << "outside";
+    fs::create_symlink(scratchFolder() / "gone", scratchFolder() / "untitled.txt"); // dangling
     fs::create_symlink(configHome().parent_path() / "outside.txt",
-                       scratchFolder() / "untitled.txt");
-    fs::create_symlink(scratchFolder() / "gone", scratchFolder() / "untitled-2.txt"); // dangling
+                       scratchFolder() / "untitled-2.txt");
     const std::string contents("nul\0inside\r\nGrüße ✓\n", 24);
     EXPECT_EQ(create("untitled", "txt", scratchFolder(), contents), "untitled-3.txt");
     EXPECT_EQ(test::readFile(scratchFolder() / "untitled-3.txt"), contents);
