@@ -10,7 +10,7 @@ if [[ $1 == --inside ]]; then
   [[ -e $XDG_RUNTIME_DIR/wm-ready ]] || { cat "$XDG_RUNTIME_DIR/wm.log" >&2; exit 125; }
   status=0
   "${@:2}" || status=$?
-  kill %1
+  kill %1 2>/dev/null || true
   exit $status
 fi
 server=(-screen 0 1280x800x24)
