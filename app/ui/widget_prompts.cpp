@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -26,8 +27,14 @@ std::size_t WidgetPrompts::runAlert(const AlertRequest& alert)
     QMessageBox box;
     box.setIcon(QMessageBox::Information);
     box.setWindowTitle(QStringLiteral("Tessary"));
+    // Texts carry file names and what a release feed says: never read them as markup, where a
+    // link would open without asking.
+    box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(alert.messageText));
     box.setInformativeText(QString::fromStdString(alert.informativeText));
+    if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        informative->setTextFormat(Qt::PlainText);
+    }
     std::vector<QPushButton*> buttons;
     for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
         const auto role =
