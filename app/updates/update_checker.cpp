@@ -1,0 +1,291 @@
+// The release feed over Qt Network, version comparison, the launch rule and the alerts.
+#include "update_checker.h"
+
+#include "defaults_store.h"
+#include "localization.h"
+#include "logger.h"
+#include "product_website.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <vector>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+namespace tessary {
+namespace {
+
+const Logger kLog("updates");
+
+constexpr std::string_view kRunningVersion = TESSARY_VERSION;
+// A release feed is a few hundred bytes; anything much larger is not one.
+constexpr qint64 kFeedLimit = 64 * 1024;
+constexpr const char* kTooLargeProperty = "tessaryFeedTooLarge";
+
+std::string releaseNotesURL()
+{
+    return productWebsite() + "/whats-new/";
+}
+
+// A decimal number with an optional sign, within 64 bits; anything else counts as 0.
+std::int64_t versionPart(std::string_view part)
+{
+    if (part.starts_with('+') && !part.substr(1).starts_with('-')) {
+        part.remove_prefix(1);
+    }
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+    return error == std::errc() && end == part.data() + part.size() ? value : 0;
+}
+
+std::vector<std::int64_t> versionNumbers(std::string_view version)
+{
+    std::vector<std::int64_t> numbers;
+    while (!version.empty()) {
+        const std::size_t dot = std::min(version.find('.'), version.size());
+        if (dot > 0) {
+            numbers.push_back(versionPart(version.substr(0, dot)));
+        }
+        version.remove_prefix(std::min(dot + 1, version.size()));
+    }
+    return numbers;
+}
+
+bool hasControlCharacters(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// The feed from a finished reply; throws UpdateCheckError.
+UpdateChecker::Release readFeed(QNetworkReply& reply)
+{
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (reply.property(kTooLargeProperty).toBool() || (status.isValid() && status.toInt() != 200)) {
+        throw UpdateCheckError::badServerResponse();
+    }
+    switch (reply.error()) {
+    case QNetworkReply::NoError:
+        break;
+    case QNetworkReply::OperationCanceledError: // the transfer timeout aborts the reply
+    case QNetworkReply::TimeoutError:
+        throw UpdateCheckError::timedOut();
+    default:
+        throw UpdateCheckError::network(reply.errorString().toStdString());
+    }
+    if (!status.isValid()) {
+        throw UpdateCheckError::badServerResponse(); // not an HTTP answer
+    }
+    const QByteArray body = reply.readAll();
+    auto release = UpdateChecker::Release::decode(
+        std::string_view(body.constData(), static_cast<std::size_t>(body.size())));
+    if (!release) {
+        throw UpdateCheckError::cannotDecode();
+    }
+    return *std::move(release);
+}
+
+} // namespace
+
+UpdateCheckError UpdateCheckError::badServerResponse()
+{
+    return UpdateCheckError(tr("The server returned a bad response."));
+}
+
+UpdateCheckError UpdateCheckError::timedOut()
+{
+    return UpdateCheckError(tr("The request timed out."));
+}
+
+UpdateCheckError UpdateCheckError::cannotDecode()
+{
+    return UpdateCheckError(
+        tr("The data couldn’t be read because it isn’t in the correct format."));
+}
+
+UpdateCheckError UpdateCheckError::network(const std::string& description)
+{
+    return UpdateCheckError(description);
+}
+
+std::optional<UpdateChecker::Release> UpdateChecker::Release::decode(std::string_view json)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(
+        QByteArray(json.data(), static_cast<qsizetype>(json.size())), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        return std::nullopt;
+    }
+    const QJsonObject object = document.object();
+    const QJsonValue version = object.value(QLatin1String("version"));
+    const QJsonValue url = object.value(QLatin1String("url"));
+    const QJsonValue published = object.value(QLatin1String("published"));
+    if (!version.isString() || !url.isString() ||
+        !(published.isUndefined() || published.isNull() || published.isString())) {
+        return std::nullopt;
+    }
+    // The version goes into log lines and alerts as it is.
+    if (hasControlCharacters(version.toString()) ||
+        !QUrl(url.toString(), QUrl::StrictMode).isValid()) {
+        return std::nullopt;
+    }
+    Release release{version.toString().toStdString(), url.toString().toStdString(), {}};
+    if (published.isString()) {
+        release.published = published.toString().toStdString();
+    }
+    return release;
+}
+
+UpdateChecker::UpdateChecker(Workspace& workspace, UserPrompts* prompts,
+                             std::chrono::milliseconds timeout)
+    : m_workspace(workspace), m_prompts(prompts), m_timeout(timeout)
+{
+}
+
+UpdateChecker::~UpdateChecker() = default;
+
+bool UpdateChecker::checksAutomatically()
+{
+    return DefaultsStore::standard().boolean(kCheckForUpdatesAutomaticallyKey).value_or(true);
+}
+
+std::error_code UpdateChecker::setChecksAutomatically(bool enabled)
+{
+    return DefaultsStore::standard().setBool(kCheckForUpdatesAutomaticallyKey, enabled);
+}
+
+bool UpdateChecker::isNewer(std::string_view version, std::string_view than)
+{
+    const std::vector<std::int64_t> a = versionNumbers(version);
+    const std::vector<std::int64_t> b = versionNumbers(than);
+    for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const std::int64_t left = i < a.size() ? a[i] : 0;
+        const std::int64_t right = i < b.size() ? b[i] : 0;
+        if (left != right) {
+            return left > right;
+        }
+    }
+    return false;
+}
+
+bool UpdateChecker::checkAtLaunch(Completion done)
+{
+    if (!checksAutomatically()) {
+        return false;
+    }
+    const auto last = DefaultsStore::standard().date(kLastUpdateCheckKey);
+    const auto now = DefaultsStore::Clock::now();
+    // A last check in the future means the clock was set back: it does not hold checks off.
+    if (last && *last <= now && now - *last <= kCheckInterval) {
+        return false;
+    }
+    check(false, std::move(done));
+    return true;
+}
+
+void UpdateChecker::check(bool userInitiated, Completion done)
+{
+    QNetworkRequest request(QUrl(QString::fromStdString(productWebsite() + "/release.json")));
+    request.setRawHeader("Accept", "application/json");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setTransferTimeout(static_cast<int>(m_timeout.count()));
+    QNetworkReply* reply = network().get(request);
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [reply](qint64 received, qint64 total) {
+                         if (received > kFeedLimit || total > kFeedLimit) {
+                             reply->setProperty(kTooLargeProperty, true);
+                             reply->abort();
+                         }
+                     });
+    // Queued, so alerts run from the event loop and never inside the network code.
+    QObject::connect(
+        reply, &QNetworkReply::finished, reply,
+        [this, reply, userInitiated, done = std::move(done)] {
+            reply->deleteLater();
+            finish(*reply, userInitiated, done);
+        },
+        Qt::QueuedConnection);
+}
+
+QNetworkAccessManager& UpdateChecker::network()
+{
+    if (!m_network) {
+        m_network = std::make_unique<QNetworkAccessManager>();
+    }
+    return *m_network;
+}
+
+void UpdateChecker::finish(QNetworkReply& reply, bool userInitiated, const Completion& done)
+{
+    Result result;
+    try {
+        result = conclude(readFeed(reply), userInitiated);
+    } catch (const std::exception& failure) {
+        kLog.error("Update check failed: %{public}s", failure.what());
+        if (userInitiated && m_prompts != nullptr) {
+            m_prompts->showAlert(tr("Couldn't check for updates"), failure.what());
+        }
+        result = {Result::Status::failed, std::nullopt, failure.what()};
+    }
+    if (done) {
+        done(result);
+    }
+}
+
+UpdateChecker::Result UpdateChecker::conclude(const Release& release, bool userInitiated)
+{
+    const DefaultsStore defaults = DefaultsStore::standard();
+    if (m_prompts != nullptr) {
+        // Only a successful read counts, so a failed automatic check is tried at next launch.
+        static_cast<void>(defaults.setDate(kLastUpdateCheckKey, DefaultsStore::Clock::now()));
+    }
+    if (!isNewer(release.version, kRunningVersion)) {
+        kLog.info("Up to date (%{public}s)", kRunningVersion);
+        if (userInitiated && m_prompts != nullptr) {
+            m_prompts->showAlert(tr("Tessary is up to date"),
+                                 tr("Version %@ is the newest.", kRunningVersion));
+        }
+        return {Result::Status::upToDate, release, {}};
+    }
+    kLog.info("Update available: %{public}s", release.version);
+    if (m_prompts != nullptr &&
+        (userInitiated || defaults.string(kAnnouncedUpdateVersionKey) != release.version)) {
+        static_cast<void>(defaults.setString(kAnnouncedUpdateVersionKey, release.version));
+        announce(release);
+    }
+    return {Result::Status::available, release, {}};
+}
+
+void UpdateChecker::announce(const Release& release)
+{
+    enum Button : std::size_t { download, whatsNew, later };
+    const std::size_t answer = m_prompts->runAlert(
+        {tr("Tessary %@ is available", release.version),
+         tr("You have %@. Download the new version and install it to replace this one.",
+            kRunningVersion),
+         {tr("Download"), tr("What’s New"), tr("Later")},
+         later});
+    if (answer == whatsNew) {
+        m_workspace.openURL(releaseNotesURL());
+    } else if (answer == download) {
+        // The feed is not trusted to name what the desktop opens: only an https page.
+        const QUrl url(QString::fromStdString(release.url), QUrl::StrictMode);
+        if (url.scheme() == QLatin1String("https") && !url.host().isEmpty()) {
+            m_workspace.openURL(url.toString(QUrl::FullyEncoded).toStdString());
+        } else {
+            kLog.error("Release URL is not https, opening the release notes instead: %{public}s",
+                       release.url);
+            m_workspace.openURL(releaseNotesURL());
+        }
+    }
+}
+
+} // namespace tessary
