@@ -92,6 +92,9 @@ int runHost(int argc, char** argv, const CommandLine& line)
         return 1;
     }
 
+    delegate.checkForUpdates = [&services] {
+        services.updates.checkAtLaunch();
+    };
     if (!line.urls.empty()) {
         delegate.applicationOpen(line.urls);
     }

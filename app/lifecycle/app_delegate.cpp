@@ -42,6 +42,9 @@ void AppDelegate::applicationDidFinishLaunching()
     if (!m_openedByUser && hide) {
         hide();
     }
+    if (checkForUpdates) {
+        checkForUpdates();
+    }
 
     for (const std::string& url : std::exchange(m_early, {})) {
         open(url);

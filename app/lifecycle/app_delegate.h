@@ -54,6 +54,8 @@ public:
 
     // What hiding means for the front end (nothing to hide without a window).
     std::function<void()> hide;
+    // The automatic update check; it decides by itself whether one is due and returns at once.
+    std::function<void()> checkForUpdates;
 
 private:
     void open(const std::string& url);

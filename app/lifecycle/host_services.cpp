@@ -9,7 +9,7 @@ namespace tessary {
 HostServices::HostServices(UserPrompts& prompts)
     : loginItem(loginItems), diskAccess(bookmarks, prompts, loginItem),
       creator(workspace, bookmarks), rename(workspace, keys),
-      requests(diskAccess, creator, rename, prompts)
+      requests(diskAccess, creator, rename, prompts), updates(workspace, &prompts)
 {
 }
 

@@ -1,5 +1,5 @@
 // The host's services wired together once: platform implementations, the file creator,
-// disk access, renaming, the login item and request handling.
+// disk access, renaming, the login item, request handling and the update checker.
 #pragma once
 
 #include "app_delegate.h"
@@ -11,6 +11,7 @@
 #include "login_item.h"
 #include "rename_immediately.h"
 #include "request_handler.h"
+#include "update_checker.h"
 #include "xtest_key_events.h"
 
 namespace tessary {
@@ -30,6 +31,7 @@ struct HostServices {
     FileCreator creator;
     RenameImmediately rename;
     RequestHandler requests;
+    UpdateChecker updates;
 };
 
 } // namespace tessary
