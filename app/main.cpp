@@ -9,6 +9,7 @@
 #include "host_server.h"
 #include "host_services.h"
 #include "instance_lock.h"
+#include "update_checker.h"
 #include "widget_prompts.h"
 
 #include <QApplication>
@@ -154,6 +155,27 @@ int runGrant(const CommandLine& line)
     return 0;
 }
 
+// A check the user asked for, answered on stdout (or stderr) instead of in alerts.
+int runCheckUpdates(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    LinuxWorkspace workspace;
+    UpdateChecker checker(workspace, nullptr);
+    checker.check(true, [](const UpdateChecker::Result& result) {
+        using Status = UpdateChecker::Result::Status;
+        if (result.status == Status::upToDate) {
+            std::printf("up to date: %s\n", TESSARY_VERSION);
+        } else if (result.status == Status::available) {
+            std::printf("update available: %s %s\n", result.release->version.c_str(),
+                        result.release->url.c_str());
+        } else {
+            std::fprintf(stderr, "tessary: Couldn't check for updates: %s\n", result.error.c_str());
+        }
+        QCoreApplication::exit(result.status == Status::failed ? 1 : 0);
+    });
+    return application.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -181,6 +203,8 @@ int main(int argc, char** argv)
             HostServices(prompts).diskAccess.forgetDiskAccess();
             return 0;
         }
+        case CommandLine::Mode::checkUpdates:
+            return runCheckUpdates(argc, argv);
         case CommandLine::Mode::host:
             return runHost(argc, argv, line);
         }

@@ -74,12 +74,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             line.directory = arguments[1];
             return line;
         }
-        if (first == "forget") {
+        if (first == "forget" || first == "check-updates") {
             if (arguments.size() != 1) {
-                return invalid("forget takes no arguments");
+                return invalid(first + " takes no arguments");
             }
             CommandLine line;
-            line.mode = CommandLine::Mode::forget;
+            line.mode =
+                first == "forget" ? CommandLine::Mode::forget : CommandLine::Mode::checkUpdates;
             return line;
         }
     }
@@ -119,6 +120,9 @@ std::string usageText()
            "      Allow Tessary to create files in DIR and every folder below it.\n"
            "  tessary forget\n"
            "      Drop that permission.\n"
+           "  tessary check-updates\n"
+           "      Ask the product website for the newest version and print whether this one is\n"
+           "      up to date (exit status 0), or why the check failed (exit status 1).\n"
            "  tessary --help | --version\n";
 }
 

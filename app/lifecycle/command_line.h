@@ -2,6 +2,7 @@
 //   tessary [--activate] [--login] [URL...]   run as the instance, or hand URLs to it
 //   tessary new [--template INDEX] [DIR]       create a file here, print its path
 //   tessary grant DIR | tessary forget         store or drop the folder grant
+//   tessary check-updates                      read the release feed, print the result
 //   tessary --help | --version
 #pragma once
 
@@ -13,7 +14,7 @@
 namespace tessary {
 
 struct CommandLine {
-    enum class Mode { host, create, grant, forget, help, version, invalid };
+    enum class Mode { host, create, grant, forget, checkUpdates, help, version, invalid };
 
     Mode mode = Mode::host;
     std::vector<std::string> urls;             // host mode
