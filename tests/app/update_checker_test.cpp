@@ -1,0 +1,257 @@
+// The update checker against a loopback HTTP server: what each answer of the feed leads to,
+// where "Download" may go, what an automatic check remembers, and when launch asks at all.
+#include "update_checker.h"
+
+#include "defaults_store.h"
+#include "product_website.h"
+#include "test_support.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <sstream>
+
+namespace tessary {
+namespace {
+
+using namespace std::chrono_literals;
+using Status = UpdateChecker::Result::Status;
+
+const std::string kVersion = TESSARY_VERSION;
+const std::string kBadResponse = "The server returned a bad response.";
+const std::string kUnreadable = "The data couldn’t be read because it isn’t in the correct format.";
+const std::string kNewer = R"({"version":"999.1","url":"https://a.org/t","published":"1","x":1})";
+
+// Answers GET /<status>/<delay in seconds>/b<body, base64url>/release.json as the path says
+// (406 to a request that does not accept JSON), and appends each request's path to a file.
+constexpr const char* kServer = R"(
+import base64, http.server as h, sys, time
+class Feed(h.BaseHTTPRequestHandler):
+    def do_GET(self):
+        open(sys.argv[1], 'a').write(self.path + '\n')
+        status, delay, body = self.path.split('/')[1:4]
+        time.sleep(int(delay))
+        self.send_response(int(status) if self.headers['Accept'] == 'application/json' else 406)
+        self.end_headers()
+        self.wfile.write(base64.urlsafe_b64decode(body[1:]))
+server = h.ThreadingHTTPServer(('127.0.0.1', 0), Feed)
+print(server.server_port, flush=True)
+server.serve_forever()
+)";
+
+std::string feed(const std::string& version, const std::string& url = "https://example.org/t.deb")
+{
+    return R"({"version": ")" + version + R"(", "url": ")" + url + R"("})";
+}
+
+// The user and the desktop as the checker meets them: each alert is recorded and answered with
+// `button` (without one, its cancel button); each address opened is recorded.
+struct Desktop : UserPrompts, Workspace {
+    std::optional<std::size_t> button;
+    std::vector<AlertRequest> alerts;
+    std::vector<std::string> opened;
+
+    std::size_t runAlert(const AlertRequest& alert) override
+    {
+        alerts.push_back(alert);
+        return button.value_or(alert.cancelButton);
+    }
+    std::optional<std::filesystem::path> chooseFolder(const FolderPanelRequest&) override
+    {
+        return std::nullopt;
+    }
+    void revealAndSelect(const std::filesystem::path&) override {}
+    void openWithDefaultApp(const std::filesystem::path&) override {}
+    void openURL(const std::string& url) override { opened.push_back(url); }
+    std::optional<FrontApplication> frontmostApplication() override { return std::nullopt; }
+};
+
+class UpdateCheckerTest : public test::ConfigFolderTest {
+protected:
+    // One event loop and one server for all tests.
+    struct Suite {
+        int argc = 1;
+        char* argv[2] = {const_cast<char*>("host_tests"), nullptr};
+        QCoreApplication application{argc, argv};
+        test::TemporaryFolder folder;
+        std::string requests = (folder.path() / "requests").string();
+        test::ChildProcess server{
+            "/usr/bin/python3", {"-c", kServer, requests}, folder.path() / "server"};
+        std::string site;
+    };
+    static void SetUpTestSuite()
+    {
+        suite = std::make_unique<Suite>();
+        std::string output; // starts with the server's port
+        ASSERT_TRUE(test::waitUntil([&] {
+            output = test::readFile(suite->folder.path() / "server");
+            return output.find('\n') != std::string::npos;
+        }));
+        suite->site = "http://127.0.0.1:" + output.substr(0, output.find('\n'));
+    }
+    static void TearDownTestSuite() { suite.reset(); }
+    // Points the checker at a feed the server answers with this status and body.
+    static void serve(int status, const std::string& body, int delaySeconds = 0)
+    {
+        const auto encoded =
+            QByteArray::fromStdString(body).toBase64(QByteArray::Base64UrlEncoding);
+        const std::string path = std::to_string(status) + "/" + std::to_string(delaySeconds);
+        ::setenv("TESSARY_WEBSITE",
+                 (suite->site + "/" + path + "/b" + encoded.toStdString()).c_str(), 1);
+    }
+    // Waits for the check `start` begins (alerts answered by `desktop`); returns its log.
+    std::string run(const std::function<void(UpdateChecker::Completion)>& start)
+    {
+        result.reset();
+        return test::capturedLog([&] {
+            start([this](const UpdateChecker::Result& finished) { result = finished; });
+            EXPECT_TRUE(test::waitUntil([&] { return result.has_value(); }, test::kDeadline,
+                                        [] { QCoreApplication::processEvents(); }));
+        });
+    }
+    std::string check(bool userInitiated)
+    {
+        return run([&](auto done) { checker.check(userInitiated, std::move(done)); });
+    }
+    static bool logged(const std::string& log, const std::string& line)
+    {
+        return log.find("com.orvane.tessary[updates] " + line + "\n") != std::string::npos;
+    }
+
+    inline static std::unique_ptr<Suite> suite;
+
+    Desktop desktop;
+    UpdateChecker checker{desktop, &desktop, 1500ms};
+    std::optional<UpdateChecker::Result> result;
+    DefaultsStore defaults() { return DefaultsStore::standard(); }
+};
+
+TEST(UpdateVersions, CompareNumberByNumber)
+{
+    // "a > b": a is newer than b, not the other way round; "a = b": neither is newer.
+    for (const char* row : {"1.10 > 1.9", "2 = 2.0.0", "2.0.1 > 2", "0.0.1 > 0", "1.2-beta = 1.0",
+                            "1.0.1 > 1.2-beta", "..1..3. > 1.2", "+2 > 1.9", "1.+-1 = 1.0",
+                            "1.x.1 > 1", "1 > 1.-1", "1.9223372036854775808 = 1.0"}) {
+        std::string a, relation, b;
+        std::istringstream(row) >> a >> relation >> b;
+        EXPECT_EQ(UpdateChecker::isNewer(a, b), relation == ">") << row;
+        EXPECT_FALSE(UpdateChecker::isNewer(b, a)) << row;
+    }
+}
+
+TEST_F(UpdateCheckerTest, EachAnswerOfTheFeedEndsInOneAlertWhenTheUserAsked)
+{
+    const std::string failed = "Couldn't check for updates";
+    const std::string upToDate = "Tessary is up to date";
+    const std::string newest = "Version " + kVersion + " is the newest.";
+    // The server's status, delay in seconds and body; the outcome, the alert's two texts.
+    const std::tuple<int, int, std::string, Status, std::string, std::string> rows[] = {
+        {200, 0, kNewer, Status::available, "Tessary 999.1 is available",
+         "You have " + kVersion + ". Download the new version and install it to replace this one."},
+        {200, 0, feed(kVersion + ".0"), Status::upToDate, upToDate, newest},
+        {200, 0, feed("0.0.9"), Status::upToDate, upToDate, newest},
+        {304, 0, "", Status::failed, failed, kBadResponse},
+        {500, 0, kNewer, Status::failed, failed, kBadResponse},
+        {200, 0, "<html>999.1</html>", Status::failed, failed, kUnreadable},
+        {200, 0, R"({"version": 999, "url": "https://a.org/t"})", Status::failed, failed,
+         kUnreadable},
+        {200, 5, kNewer, Status::failed, failed, "The request timed out."},
+    };
+    for (const auto& [status, delay, body, outcome, title, message] : rows) {
+        SCOPED_TRACE(body);
+        serve(status, body, delay);
+        ASSERT_FALSE(defaults().remove(kLastUpdateCheckKey));
+        desktop.alerts.clear();
+        const std::string log = check(true);
+        EXPECT_EQ(result->status, outcome);
+        ASSERT_EQ(desktop.alerts.size(), 1u);
+        EXPECT_EQ(desktop.alerts[0].messageText, title);
+        EXPECT_EQ(desktop.alerts[0].informativeText, message);
+        EXPECT_TRUE(logged(log, outcome == Status::failed     ? "Update check failed: " + message
+                                : outcome == Status::upToDate ? "Up to date (" + kVersion + ")"
+                                                              : "Update available: 999.1"))
+            << log;
+        // Only a feed that was read counts as a check.
+        EXPECT_EQ(defaults().date(kLastUpdateCheckKey).has_value(), outcome != Status::failed);
+        // Automatically, the same answer shows nothing: a failure is only logged, and the new
+        // version has been announced already.
+        desktop.alerts.clear();
+        check(false);
+        EXPECT_TRUE(desktop.alerts.empty());
+    }
+}
+
+TEST_F(UpdateCheckerTest, DownloadOpensOnlyAnHttpsAddressFromTheFeed)
+{
+    const std::string notes = "the release notes";
+    // The feed's URL, the button pressed (Download, What’s New, Later), what opens.
+    const std::tuple<std::string, std::size_t, std::string> rows[] = {
+        {"https://example.org/tessary.deb", 0, "https://example.org/tessary.deb"},
+        {"http://example.org/tessary.deb", 0, notes},
+        {"file:///usr/bin/xterm", 0, notes},
+        {"https://example.org/tessary.deb", 1, notes},
+        {"https://example.org/tessary.deb", 2, ""},
+    };
+    for (const auto& [url, button, opens] : rows) {
+        SCOPED_TRACE(testing::Message() << url << " " << button);
+        serve(200, feed("999.1", url));
+        desktop.opened.clear();
+        desktop.button = button;
+        const std::string log = check(true);
+        const std::string page = opens == notes ? productWebsite() + "/whats-new/" : opens;
+        EXPECT_EQ(desktop.opened, std::vector<std::string>(page.empty() ? 0 : 1, page));
+        EXPECT_EQ(log.find("Release URL is not https") != std::string::npos,
+                  button == 0 && opens == notes);
+    }
+}
+
+TEST_F(UpdateCheckerTest, AnAutomaticCheckAnnouncesEachVersionOnce)
+{
+    serve(200, kNewer);
+    const auto alertsShown = [&](bool userInitiated) {
+        desktop.alerts.clear();
+        EXPECT_TRUE(logged(check(userInitiated), "Update available: 999.1"));
+        EXPECT_EQ(defaults().string(kAnnouncedUpdateVersionKey), "999.1");
+        return desktop.alerts.size();
+    };
+    EXPECT_EQ(alertsShown(false), 1u); // nothing announced yet
+    EXPECT_EQ(alertsShown(false), 0u); // the next day's check
+    EXPECT_EQ(alertsShown(true), 1u);  // the user asks
+    ASSERT_FALSE(defaults().setString(kAnnouncedUpdateVersionKey, "999.0"));
+    EXPECT_EQ(alertsShown(false), 1u);
+}
+
+TEST_F(UpdateCheckerTest, LaunchChecksOnlyWhenOnAndADayHasPassed)
+{
+    // What "checkForUpdatesAutomatically" holds (null: nothing), how many hours ago the last
+    // check was (0: never), whether launch checks.
+    const std::tuple<const char*, int, bool> rows[] = {
+        {nullptr, 0, true},   {"true", 23, false}, {"true", 25, true}, {nullptr, -2, true},
+        {"false", 25, false}, {"false", 0, false}, {"yes", 25, true},
+    };
+    serve(200, feed(kVersion));
+    const std::size_t earlierRequests = test::readFile(suite->requests).size();
+    long expectedRequests = 1; // the last check below
+    for (const auto& [automatic, hoursSince, checks] : rows) {
+        SCOPED_TRACE(testing::Message() << (automatic ? automatic : "-") << " " << checks);
+        ASSERT_FALSE(automatic ? defaults().setString(kCheckForUpdatesAutomaticallyKey, automatic)
+                               : defaults().remove(kCheckForUpdatesAutomaticallyKey));
+        const auto last = DefaultsStore::Clock::now() - std::chrono::hours(hoursSince);
+        ASSERT_FALSE(hoursSince == 0 ? defaults().remove(kLastUpdateCheckKey)
+                                     : defaults().setDate(kLastUpdateCheckKey, last));
+        if (checks) {
+            run([&](auto done) { EXPECT_TRUE(checker.checkAtLaunch(std::move(done))); });
+        } else {
+            EXPECT_FALSE(checker.checkAtLaunch([](const auto&) { ADD_FAILURE() << "checked"; }));
+        }
+        expectedRequests += checks ? 1 : 0;
+    }
+    // A last check marks the end: every request sent before it has arrived by then.
+    check(false);
+    const std::string log = test::readFile(suite->requests).substr(earlierRequests);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), expectedRequests) << log;
+    EXPECT_TRUE(desktop.alerts.empty()) << "an automatic check that finds nothing stays quiet";
+}
+
+} // namespace
+} // namespace tessary
