@@ -9,13 +9,18 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QThreadPool>
 #include <QUrl>
 
 namespace tessary {
@@ -27,6 +32,39 @@ constexpr std::string_view kRunningVersion = TESSARY_VERSION;
 // A release feed is a few hundred bytes; anything much larger is not one.
 constexpr qint64 kFeedLimit = 64 * 1024;
 constexpr const char* kTooLargeProperty = "tessaryFeedTooLarge";
+
+// Qt sets up its TLS library on the thread that first needs it, which takes 10 to 25 ms. A
+// worker of the global pool (which the application waits for when it ends) does it once per
+// process, and the requests that wait for it are sent from the event loop afterwards. The
+// flags and the queue belong to the main thread.
+bool g_tlsReady = false;
+bool g_tlsStarted = false;
+std::vector<std::function<void()>> g_afterTls;
+
+void afterTlsSetUp(std::function<void()> then)
+{
+    if (g_tlsReady) {
+        then();
+        return;
+    }
+    g_afterTls.push_back(std::move(then));
+    if (std::exchange(g_tlsStarted, true)) {
+        return;
+    }
+    QThreadPool::globalInstance()->start([] {
+        QSslSocket::supportsSsl();
+        QSslConfiguration::defaultConfiguration();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [] {
+                g_tlsReady = true;
+                for (const auto& waiting : std::exchange(g_afterTls, {})) {
+                    waiting();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
 
 std::string releaseNotesURL()
 {
@@ -191,7 +229,22 @@ bool UpdateChecker::checkAtLaunch(Completion done)
 
 void UpdateChecker::check(bool userInitiated, Completion done)
 {
-    QNetworkRequest request(QUrl(QString::fromStdString(productWebsite() + "/release.json")));
+    const QUrl feed(QString::fromStdString(productWebsite() + "/release.json"));
+    if (feed.scheme() != QLatin1String("https")) {
+        send(feed, userInitiated, std::move(done));
+        return;
+    }
+    afterTlsSetUp([this, alive = std::weak_ptr<int>(m_alive), feed, userInitiated,
+                   done = std::move(done)]() mutable {
+        if (alive.lock()) {
+            send(feed, userInitiated, std::move(done));
+        }
+    });
+}
+
+void UpdateChecker::send(const QUrl& feed, bool userInitiated, Completion done)
+{
+    QNetworkRequest request(feed);
     request.setRawHeader("Accept", "application/json");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);

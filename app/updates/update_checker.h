@@ -17,6 +17,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QUrl;
 
 namespace tessary {
 
@@ -86,6 +87,7 @@ public:
     void check(bool userInitiated, Completion done = {});
 
 private:
+    void send(const QUrl& feed, bool userInitiated, Completion done);
     QNetworkAccessManager& network();
     void finish(QNetworkReply& reply, bool userInitiated, const Completion& done);
     Result conclude(const Release& release, bool userInitiated);
@@ -94,7 +96,8 @@ private:
     Workspace& m_workspace;
     UserPrompts* m_prompts;
     std::chrono::milliseconds m_timeout;
-    std::unique_ptr<QNetworkAccessManager> m_network; // made by the first check
+    std::unique_ptr<QNetworkAccessManager> m_network;        // made by the first check
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0); // for work that may outlive this
 };
 
 } // namespace tessary
