@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -31,10 +30,12 @@ std::size_t WidgetPrompts::runAlert(const AlertRequest& alert)
     // link would open without asking.
     box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(alert.messageText));
-    box.setInformativeText(QString::fromStdString(alert.informativeText));
-    if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
-        informative->setTextFormat(Qt::PlainText);
-    }
+    // The informative label guesses its format and has no setting of its own: hand it the
+    // text escaped as markup, so that nothing in it is taken for a tag.
+    box.setInformativeText(QStringLiteral("<p>%1</p>")
+                               .arg(QString::fromStdString(alert.informativeText)
+                                        .toHtmlEscaped()
+                                        .replace(QLatin1Char('\n'), QStringLiteral("<br>"))));
     std::vector<QPushButton*> buttons;
     for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
         const auto role =

@@ -196,6 +196,7 @@ status=0
 env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS \
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
   XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/run" TESSARY_LOG=stderr \
+  TESSARY_WEBSITE=http://127.0.0.1:9 \
   GTK_A11Y=none NO_AT_BRIDGE=1 \
   dbus-run-session -- bash "$0" --in-session "$work" "$out" || status=$?
 [ $status = 0 ] && echo "nautilus.sh: passed; screenshots in $out/shots" ||
