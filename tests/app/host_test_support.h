@@ -21,6 +21,7 @@ public:
 
     std::vector<AlertRequest> alerts;
     std::vector<FolderPanelRequest> panels;
+    int beeps = 0;
 
     std::size_t runAlert(const AlertRequest& alert) override
     {
@@ -32,6 +33,7 @@ public:
         alertAnswers.pop_front();
         return answer;
     }
+    void beep() override { ++beeps; }
     std::optional<std::filesystem::path> chooseFolder(const FolderPanelRequest& panel) override
     {
         panels.push_back(panel);
