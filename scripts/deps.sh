@@ -12,7 +12,8 @@ declare -A groups=(
           python3-dbusmock libglib2.0-bin"
   [bench]="libbenchmark-dev"
   [fuzz]="clang libclang-rt-14-dev"
-  [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip mutter"
+  [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip mutter
+         python3-dbus libglib2.0-bin"
   [desktop]="xvfb xauth openbox xdotool dbus dbus-x11 x11-utils libxcb1-dev libxcb-xtest0-dev
              libxcb-keysyms1-dev"
 )

@@ -46,7 +46,9 @@ void RenameImmediately::pressReturnInFinder(const std::filesystem::path& file)
     const std::string uri =
         QUrl::fromLocalFile(QString::fromStdString(file.string())).toEncoded().toStdString();
     if (const auto started = m_fileManager.bridgeRename(uri)) {
-        if (!*started) {
+        if (*started) {
+            kLog.debug("Files started renaming %{public}s", file.string());
+        } else {
             // The file is no longer the only one selected: nothing else gets renamed.
             kLog.info("Files did not start renaming %{public}s", file.string());
         }

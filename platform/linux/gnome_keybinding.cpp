@@ -204,10 +204,12 @@ void GnomeKeybinding::remove()
     GSettings* mediaKeys = g_settings_new(kMediaKeysSchema);
     std::vector<std::string> list = stringList(mediaKeys, kListKey);
     const auto kept = std::remove(list.begin(), list.end(), kEntryPath);
-    if (kept != list.end()) {
-        list.erase(kept, list.end());
-        setStringList(mediaKeys, kListKey, list);
+    if (kept == list.end()) {
+        g_object_unref(mediaKeys);
+        return;
     }
+    list.erase(kept, list.end());
+    setStringList(mediaKeys, kListKey, list);
     g_object_unref(mediaKeys);
     GSettings* entry = g_settings_new_with_path(kEntrySchema, kEntryPath);
     for (const char* key : {"name", "command", "binding"}) {

@@ -39,6 +39,7 @@ public:
     // `inUse` when the window manager, the shell, mutter or another media-keys binding
     // already uses the accelerator.
     ShortcutRegistration add(const ShortcutKeys& keys) override;
+    // Touches the settings only when Tessary's entry is listed.
     void remove() override;
 
 private:

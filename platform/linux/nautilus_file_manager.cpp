@@ -128,18 +128,23 @@ NautilusFileManager::openWindowsWithLocations(FileManagerError* error)
         *error = {false, 0, "no session bus"};
         return std::nullopt;
     }
-    const auto running = isRunning();
-    if (running && !*running) {
-        return WindowLocations{};
-    }
     // Asked of Nautilus's own name, so another program that owns FileManager1 is not asked.
-    GVariant* reply =
-        call(connection, kNautilusName, "/org/freedesktop/FileManager1",
-             "org.freedesktop.DBus.Properties", "Get",
-             g_variant_new("(ss)", "org.freedesktop.FileManager1", "OpenWindowsWithLocations"),
-             "(v)", kPropertyTimeoutMs, error);
+    GError* failure = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        connection, kNautilusName, "/org/freedesktop/FileManager1",
+        "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", "org.freedesktop.FileManager1", "OpenWindowsWithLocations"),
+        G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, kPropertyTimeoutMs, nullptr,
+        &failure);
     if (reply == nullptr) {
-        return std::nullopt;
+        // Not running: no window.
+        const bool notRunning =
+            g_error_matches(failure, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
+            g_error_matches(failure, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER);
+        *error = {g_error_matches(failure, G_DBUS_ERROR, G_DBUS_ERROR_ACCESS_DENIED) != FALSE,
+                  failure->code, failure->message};
+        g_error_free(failure);
+        return notRunning ? std::optional(WindowLocations{}) : std::nullopt;
     }
     GVariant* value = nullptr;
     g_variant_get(reply, "(v)", &value);

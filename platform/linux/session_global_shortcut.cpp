@@ -86,6 +86,10 @@ void SessionGlobalShortcut::remove()
     if (GlobalShortcut* chosen = service()) {
         chosen->remove();
     }
+    // A keybinding left by a Wayland session would hold the key that an X11 grab wants.
+    if (currentDisplaySession() == DisplaySession::x11 && GnomeKeybinding::available()) {
+        GnomeKeybinding(pressCommand()).remove();
+    }
 }
 
 } // namespace tessary
