@@ -3,6 +3,8 @@
 // is reported as taken, at launch too, and switching the shortcut off releases the grab.
 #include "app_delegate.h"
 #include "host_services.h"
+#include "portal_global_shortcut.h"
+#include "shortcut_keys.h"
 
 #include "app/host_test_support.h"
 #include "processes.h"
@@ -16,6 +18,8 @@
 
 namespace tessary::test {
 namespace {
+
+constexpr const char* kSession = "/org/freedesktop/portal/desktop/session/tessary";
 
 void pumpGLib()
 {
@@ -59,6 +63,8 @@ protected:
         ConfigFolderTest::SetUp();
         unsetenv("WAYLAND_DISPLAY");
         unsetenv("XDG_SESSION_TYPE");
+        // GNOME's settings are read for a keybinding left by Wayland; no dconf on this bus.
+        setenv("GSETTINGS_BACKEND", "memory", 1);
     }
 
     ScriptedPrompts m_prompts;
@@ -124,6 +130,54 @@ TEST_F(ShortcutGrab, ACombinationHeldElsewhereIsTakenUntilReleased)
         EXPECT_EQ(other.press({"key", "ctrl+alt+n"}, 0), 0);
         EXPECT_EQ(first.total(), 0);
     });
+}
+
+// The portal path against python3-dbusmock standing in for the GlobalShortcuts interface.
+TEST(ShortcutPortal, BindsThePreferredTriggerAndTakesItsActivations)
+{
+    TemporaryFolder folder;
+    ChildProcess portal("/usr/bin/python3",
+                        {"-m", "dbusmock", "--template", TESSARY_PORTAL_TEMPLATE},
+                        {folder.path() / "portal.log", folder.path() / "portal.err"});
+    ASSERT_TRUE(waitUntil([] { return PortalGlobalShortcut::offered(); }));
+
+    PortalGlobalShortcut shortcut;
+    int presses = 0;
+    shortcut.onPress = [&] {
+        ++presses;
+    };
+    const auto keys = shortcutKeys(kControlModifier | kAltModifier, 45);
+    ASSERT_TRUE(keys);
+    EXPECT_EQ(shortcut.add(*keys).outcome, ShortcutRegistration::Outcome::registered);
+    EXPECT_NE(readFile(folder.path() / "portal.log").find("CTRL+ALT+n"), std::string::npos)
+        << readFile(folder.path() / "portal.log");
+
+    const auto activate = [&](const char* id) {
+        const std::string arguments = std::string("[<objectpath '") + kSession + "'>, <'" + id +
+                                      "'>, <uint64 0>, <@a{sv} {}>]";
+        EXPECT_EQ(runProgram("gdbus",
+                             {"call", "--session", "--dest", "org.freedesktop.portal.Desktop",
+                              "--object-path", "/org/freedesktop/portal/desktop", "--method",
+                              "org.freedesktop.DBus.Mock.EmitSignal",
+                              "org.freedesktop.portal.GlobalShortcuts", "Activated", "osta{sv}",
+                              arguments},
+                             {"/dev/null", std::nullopt}),
+                  0);
+        waitUntil([] { return false; }, std::chrono::milliseconds(200), pumpGLib);
+    };
+    const struct {
+        const char* id;
+        bool removedFirst;
+        int presses;
+    } rows[] = {{"new-file", false, 1}, {"another", false, 1}, {"new-file", true, 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.id);
+        if (row.removedFirst) {
+            shortcut.remove();
+        }
+        activate(row.id);
+        EXPECT_EQ(presses, row.presses);
+    }
 }
 
 } // namespace

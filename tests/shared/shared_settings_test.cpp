@@ -38,7 +38,7 @@ void expectDefaultsApartFromTemplates(const SharedSettings& settings)
     EXPECT_TRUE(settings.shortcutEnabled);
     EXPECT_EQ(settings.shortcutKeyCode, 45u);
     EXPECT_EQ(settings.shortcutModifiers, 6144u);
-    EXPECT_EQ(settings.shortcutLabel, "⌃⌥N");
+    EXPECT_EQ(settings.shortcutLabel, "Ctrl+Alt+N");
     EXPECT_EQ(settings.templates, builtInTemplates());
     EXPECT_EQ(settings, defaults);
 }
