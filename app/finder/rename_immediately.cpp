@@ -36,7 +36,7 @@ void RenameImmediately::renameCreatedFile(const std::filesystem::path& file)
     QTimer::singleShot(kDelayMilliseconds, &m_timers, [this, file] { pressReturnInFinder(file); });
 }
 
-void RenameImmediately::pressReturnInFinder(const std::filesystem::path& file)
+void RenameImmediately::pressReturnInFinder(const std::filesystem::path& file, int attempt)
 {
     const auto front = m_automation.frontmostApplication();
     if (!front || front->id != kFileManagerId) {
@@ -48,8 +48,11 @@ void RenameImmediately::pressReturnInFinder(const std::filesystem::path& file)
     if (const auto started = m_fileManager.bridgeRename(uri)) {
         if (*started) {
             kLog.debug("Files started renaming %{public}s", file.string());
+        } else if (attempt < kBridgeAttempts) {
+            QTimer::singleShot(kRetryMilliseconds, &m_timers,
+                               [this, file, attempt] { pressReturnInFinder(file, attempt + 1); });
         } else {
-            // The file is no longer the only one selected: nothing else gets renamed.
+            // The file is not the only one selected: nothing else gets renamed.
             kLog.info("Files did not start renaming %{public}s", file.string());
         }
         return;

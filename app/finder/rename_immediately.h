@@ -26,6 +26,10 @@ class RenameImmediately {
 public:
     // How long the file manager gets to show and select the new file first.
     static constexpr int kDelayMilliseconds = 400;
+    // A busy file manager may select the file later: the bridge is asked again this often,
+    // this long apart, while the file manager stays in front.
+    static constexpr int kBridgeAttempts = 5;
+    static constexpr int kRetryMilliseconds = 200;
 
     RenameImmediately(FinderAutomation& automation, FileManager& fileManager, KeyEvents& keys);
 
@@ -36,7 +40,7 @@ public:
     // returns at once. Each call schedules its own.
     void renameCreatedFile(const std::filesystem::path& file);
     // Starts renaming `file` if the file manager is the frontmost application.
-    void pressReturnInFinder(const std::filesystem::path& file);
+    void pressReturnInFinder(const std::filesystem::path& file, int attempt = 1);
 
 private:
     FinderAutomation& m_automation;

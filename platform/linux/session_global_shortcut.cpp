@@ -39,8 +39,17 @@ bool isGnome()
 std::string SessionGlobalShortcut::pressCommand()
 {
     std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    gchar* quoted = g_shell_quote(error ? "tessary" : self.c_str());
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe", error).string();
+    if (error) {
+        return "tessary --shortcut";
+    }
+    const bool plain = std::all_of(self.begin(), self.end(), [](char c) {
+        return g_ascii_isalnum(c) || std::string_view("/._+-").find(c) != std::string_view::npos;
+    });
+    if (plain) {
+        return self + " --shortcut";
+    }
+    gchar* quoted = g_shell_quote(self.c_str());
     std::string command = std::string(quoted) + " --shortcut";
     g_free(quoted);
     return command;

@@ -125,7 +125,7 @@ x11_session() {
   nautilus --new-window "$work/root/Timing" >/dev/null 2>&1
   wait_for "the timing window in front" 20 front_title_is Timing
   TESSARY_BENCH_FOLDER=$work/root/Timing build/release/bench/shortcut_press_bench \
-    --benchmark_repetitions=3 --benchmark_report_aggregates_only=true | tee "$out/timings.txt"
+    --benchmark_repetitions=20 --benchmark_report_aggregates_only=true | tee "$out/timings.txt"
   build/release/bench/file_manager_bench --benchmark_repetitions=10 \
     --benchmark_report_aggregates_only=true | tee -a "$out/timings.txt"
 }
