@@ -28,7 +28,7 @@ public:
     static constexpr int kDelayMilliseconds = 400;
     // A busy file manager may select the file later: the bridge is asked again this often,
     // this long apart, while the file manager stays in front.
-    static constexpr int kBridgeAttempts = 5;
+    static constexpr int kBridgeAttempts = 10;
     static constexpr int kRetryMilliseconds = 200;
 
     RenameImmediately(FinderAutomation& automation, FileManager& fileManager, KeyEvents& keys);

@@ -100,12 +100,19 @@ bool sameFile(const std::string& first, const char* second)
 bool startRename(GtkApplication* application, const char* uri)
 {
     GtkApplicationWindow* window = activeWindow(application);
-    if (window == nullptr || !gtk_window_is_active(GTK_WINDOW(window)) ||
-        g_bridge.selection.size() != 1 || !sameFile(g_bridge.selection.front(), uri)) {
-        return false;
+    const char* refusal = nullptr;
+    if (window == nullptr || !gtk_window_is_active(GTK_WINDOW(window))) {
+        refusal = "no window has the focus";
+    } else if (g_bridge.selection.size() != 1 || !sameFile(g_bridge.selection.front(), uri)) {
+        refusal = "it is not the one selected file";
+    } else if (!gtk_widget_activate_action(GTK_WIDGET(window), "view.rename", nullptr)) {
+        // The active view's action group is inserted on the window as "view".
+        refusal = "the window's rename action is not available";
     }
-    // The active view's action group is inserted on the window as "view".
-    return gtk_widget_activate_action(GTK_WIDGET(window), "view.rename", nullptr) != FALSE;
+    if (refusal != nullptr) {
+        kLog.debug("Not renaming %{public}s: %{public}s", uri, refusal);
+    }
+    return refusal == nullptr;
 }
 
 void callMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
