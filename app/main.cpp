@@ -41,7 +41,8 @@ bool hasDisplay()
 // Hands the URLs to the running instance, which may still be starting up.
 int forwardToInstance(const CommandLine& line)
 {
-    const HostMessage message{line.urls, line.activate, line.urls.empty() && !line.login};
+    const HostMessage message{line.urls, line.activate,
+                              line.urls.empty() && !line.login && !line.shortcut, line.shortcut};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     DeliveryResult result;
     do {
@@ -83,23 +84,29 @@ int runHost(int argc, char** argv, const CommandLine& line)
     application->setApplicationVersion(QStringLiteral(TESSARY_VERSION));
 
     HostServices services(*prompts);
-    AppDelegate delegate(services.requests,
-                         line.login ? LaunchReason::loginItem : LaunchReason::user);
-    HostServer server(
-        [&delegate](const HostMessage& message) { delegate.applicationOpen(message.urls); });
+    const LaunchReason reason = line.login      ? LaunchReason::loginItem
+                                : line.shortcut ? LaunchReason::shortcut
+                                                : LaunchReason::user;
+    AppDelegate delegate(services.requests, reason, &services.launchTasks);
+    HostServer server([&delegate, &services](const HostMessage& message) {
+        delegate.applicationOpen(message.urls);
+        if (message.shortcut) {
+            services.hotKey.handlePress();
+        }
+    });
     if (!server.listen(lock->socketPath(), &error)) {
         std::fprintf(stderr, "tessary: cannot listen on %s: %s\n", lock->socketPath().c_str(),
                      error.c_str());
         return 1;
     }
 
-    delegate.checkForUpdates = [&services] {
-        services.updates.checkAtLaunch();
-    };
     if (!line.urls.empty()) {
         delegate.applicationOpen(line.urls);
     }
     delegate.applicationDidFinishLaunching();
+    if (line.shortcut) {
+        QTimer::singleShot(0, [&services] { services.hotKey.handlePress(); });
+    }
     QTimer::singleShot(0, [&services] { services.warmUp(); });
     return application->exec();
 }

@@ -33,6 +33,8 @@ public:
     virtual std::size_t runAlert(const AlertRequest& alert) = 0;
     // A modal panel that chooses one existing folder; none when cancelled.
     virtual std::optional<std::filesystem::path> chooseFolder(const FolderPanelRequest& panel) = 0;
+    // The system's alert sound.
+    virtual void beep() = 0;
 
     // An informational alert with the one button "OK"; returns when it is pressed.
     void showAlert(const std::string& title, const std::string& message);

@@ -7,8 +7,9 @@ class KeyEvents {
 public:
     virtual ~KeyEvents() = default;
 
-    // Whether this process may send key events (on X11: a display is reachable).
-    virtual bool isTrusted() = 0;
+    // Whether key presses can be sent to other applications now: an X11 session whose
+    // display offers XTEST (Wayland offers no such way).
+    virtual bool canSendKeys() = 0;
     // One press and one release of the file manager's rename key (F2), with no modifiers
     // set explicitly. False when the events could not be made or sent.
     virtual bool pressRenameKey() = 0;

@@ -54,6 +54,7 @@ std::string encodeHostMessage(const HostMessage& message)
         {"urls", message.urls},
         {"activates", message.activates},
         {"reopen", message.reopen},
+        {"shortcut", message.shortcut},
     };
     return object.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
 }
@@ -81,7 +82,8 @@ std::optional<HostMessage> decodeHostMessage(std::string_view line)
         }
     }
     for (auto [key, flag] :
-         {std::pair{"activates", &message.activates}, std::pair{"reopen", &message.reopen}}) {
+         {std::pair{"activates", &message.activates}, std::pair{"reopen", &message.reopen},
+          std::pair{"shortcut", &message.shortcut}}) {
         const auto found = object.find(key);
         if (found != object.end()) {
             if (!found->is_boolean()) {

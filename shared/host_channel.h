@@ -17,6 +17,7 @@ struct HostMessage {
     std::vector<std::string> urls; // create-request URLs, handled in order
     bool activates = false;        // bring the host to the front (it has no disk grant yet)
     bool reopen = false;           // the user started the host again: show its window
+    bool shortcut = false;         // the global shortcut was pressed (a desktop keybinding)
 
     friend bool operator==(const HostMessage&, const HostMessage&) = default;
 };

@@ -245,7 +245,7 @@ SharedSettings SharedSettings::decode(std::string_view text)
     settings.shortcutEnabled = decodeBool(document, "shortcutEnabled", true);
     settings.shortcutKeyCode = decodeUInt32(document, "shortcutKeyCode", 45);
     settings.shortcutModifiers = decodeUInt32(document, "shortcutModifiers", 0x1800);
-    settings.shortcutLabel = decodeString(document, "shortcutLabel").value_or("⌃⌥N");
+    settings.shortcutLabel = decodeString(document, "shortcutLabel").value_or("Ctrl+Alt+N");
     return settings;
 }
 

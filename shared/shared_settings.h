@@ -27,7 +27,7 @@ struct SharedSettings {
     bool shortcutEnabled = true;
     std::uint32_t shortcutKeyCode = 45;       // N
     std::uint32_t shortcutModifiers = 0x1800; // control + option
-    std::string shortcutLabel = "⌃⌥N";
+    std::string shortcutLabel = "Ctrl+Alt+N";
 
     static SharedSettings defaults() { return {}; }
 

@@ -78,7 +78,7 @@ std::filesystem::path RequestHandler::createWithAccess(const FileTemplate& fileT
         throw;
     }
     if (settings.renameImmediately) {
-        m_rename.renameCreatedFile();
+        m_rename.renameCreatedFile(created);
     }
     return created;
 }

@@ -1,9 +1,10 @@
-// The delayed rename key press, guarded by the permission and the front-application check.
+// The delayed rename, guarded by the permission and the front-application check.
 #include "rename_immediately.h"
 
 #include "logger.h"
 
 #include <QTimer>
+#include <QUrl>
 
 namespace tessary {
 namespace {
@@ -12,25 +13,52 @@ const Logger kLog("rename");
 
 } // namespace
 
-RenameImmediately::RenameImmediately(Workspace& workspace, KeyEvents& keys)
-    : m_workspace(workspace), m_keys(keys)
+RenameImmediately::RenameImmediately(FinderAutomation& automation, FileManager& fileManager,
+                                     KeyEvents& keys)
+    : m_automation(automation), m_fileManager(fileManager), m_keys(keys)
 {
 }
 
-void RenameImmediately::renameCreatedFile()
+RenameRoute RenameImmediately::renameRoute()
 {
-    if (!m_keys.isTrusted()) {
+    if (m_fileManager.bridgeActiveWindow()) {
+        return RenameRoute::fileManagerBridge;
+    }
+    return m_keys.canSendKeys() ? RenameRoute::x11KeyPress : RenameRoute::none;
+}
+
+void RenameImmediately::renameCreatedFile(const std::filesystem::path& file)
+{
+    if (renameRoute() == RenameRoute::none) {
         kLog.info("Rename immediately is on, but Accessibility permission is missing");
         return;
     }
-    QTimer::singleShot(kDelayMilliseconds, &m_timers, [this] { pressReturnInFinder(); });
+    QTimer::singleShot(kDelayMilliseconds, &m_timers, [this, file] { pressReturnInFinder(file); });
 }
 
-void RenameImmediately::pressReturnInFinder()
+void RenameImmediately::pressReturnInFinder(const std::filesystem::path& file, int attempt)
 {
-    const auto front = m_workspace.frontmostApplication();
+    const auto front = m_automation.frontmostApplication();
     if (!front || front->id != kFileManagerId) {
         kLog.info("Finder is not in front; not pressing Return");
+        return;
+    }
+    const std::string uri =
+        QUrl::fromLocalFile(QString::fromStdString(file.string())).toEncoded().toStdString();
+    if (const auto started = m_fileManager.bridgeRename(uri)) {
+        if (*started) {
+            kLog.debug("Files started renaming %{public}s", file.string());
+        } else if (attempt < kBridgeAttempts) {
+            QTimer::singleShot(kRetryMilliseconds, &m_timers,
+                               [this, file, attempt] { pressReturnInFinder(file, attempt + 1); });
+        } else {
+            // The file is not the only one selected: nothing else gets renamed.
+            kLog.info("Files did not start renaming %{public}s", file.string());
+        }
+        return;
+    }
+    if (!m_keys.canSendKeys()) {
+        kLog.info("Rename immediately is on, but Accessibility permission is missing");
         return;
     }
     if (!m_keys.pressRenameKey()) {

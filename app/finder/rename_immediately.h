@@ -1,31 +1,50 @@
-// Puts a freshly created, selected file into the file manager's rename mode by pressing its
-// rename key for the user, shortly after creation and only while the file manager is in
-// front.
+// Puts a freshly created, selected file into the file manager's rename mode for the user,
+// shortly after creation and only while the file manager is in front: through the bridge
+// module inside the file manager where it answers (X11 and Wayland alike), else by pressing
+// the rename key (F2) through XTest on X11.
 #pragma once
 
+#include "file_manager.h"
+#include "finder_automation.h"
 #include "key_events.h"
-#include "workspace.h"
 
 #include <QObject>
 
+#include <filesystem>
+
 namespace tessary {
+
+// How a rename can be started now; `none` is what the settings window shows as the
+// missing permission.
+enum class RenameRoute {
+    fileManagerBridge, // the bridge answers
+    x11KeyPress,       // an X11 display with XTEST
+    none,
+};
 
 class RenameImmediately {
 public:
     // How long the file manager gets to show and select the new file first.
     static constexpr int kDelayMilliseconds = 400;
+    // A busy file manager may select the file later: the bridge is asked again this often,
+    // this long apart, while the file manager stays in front.
+    static constexpr int kBridgeAttempts = 10;
+    static constexpr int kRetryMilliseconds = 200;
 
-    RenameImmediately(Workspace& workspace, KeyEvents& keys);
+    RenameImmediately(FinderAutomation& automation, FileManager& fileManager, KeyEvents& keys);
 
-    // Checks the permission now and schedules the key press on the event loop; returns at
-    // once. Each call schedules its own press.
-    void renameCreatedFile();
-    // Sends the rename key (F2 for the file manager used here) if the file manager is the
-    // frontmost application.
-    void pressReturnInFinder();
+    // The permission check: whether, and how, a rename can be started now.
+    RenameRoute renameRoute();
+
+    // Checks the permission now and schedules the rename of `file` on the event loop;
+    // returns at once. Each call schedules its own.
+    void renameCreatedFile(const std::filesystem::path& file);
+    // Starts renaming `file` if the file manager is the frontmost application.
+    void pressReturnInFinder(const std::filesystem::path& file, int attempt = 1);
 
 private:
-    Workspace& m_workspace;
+    FinderAutomation& m_automation;
+    FileManager& m_fileManager;
     KeyEvents& m_keys;
     QObject m_timers; // owns the pending presses: they go away with this object
 };

@@ -20,8 +20,8 @@ bool isAppWindow(const WindowInfo& window)
     return !window.isPanel && !window.isSheet && window.titled;
 }
 
-AppDelegate::AppDelegate(RequestHandler& requests, LaunchReason reason)
-    : m_requests(requests), m_reason(reason)
+AppDelegate::AppDelegate(RequestHandler& requests, LaunchReason reason, LaunchTasks* tasks)
+    : m_requests(requests), m_reason(reason), m_tasks(tasks)
 {
 }
 
@@ -42,8 +42,11 @@ void AppDelegate::applicationDidFinishLaunching()
     if (!m_openedByUser && hide) {
         hide();
     }
-    if (checkForUpdates) {
-        checkForUpdates();
+    if (m_tasks != nullptr) {
+        m_tasks->afterHideDecision();
+        // No window observers to install here (windows report to the policy rule
+        // themselves), so the shortcut follows as the launch's last step.
+        m_tasks->atEndOfLaunch();
     }
 
     for (const std::string& url : std::exchange(m_early, {})) {

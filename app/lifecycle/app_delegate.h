@@ -5,6 +5,7 @@
 // effect on Linux but decides what the host does when its windows close.
 #pragma once
 
+#include "launch_tasks.h"
 #include "request_handler.h"
 
 #include <functional>
@@ -17,6 +18,7 @@ namespace tessary {
 enum class LaunchReason {
     user,      // no URL and no flag
     loginItem, // --login, written into the autostart entry
+    shortcut,  // --shortcut: a desktop keybinding started the host for a press
 };
 
 enum class ActivationPolicy { regular, accessory };
@@ -34,7 +36,8 @@ bool isAppWindow(const WindowInfo& window);
 
 class AppDelegate {
 public:
-    AppDelegate(RequestHandler& requests, LaunchReason reason);
+    // Without `tasks` the launch starts no services of other parts (tests).
+    AppDelegate(RequestHandler& requests, LaunchReason reason, LaunchTasks* tasks = nullptr);
 
     void applicationDidFinishLaunching();
     // URLs arriving before launch handling are the reason for the launch; they are handled
@@ -54,14 +57,13 @@ public:
 
     // What hiding means for the front end (nothing to hide without a window).
     std::function<void()> hide;
-    // The automatic update check; it decides by itself whether one is due and returns at once.
-    std::function<void()> checkForUpdates;
 
 private:
     void open(const std::string& url);
 
     RequestHandler& m_requests;
     LaunchReason m_reason;
+    LaunchTasks* m_tasks;
     bool m_finishedLaunching = false;
     bool m_launchedForURL = false;
     bool m_openedByUser = false;

@@ -98,6 +98,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             line.login = true;
         } else if (argument == "--activate") {
             line.activate = true;
+        } else if (argument == "--shortcut") {
+            line.shortcut = true;
         } else if (argument.starts_with("-")) {
             return invalid(std::string("unknown option: ").append(argument));
         } else {
@@ -113,6 +115,10 @@ std::string usageText()
            "  tessary [--activate] [--login] [URL...]\n"
            "      Run in the background and create files for the file manager's menu; a second\n"
            "      start hands its URLs to the running instance.\n"
+           "  tessary --shortcut\n"
+           "      Act on a press of the global shortcut (the desktop's keybinding runs this):\n"
+           "      create a file in the folder the file manager shows, starting Tessary if\n"
+           "      it does not run.\n"
            "  tessary new [--template INDEX] [DIR]\n"
            "      Create a file from a template (default: the default template) in DIR\n"
            "      (default: the current folder) and print its path.\n"

@@ -8,8 +8,10 @@ namespace tessary {
 
 HostServices::HostServices(UserPrompts& prompts)
     : loginItem(loginItems), diskAccess(bookmarks, prompts, loginItem),
-      creator(workspace, bookmarks), rename(workspace, keys),
-      requests(diskAccess, creator, rename, prompts), updates(workspace, &prompts)
+      creator(workspace, bookmarks), automation(fileManager, workspace),
+      rename(automation, fileManager, keys), requests(diskAccess, creator, rename, prompts),
+      hotKey(shortcuts, automation, requests, prompts), updates(workspace, &prompts),
+      launchTasks(loginItem, updates, hotKey)
 {
 }
 

@@ -21,4 +21,10 @@ std::optional<std::filesystem::path> ConsolePrompts::chooseFolder(const FolderPa
     return std::nullopt;
 }
 
+void ConsolePrompts::beep()
+{
+    std::fputc('\a', stderr);
+    std::fflush(stderr);
+}
+
 } // namespace tessary

@@ -10,6 +10,8 @@ class ConsolePrompts : public UserPrompts {
 public:
     std::size_t runAlert(const AlertRequest& alert) override;
     std::optional<std::filesystem::path> chooseFolder(const FolderPanelRequest& panel) override;
+    // The terminal's bell.
+    void beep() override;
 };
 
 } // namespace tessary

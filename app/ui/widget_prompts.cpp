@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include <canberra.h>
+
 namespace tessary {
 namespace {
 
@@ -54,6 +56,22 @@ std::size_t WidgetPrompts::runAlert(const AlertRequest& alert)
         }
     }
     return alert.cancelButton;
+}
+
+void WidgetPrompts::beep()
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        QApplication::beep();
+        return;
+    }
+    static ca_context* sounds = [] {
+        ca_context* context = nullptr;
+        return ca_context_create(&context) == CA_SUCCESS ? context : nullptr;
+    }();
+    if (sounds != nullptr) {
+        ca_context_play(sounds, 0, CA_PROP_EVENT_ID, "bell-window-system",
+                        CA_PROP_EVENT_DESCRIPTION, "Tessary", nullptr);
+    }
 }
 
 std::optional<std::filesystem::path> WidgetPrompts::chooseFolder(const FolderPanelRequest& panel)

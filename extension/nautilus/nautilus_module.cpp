@@ -5,6 +5,7 @@
 // the selection changes; each item carries the context of its build and runs the create
 // action with it when activated. No C++ exception may leave a callback: Nautilus is C.
 #include "finder_sync.h"
+#include "nautilus_bridge.h"
 
 #include <exception>
 #include <filesystem>
@@ -196,6 +197,7 @@ GList* backgroundItems(NautilusMenuProvider* provider, NautilusFileInfo* current
 
 GList* fileItems(NautilusMenuProvider* provider, GList* files)
 {
+    noteSelection(files);
     GList* items = nullptr;
     guarded("Building the items menu", [&] {
         FinderSync* finderSync = asProvider(provider)->finderSync;
@@ -268,6 +270,7 @@ extern "C" {
 void nautilus_module_initialize(GTypeModule* module)
 {
     tessary::guarded("Loading the module", [module] { tessary::registerProvider(module); });
+    tessary::startBridge();
 }
 
 void nautilus_module_shutdown(void)

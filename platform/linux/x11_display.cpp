@@ -74,22 +74,28 @@ X11Display::~X11Display()
     xcb_disconnect(m_connection);
 }
 
-std::optional<FrontApplication> X11Display::activeApplication()
+std::uint32_t X11Display::activeWindow()
 {
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
     for (int i = 0; i < m_screen && screens.rem > 0; ++i) {
         xcb_screen_next(&screens);
     }
     if (screens.rem == 0) {
-        return std::nullopt;
+        return XCB_WINDOW_NONE;
     }
     const xcb_atom_t activeAtom = internAtom(m_connection, "_NET_ACTIVE_WINDOW");
     const auto active = property(m_connection, screens.data->root, activeAtom, XCB_ATOM_WINDOW);
     if (!active || active->size() < sizeof(xcb_window_t)) {
-        return std::nullopt;
+        return XCB_WINDOW_NONE;
     }
     xcb_window_t window = XCB_WINDOW_NONE;
     std::memcpy(&window, active->data(), sizeof(window));
+    return window;
+}
+
+std::optional<FrontApplication> X11Display::activeApplication()
+{
+    const xcb_window_t window = activeWindow();
     if (window == XCB_WINDOW_NONE) {
         return std::nullopt;
     }
@@ -118,11 +124,33 @@ std::optional<FrontApplication> X11Display::activeApplication()
     return application;
 }
 
+std::optional<std::pair<std::string, std::string>> X11Display::activeWindowObjectPath()
+{
+    const xcb_window_t window = activeWindow();
+    if (window == XCB_WINDOW_NONE) {
+        return std::nullopt;
+    }
+    const xcb_atom_t utf8 = internAtom(m_connection, "UTF8_STRING");
+    const auto path =
+        property(m_connection, window, internAtom(m_connection, "_GTK_WINDOW_OBJECT_PATH"), utf8);
+    if (!path) {
+        return std::nullopt;
+    }
+    const auto title =
+        property(m_connection, window, internAtom(m_connection, "_NET_WM_NAME"), utf8);
+    return std::pair(*path, title.value_or(std::string()));
+}
+
+bool X11Display::hasXTest()
+{
+    const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(m_connection, &xcb_test_id);
+    return xtest != nullptr && xtest->present != 0 && xcb_connection_has_error(m_connection) == 0;
+}
+
 bool X11Display::pressAndRelease(std::uint32_t keysym)
 {
     // Without the XTEST extension xcb would close the connection on the first fake input.
-    const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(m_connection, &xcb_test_id);
-    if (xtest == nullptr || xtest->present == 0 || xcb_connection_has_error(m_connection) != 0) {
+    if (!hasXTest()) {
         return false;
     }
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_connection);

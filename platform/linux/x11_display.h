@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 
 struct xcb_connection_t;
 
@@ -25,10 +27,19 @@ public:
     // else the class. None when no window is active or the window manager does not say.
     std::optional<FrontApplication> activeApplication();
 
+    // The D-Bus object path GTK gives the active window of a GtkApplication
+    // (_GTK_WINDOW_OBJECT_PATH), with the window's title (_NET_WM_NAME); none when the active
+    // window has no such path.
+    std::optional<std::pair<std::string, std::string>> activeWindowObjectPath();
+
+    // Whether the server offers XTEST, without which no key can be sent.
+    bool hasXTest();
     // Presses and releases the key of `keysym` through XTest; false if it cannot.
     bool pressAndRelease(std::uint32_t keysym);
 
 private:
+    std::uint32_t activeWindow();
+
     explicit X11Display(xcb_connection_t* connection, int screen);
 
     xcb_connection_t* m_connection;

@@ -1,6 +1,8 @@
 // F2 through XTest on the display named by DISPLAY.
 #include "xtest_key_events.h"
 
+#include "display_session.h"
+
 namespace tessary {
 namespace {
 
@@ -17,9 +19,13 @@ X11Display* XTestKeyEvents::display()
     return m_display.get();
 }
 
-bool XTestKeyEvents::isTrusted()
+bool XTestKeyEvents::canSendKeys()
 {
-    return display() != nullptr;
+    if (currentDisplaySession() != DisplaySession::x11) {
+        return false;
+    }
+    X11Display* connection = display();
+    return connection != nullptr && connection->hasXTest();
 }
 
 bool XTestKeyEvents::pressRenameKey()

@@ -16,6 +16,7 @@ struct ScriptedPrompts : UserPrompts {
     std::optional<std::optional<fs::path>> panel;
     std::vector<std::string> alerts;
 
+    void beep() override {}
     std::size_t runAlert(const AlertRequest& alert) override
     {
         alerts.push_back(alert.messageText + " | " + alert.informativeText);

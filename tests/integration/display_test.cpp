@@ -1,8 +1,9 @@
-// X11Display, XTestKeyEvents and RenameImmediately on a private desktop: the rename key
-// reaches the file manager only if it is in front when the delay ends, once per call and
-// never any other window; without XTEST no key is made.
+// X11Display, XTestKeyEvents and RenameImmediately on a private desktop without the file
+// manager's bridge: the rename key reaches the file manager only if it is in front when the
+// delay ends, once per call and never any other window; without XTEST no key is made.
 #include "desktop_support.h"
 #include "linux_workspace.h"
+#include "nautilus_file_manager.h"
 #include "rename_immediately.h"
 #include "x11_display.h"
 #include "xtest_key_events.h"
@@ -40,13 +41,15 @@ TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnd
         const KeyLoggingWindow other(folder.path(), "Other", "org.gnome.TextEditor");
         const KeyLoggingWindow& front = row.fileManagerAtEnd ? fileManager : other;
         LinuxWorkspace workspace;
+        NautilusFileManager files;
+        FinderAutomation automation(files, workspace);
         XTestKeyEvents keys;
-        RenameImmediately rename(workspace, keys);
+        RenameImmediately rename(automation, files, keys);
         ASSERT_TRUE((row.fileManagerAtCall ? fileManager : other).activate());
         const LogCapture log;
         const auto called = Clock::now();
         for (int i = 0; i < row.calls; ++i) {
-            rename.renameCreatedFile();
+            rename.renameCreatedFile("/tmp/untitled.txt");
         }
         ASSERT_TRUE(front.activate());
         ASSERT_LT(Clock::now() - called, kDelay * 9 / 10) << "the switch came too late to test";
@@ -74,7 +77,7 @@ TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnd
 }
 
 // An X server without the XTEST extension cannot take synthetic keys: pressing reports
-// failure, and the connection still answers afterwards.
+// failure, the connection still answers afterwards, and renaming counts as not permitted.
 TEST(WithoutXTest, NoKeyIsMadeAndTheConnectionKeepsAnswering)
 {
     if (std::getenv("TESSARY_TEST_WITHOUT_XTEST") == nullptr) {
@@ -89,12 +92,15 @@ TEST(WithoutXTest, NoKeyIsMadeAndTheConnectionKeepsAnswering)
     EXPECT_EQ(display->activeApplication().value_or(FrontApplication()).id, "org.gnome.Nautilus");
 
     LinuxWorkspace workspace;
+    NautilusFileManager files;
+    FinderAutomation automation(files, workspace);
     XTestKeyEvents keys;
-    RenameImmediately rename(workspace, keys);
+    RenameImmediately rename(automation, files, keys);
     const LogCapture log;
-    rename.renameCreatedFile();
+    rename.renameCreatedFile("/tmp/untitled.txt");
     ASSERT_TRUE(waitUntil([&] { return !log.text().empty(); }, kDeadline, pumpQt));
-    EXPECT_EQ(log.text(), "ERROR com.orvane.tessary[rename] Could not create key events\n");
+    EXPECT_EQ(log.text(), "INFO com.orvane.tessary[rename] Rename immediately is on, but "
+                          "Accessibility permission is missing\n");
 }
 
 } // namespace

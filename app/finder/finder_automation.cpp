@@ -1,0 +1,182 @@
+// The front folder from the bridge and OpenWindowsWithLocations, with the X11 fallback.
+#include "finder_automation.h"
+
+#include "display_session.h"
+#include "localization.h"
+#include "logger.h"
+
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace tessary {
+namespace {
+
+const Logger kLog("finder-automation");
+
+std::optional<std::filesystem::path> localFolder(const std::string& location)
+{
+    const QUrl url = QUrl::fromEncoded(QByteArray::fromStdString(location), QUrl::StrictMode);
+    if (!url.isValid() || !url.isLocalFile()) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(url.toLocalFile().toStdString()).lexically_normal();
+}
+
+std::filesystem::path desktopFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString();
+}
+
+} // namespace
+
+TabChoice chooseTab(const std::vector<std::string>& locations, const std::string& title,
+                    const std::filesystem::path& home)
+{
+    std::vector<std::filesystem::path> folders;
+    for (const std::string& location : locations) {
+        if (const auto folder = localFolder(location)) {
+            folders.push_back(*folder);
+        }
+    }
+    const bool someAreNotFolders = folders.size() < locations.size();
+    if (locations.size() == 1) {
+        return someAreNotFolders ? TabChoice{TabChoice::Kind::notAFolder, {}}
+                                 : TabChoice{TabChoice::Kind::folder, folders.front()};
+    }
+    std::vector<std::filesystem::path> named;
+    for (const std::filesystem::path& folder : folders) {
+        // The file manager titles a folder by its name; "/" has none to compare.
+        const std::string name = folder.filename().string();
+        if (!name.empty() && name == title &&
+            std::find(named.begin(), named.end(), folder) == named.end()) {
+            named.push_back(folder);
+        }
+    }
+    if (named.size() == 1) {
+        return {TabChoice::Kind::folder, named.front()};
+    }
+    if (!named.empty()) {
+        return {}; // two tabs with the same name: no way to tell
+    }
+    // No tab is named by the title: the home folder is titled with a word of its own
+    // ("Home", translated), a search, Recent or Trash tab with a description.
+    const bool homeOpen = std::find(folders.begin(), folders.end(), home) != folders.end();
+    if (homeOpen && !someAreNotFolders) {
+        return {TabChoice::Kind::folder, home};
+    }
+    if (someAreNotFolders && !homeOpen) {
+        return {TabChoice::Kind::notAFolder, {}};
+    }
+    return {};
+}
+
+FinderAutomation::AutomationError::AutomationError(Case kind, const std::string& description)
+    : std::runtime_error(description), m_case(kind)
+{
+}
+
+FinderAutomation::AutomationError
+FinderAutomation::AutomationError::scriptFailed(const std::string& text)
+{
+    return {Case::scriptFailed, tr("Files did not answer: %@", text)};
+}
+
+FinderAutomation::AutomationError FinderAutomation::AutomationError::notPermitted()
+{
+    return {Case::notPermitted,
+            tr("Tessary cannot ask Files which folder is open, so it cannot tell where to "
+               "create the file. Quit Files and open it again so that it loads Tessary’s "
+               "extension.")};
+}
+
+FinderAutomation::AutomationError FinderAutomation::AutomationError::notAFolder()
+{
+    return {Case::notAFolder, tr("The front Files window does not show a folder.")};
+}
+
+FinderAutomation::FinderAutomation(FileManager& fileManager, Workspace& workspace)
+    : m_fileManager(fileManager), m_workspace(workspace)
+{
+}
+
+FinderAutomation::FrontFolder FinderAutomation::frontFolder()
+{
+    FileManagerError error;
+    const auto windows = m_fileManager.openWindowsWithLocations(&error);
+    if (!windows) {
+        kLog.error("Finder script failed (%ld): %{public}s", error.code, error.message);
+        if (error.accessDenied) {
+            return AutomationError::notPermitted();
+        }
+        return AutomationError::scriptFailed(error.message);
+    }
+    if (windows->empty()) {
+        return desktopFolder();
+    }
+
+    auto front = m_fileManager.bridgeActiveWindow();
+    const bool bridgeAnswered = front.has_value();
+    if (!front || !windows->contains(front->path)) {
+        front = m_fileManager.x11ActiveWindow();
+    }
+    if (!front || !windows->contains(front->path)) {
+        if (windows->size() != 1) {
+            // Without the bridge only X11 can tell which of several windows is in front.
+            return bridgeAnswered || currentDisplaySession() == DisplaySession::x11
+                       ? AutomationError::scriptFailed(
+                             tr("no Files window is in front of the others"))
+                       : AutomationError::notPermitted();
+        }
+        front = FileManagerWindow{false, windows->begin()->first, {}};
+    }
+
+    const TabChoice tab =
+        chooseTab(windows->at(front->path), front->title,
+                  QStandardPaths::writableLocation(QStandardPaths::HomeLocation).toStdString());
+    switch (tab.kind) {
+    case TabChoice::Kind::folder:
+        return tab.folder;
+    case TabChoice::Kind::notAFolder:
+        return AutomationError::notAFolder();
+    case TabChoice::Kind::unknown:
+        break;
+    }
+    return AutomationError::scriptFailed(tr("it did not say which tab is in front"));
+}
+
+FinderAutomation::Permission FinderAutomation::permission()
+{
+    const auto running = m_fileManager.isRunning();
+    if (!running) {
+        return {Permission::Case::unknown, -1};
+    }
+    if (!*running) {
+        return {Permission::Case::finderNotRunning};
+    }
+    return {m_fileManager.bridgeActiveWindow() ? Permission::Case::granted
+                                               : Permission::Case::notDetermined};
+}
+
+void FinderAutomation::openAutomationSettings()
+{
+    const Permission::Case state = permission().kind;
+    if (state == Permission::Case::notDetermined || state == Permission::Case::finderNotRunning) {
+        m_fileManager.restart();
+    }
+}
+
+std::optional<FrontApplication> FinderAutomation::frontmostApplication()
+{
+    if (currentDisplaySession() != DisplaySession::wayland) {
+        return m_workspace.frontmostApplication();
+    }
+    const auto window = m_fileManager.bridgeActiveWindow();
+    if (window && window->active) {
+        return FrontApplication{std::string(kFileManagerId), tr("Files")};
+    }
+    return std::nullopt;
+}
+
+} // namespace tessary

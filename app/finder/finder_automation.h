@@ -1,0 +1,77 @@
+// The folder the file manager shows in its front window, asked of the bridge module inside
+// it and of its window list; whether it can be asked at all; and what the user does when
+// it cannot (restart the file manager so it loads the module).
+#pragma once
+
+#include "file_manager.h"
+#include "workspace.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tessary {
+
+// What a window's tabs and title say about the folder it shows. A window lists its tabs
+// without marking the active one; its title names the active tab's folder.
+struct TabChoice {
+    enum class Kind { folder, notAFolder, unknown };
+    Kind kind = Kind::unknown;
+    std::filesystem::path folder;
+};
+TabChoice chooseTab(const std::vector<std::string>& locations, const std::string& title,
+                    const std::filesystem::path& home);
+
+class FinderAutomation {
+public:
+    class AutomationError : public std::runtime_error {
+    public:
+        enum class Case { scriptFailed, notPermitted, notAFolder };
+
+        static AutomationError scriptFailed(const std::string& text);
+        static AutomationError notPermitted();
+        static AutomationError notAFolder();
+
+        Case kind() const { return m_case; }
+
+    private:
+        AutomationError(Case kind, const std::string& description);
+
+        Case m_case;
+    };
+
+    struct Permission {
+        enum class Case { unknown, granted, denied, notDetermined, finderNotRunning };
+        Case kind = Case::unknown;
+        std::int32_t code = 0; // unknown: the status (-1: no session bus)
+
+        friend bool operator==(const Permission&, const Permission&) = default;
+    };
+
+    using FrontFolder = std::variant<std::filesystem::path, AutomationError>;
+
+    FinderAutomation(FileManager& fileManager, Workspace& workspace);
+
+    // The folder of the file manager's front window (its active tab), the Desktop folder
+    // when it has no window, or why it cannot be told. The path is not tested on disk.
+    FrontFolder frontFolder();
+    // granted while the file manager runs and its bridge answers, notDetermined while it
+    // runs without the bridge, finderNotRunning when it does not run. Never prompts.
+    Permission permission();
+    // Restarts the file manager with a window when its bridge is missing; else nothing.
+    void openAutomationSettings();
+
+    // The application in front: on X11 the workspace's answer; on Wayland, where only the
+    // bridge can tell, the file manager while one of its windows has the focus, else none.
+    std::optional<FrontApplication> frontmostApplication();
+
+private:
+    FileManager& m_fileManager;
+    Workspace& m_workspace;
+};
+
+} // namespace tessary

@@ -1,0 +1,29 @@
+// The services every launch starts for other parts of the host, at their places in the
+// launch sequence: the once-only login item and the daily update check after the decision
+// to hide, and the global shortcut as the launch's last step.
+#pragma once
+
+#include "hot_key.h"
+#include "login_item.h"
+#include "update_checker.h"
+
+namespace tessary {
+
+class LaunchTasks {
+public:
+    LaunchTasks(LoginItem& loginItem, UpdateChecker& updates, HotKey& hotKey);
+
+    // After the decision to hide: the login item, once a disk grant is stored, then the
+    // update check when one is due (it goes on asynchronously).
+    void afterHideDecision();
+    // The last step of the launch: registers the global shortcut; a failure is logged and
+    // the launch goes on without it.
+    void atEndOfLaunch();
+
+private:
+    LoginItem& m_loginItem;
+    UpdateChecker& m_updates;
+    HotKey& m_hotKey;
+};
+
+} // namespace tessary

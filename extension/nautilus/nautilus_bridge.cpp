@@ -1,0 +1,208 @@
+// The bridge object: exported on Nautilus's bus connection once the application is
+// registered, answering from the GTK application's window list.
+#include "nautilus_bridge.h"
+
+#include "logger.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gio/gio.h>
+#include <gtk/gtk.h>
+
+extern "C" {
+#pragma GCC visibility push(default)
+#include <nautilus-extension.h>
+#pragma GCC visibility pop
+}
+
+namespace tessary {
+namespace {
+
+const Logger kLog("finder-sync");
+
+constexpr const char* kNautilusId = "org.gnome.Nautilus";
+constexpr const char* kObjectPath = "/com/orvane/tessary/Bridge";
+constexpr const char* kInterfaceXml = R"(<node>
+  <interface name="com.orvane.tessary.Bridge">
+    <method name="ActiveWindow">
+      <arg direction="out" type="b" name="active"/>
+      <arg direction="out" type="s" name="windowPath"/>
+      <arg direction="out" type="s" name="title"/>
+    </method>
+    <method name="Rename">
+      <arg direction="in" type="s" name="uri"/>
+      <arg direction="out" type="b" name="started"/>
+    </method>
+  </interface>
+</node>)";
+
+// Touched only on Nautilus's UI thread: the module's callbacks and the bus methods (the
+// connection dispatches them in the main context) all run there.
+struct Bridge {
+    bool enabled = false; // loaded into Nautilus
+    GDBusNodeInfo* node = nullptr;
+    guint registration = 0;
+    gulong registeredHandler = 0;
+    std::vector<std::string> selection; // URIs, as get_file_items last saw them
+};
+
+Bridge g_bridge;
+
+GtkApplication* nautilusApplication()
+{
+    GApplication* application = g_application_get_default();
+    if (application == nullptr) {
+        return nullptr;
+    }
+    const char* id = g_application_get_application_id(application);
+    if (id == nullptr || std::strcmp(id, kNautilusId) != 0 || !GTK_IS_APPLICATION(application)) {
+        return nullptr;
+    }
+    return GTK_APPLICATION(application);
+}
+
+// The window that last had the focus, if it is one of the application's main windows.
+GtkApplicationWindow* activeWindow(GtkApplication* application)
+{
+    GtkWindow* window = gtk_application_get_active_window(application);
+    return window != nullptr && GTK_IS_APPLICATION_WINDOW(window) ? GTK_APPLICATION_WINDOW(window)
+                                                                  : nullptr;
+}
+
+GVariant* describeActiveWindow(GtkApplication* application)
+{
+    GtkApplicationWindow* window = activeWindow(application);
+    if (window == nullptr) {
+        return g_variant_new("(bss)", FALSE, "", "");
+    }
+    // The key Nautilus uses for the window in OpenWindowsWithLocations.
+    const char* base = g_application_get_dbus_object_path(G_APPLICATION(application));
+    const std::string path = std::string(base != nullptr ? base : "/org/gnome/Nautilus") +
+                             "/window/" + std::to_string(gtk_application_window_get_id(window));
+    const char* title = gtk_window_get_title(GTK_WINDOW(window));
+    return g_variant_new("(bss)", gtk_window_is_active(GTK_WINDOW(window)), path.c_str(),
+                         title != nullptr && g_utf8_validate(title, -1, nullptr) ? title : "");
+}
+
+bool sameFile(const std::string& first, const char* second)
+{
+    GFile* a = g_file_new_for_uri(first.c_str());
+    GFile* b = g_file_new_for_uri(second);
+    const bool same = g_file_equal(a, b) != FALSE;
+    g_object_unref(a);
+    g_object_unref(b);
+    return same;
+}
+
+// Starts the rename in the focused window when its selection is exactly the file.
+bool startRename(GtkApplication* application, const char* uri)
+{
+    GtkApplicationWindow* window = activeWindow(application);
+    const char* refusal = nullptr;
+    if (window == nullptr || !gtk_window_is_active(GTK_WINDOW(window))) {
+        refusal = "no window has the focus";
+    } else if (g_bridge.selection.size() != 1 || !sameFile(g_bridge.selection.front(), uri)) {
+        refusal = "it is not the one selected file";
+    } else if (!gtk_widget_activate_action(GTK_WIDGET(window), "view.rename", nullptr)) {
+        // The active view's action group is inserted on the window as "view".
+        refusal = "the window's rename action is not available";
+    }
+    if (refusal != nullptr) {
+        kLog.debug("Not renaming %{public}s: %{public}s", uri, refusal);
+    }
+    return refusal == nullptr;
+}
+
+void callMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
+                GVariant* parameters, GDBusMethodInvocation* invocation, gpointer)
+{
+    GVariant* answer = nullptr;
+    try {
+        GtkApplication* application = nautilusApplication();
+        if (application != nullptr && std::strcmp(method, "ActiveWindow") == 0) {
+            answer = describeActiveWindow(application);
+        } else if (application != nullptr && std::strcmp(method, "Rename") == 0) {
+            const gchar* uri = nullptr;
+            g_variant_get(parameters, "(&s)", &uri);
+            answer = g_variant_new("(b)", startRename(application, uri));
+        }
+    } catch (...) {
+        answer = nullptr;
+    }
+    if (answer != nullptr) {
+        g_dbus_method_invocation_return_value(invocation, answer);
+    } else {
+        g_dbus_method_invocation_return_error_literal(invocation, G_DBUS_ERROR, G_DBUS_ERROR_FAILED,
+                                                      "not answered");
+    }
+}
+
+void exportObject(GApplication* application)
+{
+    GDBusConnection* connection = g_application_get_dbus_connection(application);
+    if (connection == nullptr || g_bridge.registration != 0) {
+        return;
+    }
+    static const GDBusInterfaceVTable vtable = {callMethod, nullptr, nullptr, {}};
+    GError* error = nullptr;
+    g_bridge.registration = g_dbus_connection_register_object(
+        connection, kObjectPath, g_bridge.node->interfaces[0], &vtable, nullptr, nullptr, &error);
+    if (g_bridge.registration == 0) {
+        kLog.error("Could not offer the file manager bridge: %{public}s", error->message);
+        g_error_free(error);
+    }
+}
+
+void registrationChanged(GObject* object, GParamSpec*, gpointer)
+{
+    GApplication* application = G_APPLICATION(object);
+    if (g_application_get_is_registered(application)) {
+        g_signal_handler_disconnect(object, g_bridge.registeredHandler);
+        g_bridge.registeredHandler = 0;
+        exportObject(application);
+    }
+}
+
+} // namespace
+
+void startBridge() noexcept
+{
+    GtkApplication* application = nautilusApplication();
+    if (application == nullptr || g_bridge.enabled) {
+        return;
+    }
+    g_bridge.node = g_dbus_node_info_new_for_xml(kInterfaceXml, nullptr);
+    if (g_bridge.node == nullptr) {
+        return;
+    }
+    g_bridge.enabled = true;
+    GApplication* base = G_APPLICATION(application);
+    if (g_application_get_is_registered(base)) {
+        exportObject(base);
+    } else {
+        g_bridge.registeredHandler = g_signal_connect(base, "notify::is-registered",
+                                                      G_CALLBACK(registrationChanged), nullptr);
+    }
+}
+
+void noteSelection(GList* files) noexcept
+{
+    if (!g_bridge.enabled) {
+        return;
+    }
+    try {
+        std::vector<std::string> uris;
+        for (GList* node = files; node != nullptr; node = node->next) {
+            gchar* uri = nautilus_file_info_get_uri(static_cast<NautilusFileInfo*>(node->data));
+            uris.emplace_back(uri != nullptr ? uri : "");
+            g_free(uri);
+        }
+        g_bridge.selection = std::move(uris);
+    } catch (...) {
+        g_bridge.selection.clear();
+    }
+}
+
+} // namespace tessary

@@ -1,0 +1,51 @@
+// The file manager as the host asks it about its windows: which locations each window
+// shows (its tabs), and the bridge module inside it that says which window has the focus
+// and starts renaming a file.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessary {
+
+// A file-manager window, named by its D-Bus object path.
+struct FileManagerWindow {
+    bool active = false; // it has the keyboard focus now
+    std::string path;    // empty when the file manager has no window
+    std::string title;   // names the folder of the window's active tab
+};
+
+// Window path -> the URIs of its tabs, in tab order.
+using WindowLocations = std::map<std::string, std::vector<std::string>>;
+
+struct FileManagerError {
+    bool accessDenied = false; // the bus refused the question
+    int code = 0;
+    std::string message;
+};
+
+class FileManager {
+public:
+    virtual ~FileManager() = default;
+
+    // Whether the file manager runs (owns its bus name); none without a session bus.
+    virtual std::optional<bool> isRunning() = 0;
+    // Every open window with its locations; empty when the file manager does not run.
+    virtual std::optional<WindowLocations> openWindowsWithLocations(FileManagerError* error) = 0;
+    // The bridge's window that had the focus last; none when the bridge does not answer
+    // (the file manager does not run, or runs without the module).
+    virtual std::optional<FileManagerWindow> bridgeActiveWindow() = 0;
+    // Asks the bridge to start renaming `uri` in the focused window: whether it did; none
+    // when the bridge does not answer.
+    virtual std::optional<bool> bridgeRename(const std::string& uri) = 0;
+    // Without the bridge, on X11: the active window's object path and title as GTK
+    // publishes them on the window; none elsewhere.
+    virtual std::optional<FileManagerWindow> x11ActiveWindow() = 0;
+    // Quits the file manager and starts it again with a window (so that it loads the
+    // module); starts it when it does not run. Returns at once.
+    virtual void restart() = 0;
+};
+
+} // namespace tessary

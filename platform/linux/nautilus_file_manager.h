@@ -1,0 +1,41 @@
+// FileManager for GNOME Files: Nautilus's org.freedesktop.FileManager1 property
+// OpenWindowsWithLocations, the bridge object its Tessary module exports on Nautilus's own
+// bus name (org.gnome.Nautilus, /com/orvane/tessary/Bridge), and on X11 the properties GTK
+// sets on the active window. No call starts Nautilus through D-Bus activation.
+#pragma once
+
+#include "file_manager.h"
+#include "x11_display.h"
+
+#include <memory>
+
+typedef struct _GDBusConnection GDBusConnection;
+
+namespace tessary {
+
+class NautilusFileManager : public FileManager {
+public:
+    // The bridge gets this long to answer before it counts as missing.
+    static constexpr int kBridgeTimeoutMs = 250;
+
+    NautilusFileManager();
+    ~NautilusFileManager() override;
+    NautilusFileManager(const NautilusFileManager&) = delete;
+    NautilusFileManager& operator=(const NautilusFileManager&) = delete;
+
+    std::optional<bool> isRunning() override;
+    std::optional<WindowLocations> openWindowsWithLocations(FileManagerError* error) override;
+    std::optional<FileManagerWindow> bridgeActiveWindow() override;
+    std::optional<bool> bridgeRename(const std::string& uri) override;
+    std::optional<FileManagerWindow> x11ActiveWindow() override;
+    void restart() override;
+
+private:
+    GDBusConnection* bus();
+
+    GDBusConnection* m_bus = nullptr;
+    std::unique_ptr<X11Display> m_display;
+    bool m_triedDisplay = false;
+};
+
+} // namespace tessary

@@ -1,0 +1,217 @@
+#!/usr/bin/env bash
+# End-to-end test of the global shortcut and the bridge inside a real GNOME Files (Nautilus
+# 43). Installs the release build under /usr like nautilus.sh, then
+#   on X11 (Xvfb, openbox): Ctrl+Alt+N in Files creates untitled.txt and untitled-2.txt in
+#   the folder it shows; another window in front or a Trash window creates nothing; the
+#   bridge's ActiveWindow follows the focus between two windows; Rename starts renaming the
+#   file just created and refuses any other; then the benchmarks of a press to the file and
+#   of the bridge's round trips;
+#   on Wayland (headless mutter): the bridge answers, the host registers a GNOME custom
+#   keybinding, and `tessary --shortcut`, run as that keybinding runs it, creates the file in
+#   the folder Files shows.
+# Needs root; puts back what the install replaced. Run by .ci/run when TESSARY_E2E=1.
+#
+#   tests/e2e/shortcut.sh        logs and timings in build/e2e-shortcut (or $TESSARY_E2E_OUT)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+fail() {
+  echo "shortcut.sh: $*" >&2
+  exit 1
+}
+
+# wait_for WHAT SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
+wait_for() {
+  local what=$1 deadline=$((SECONDS + $2))
+  shift 2
+  until "$@"; do
+    ((SECONDS < deadline)) || fail "timed out waiting for $what"
+    sleep 0.02
+  done
+}
+
+bridge() {
+  gdbus call --session --dest org.gnome.Nautilus --object-path /com/orvane/tessary/Bridge \
+    --method "com.orvane.tessary.Bridge.$1" "${@:2}"
+}
+front_title_is() { [[ "$(bridge ActiveWindow 2>/dev/null)" == "(true, '"*"', '$1')" ]]; }
+files_in() { ls "$1" | tr '\n' ' '; }
+
+# start_common LOG: the grant, the host and Nautilus with the test folder; sets globals.
+start_common() {
+  tessary grant "$work/root" >/dev/null 2>"$out/$1-grant.log" || fail "tessary grant failed"
+  tessary >"$out/$1-host.log" 2>&1 &
+  pids+=($!)
+  wait_for "the host to register the shortcut" 20 grep -q "Shortcut Ctrl+Alt+N registered" "$out/$1-host.log"
+  nautilus --new-window "$folder" >"$out/$1-nautilus.log" 2>&1 &
+  nautilus_pid=$!
+  wait_for "the module to load" 30 grep -q "Finder Sync extension launched" "$out/$1-nautilus.log"
+  wait_for "the bridge to name the folder's window" 30 front_title_is Folder
+}
+
+stop_common() {
+  if [ -n "${nautilus_pid:-}" ]; then
+    nautilus -q 2>/dev/null || true
+    local deadline=$((SECONDS + 10))
+    while kill -0 "$nautilus_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
+    kill "$nautilus_pid" 2>/dev/null || true
+  fi
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+}
+
+# press_creates FILE: Ctrl+Alt+N, then FILE appears.
+press_creates() {
+  xdotool key ctrl+alt+n
+  wait_for "$1 after the press" 20 test -e "$1"
+}
+
+x11_session() {
+  pids=() nautilus_pid=""
+  trap stop_common EXIT
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$out/xvfb.log" &
+  pids+=($!)
+  wait_for "the X server" 20 test -s "$work/display"
+  export DISPLAY=:$(head -n1 "$work/display")
+  openbox --sm-disable >"$out/openbox.log" 2>&1 &
+  pids+=($!)
+  wait_for "the window manager" 20 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'
+  start_common x11
+  local window
+  window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Folder$' | head -n1)
+  xdotool windowactivate --sync "$window"
+
+  # Two presses in Files: two files with distinct names in the folder it shows.
+  press_creates "$folder/untitled.txt"
+  press_creates "$folder/untitled-2.txt"
+
+  # Another application in front: nothing but the log line naming it.
+  xmessage -title Elsewhere "another application" &
+  pids+=($!)
+  xdotool windowactivate --sync "$(timeout 10 xdotool search --sync --onlyvisible --name '^Elsewhere$' | head -n1)"
+  xdotool key ctrl+alt+n
+  wait_for "the ignored press" 10 grep -q "Shortcut pressed while Xmessage is in front; ignored (Finder only)" "$out/x11-host.log"
+
+  # A Trash window shows no folder: the press only beeps.
+  nautilus --new-window trash:/// >/dev/null 2>&1
+  wait_for "the Trash window in front" 20 front_title_is Trash
+  xdotool key ctrl+alt+n
+  wait_for "the refused press" 10 grep -q "Could not get Finder's folder: The front Files window does not show a folder." "$out/x11-host.log"
+  xdotool key ctrl+w
+  [ "$(files_in "$folder")" = "untitled-2.txt untitled.txt " ] || fail "unexpected files: $(files_in "$folder")"
+
+  # ActiveWindow follows the focus between two Files windows.
+  mkdir -p "$work/root/Second"
+  nautilus --new-window "$work/root/Second" >/dev/null 2>&1
+  wait_for "the second window in front" 20 front_title_is Second
+  xdotool windowactivate --sync "$window"
+  wait_for "the first window in front again" 10 front_title_is Folder
+
+  # Rename: the file just created goes into rename mode (typing names it); Rename of any
+  # other file is refused.
+  sed -i 's/"renameImmediately":false/"renameImmediately":true/' "$XDG_CONFIG_HOME/tessary/group.com.orvane.tessary/settings"
+  press_creates "$folder/untitled-3.txt"
+  wait_for "the rename to start" 10 grep -q "Files started renaming $folder/untitled-3.txt" "$out/x11-host.log"
+  xdotool type --delay 20 renamed
+  xdotool key Return
+  wait_for "the file renamed by typing" 10 test -e "$folder/renamed.txt"
+  [ "$(bridge Rename "file://$folder/untitled.txt")" = "(false,)" ] || fail "Rename accepted a file that is not the selection"
+  sed -i 's/"renameImmediately":true/"renameImmediately":false/' "$XDG_CONFIG_HOME/tessary/group.com.orvane.tessary/settings"
+
+  # Timings: press to file, and the bridge's round trip.
+  mkdir -p "$work/root/Timing"
+  nautilus --new-window "$work/root/Timing" >/dev/null 2>&1
+  wait_for "the timing window in front" 20 front_title_is Timing
+  TESSARY_BENCH_FOLDER=$work/root/Timing build/release/bench/shortcut_press_bench \
+    --benchmark_repetitions=20 --benchmark_report_aggregates_only=true | tee "$out/timings.txt"
+  build/release/bench/file_manager_bench --benchmark_repetitions=10 \
+    --benchmark_report_aggregates_only=true | tee -a "$out/timings.txt"
+}
+
+wayland_session() {
+  pids=() nautilus_pid=""
+  trap stop_common EXIT
+  unset DISPLAY
+  export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME WAYLAND_DISPLAY=tessary-e2e \
+    GDK_BACKEND=wayland QT_QPA_PLATFORM=offscreen GSETTINGS_BACKEND=keyfile
+  mutter --wayland --headless --no-x11 --virtual-monitor 1280x800 --wayland-display=tessary-e2e \
+    >"$out/mutter.log" 2>&1 &
+  pids+=($!)
+  wait_for "mutter" 30 test -S "$XDG_RUNTIME_DIR/tessary-e2e"
+  # A headless seat has no keyboard, so no window ever has the focus: a remote-desktop
+  # session adds a virtual one (and lives as long as the process that made it).
+  /usr/bin/python3 -c '
+import dbus, time
+bus = dbus.SessionBus()
+name = "org.gnome.Mutter.RemoteDesktop"
+path = bus.get_object(name, "/org/gnome/Mutter/RemoteDesktop").CreateSession(dbus_interface=name)
+session = dbus.Interface(bus.get_object(name, path), name + ".Session")
+session.Start()
+for pressed in (True, False):
+    session.NotifyKeyboardKeysym(dbus.UInt32(0xffe1), pressed)  # Shift
+print("keyboard", flush=True)
+time.sleep(600)' >"$out/keyboard.log" 2>&1 &
+  pids+=($!)
+  wait_for "the virtual keyboard" 20 grep -q keyboard "$out/keyboard.log"
+  start_common wayland
+  local path
+  path=$(gsettings get org.gnome.settings-daemon.plugins.media-keys custom-keybindings)
+  [[ "$path" == *"/custom-keybindings/tessary/"* ]] || fail "no keybinding listed: $path"
+  local schema=org.gnome.settings-daemon.plugins.media-keys.custom-keybinding:/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/tessary/
+  [ "$(gsettings get "$schema" binding)" = "'<Control><Alt>n'" ] || fail "wrong binding"
+  local command
+  command=$(gsettings get "$schema" command)
+  [ "$command" = "'/usr/bin/tessary --shortcut'" ] || fail "wrong command: $command"
+  /usr/bin/tessary --shortcut
+  wait_for "the file from the keybinding's press" 20 test -e "$folder/untitled.txt"
+}
+
+if [ "${1:-}" = --in-session ]; then
+  work=$3 out=$4 folder=$3/root/Folder
+  rm -rf "$work/root" "$XDG_CONFIG_HOME"/* && mkdir -p "$folder"
+  "$2_session"
+  exit 0
+fi
+
+# ---- outside: build, install, run both sessions, put everything back ----
+
+[ "$(id -u)" = 0 ] || fail "needs root to install into $(pkg-config --variable=extensiondir libnautilus-extension-4)"
+out=${TESSARY_E2E_OUT:-$PWD/build/e2e-shortcut}
+rm -rf "$out"
+mkdir -p "$out"
+cmake --preset release >/dev/null
+cmake --build --preset release --target tessary tessary-nautilus tessary_translations file_manager_bench \
+  shortcut_press_bench >/dev/null
+
+work=$(mktemp -d /tmp/tessary-shortcut-XXXXXX)
+mkdir -p "$work/home" "$work/config" "$work/data" "$work/cache" "$work/run" "$work/saved"
+chmod 700 "$work/run" "$work/config"
+DESTDIR=$work/image cmake --install build/release --prefix /usr >/dev/null
+(cd "$work/image" && find . ! -type d | sed 's|^\.||') >"$work/files"
+while read -r file; do
+  if [ -e "$file" ]; then
+    mkdir -p "$work/saved$(dirname "$file")"
+    cp -a "$file" "$work/saved$file"
+  fi
+done <"$work/files"
+restore() {
+  while read -r file; do
+    rm -f "$file"
+    [ ! -e "$work/saved$file" ] || cp -a "$work/saved$file" "$file"
+  done <"$work/files"
+  rm -rf "$work"
+}
+trap restore EXIT
+cmake --install build/release --prefix /usr >/dev/null
+
+for session in x11 wayland; do
+  env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS \
+    HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
+    XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/run" TESSARY_LOG=stderr \
+    GTK_A11Y=none NO_AT_BRIDGE=1 \
+    dbus-run-session -- bash "$0" --in-session "$session" "$work" "$out" ||
+    { echo "shortcut.sh: FAILED on $session; logs in $out" >&2; exit 1; }
+done
+echo "shortcut.sh: passed; logs and timings in $out"
