@@ -135,7 +135,6 @@ TEST(MenuIcons, EverySymbolTheMenuShowsHasAnIconOfTheTheme)
     std::set<std::string_view> tabled;
     for (const SymbolIcon& entry : symbolIcons()) {
         EXPECT_TRUE(tabled.insert(entry.symbol).second) << "twice: " << entry.symbol;
-        EXPECT_TRUE(symbols.contains(entry.symbol)) << "never shown: " << entry.symbol;
     }
     EXPECT_FALSE(menuIcon("no.such.symbol"));
 
