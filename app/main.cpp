@@ -9,6 +9,8 @@
 #include "host_server.h"
 #include "host_services.h"
 #include "instance_lock.h"
+#include "nautilus_extension.h"
+#include "settings_windows.h"
 #include "widget_prompts.h"
 
 #include <QApplication>
@@ -84,8 +86,23 @@ int runHost(int argc, char** argv, const CommandLine& line)
     HostServices services(*prompts);
     AppDelegate delegate(services.requests,
                          line.login ? LaunchReason::loginItem : LaunchReason::user);
-    HostServer server(
-        [&delegate](const HostMessage& message) { delegate.applicationOpen(message.urls); });
+    NautilusExtension extension;
+    std::unique_ptr<SettingsWindows> windows;
+    if (graphical) {
+        windows = std::make_unique<SettingsWindows>(
+            SettingsServices{services.diskAccess,
+                             services.loginItem,
+                             extension,
+                             [&services] { return services.keys.isTrusted(); },
+                             {}},
+            delegate, services.workspace);
+    }
+    HostServer server([&delegate, &windows](const HostMessage& message) {
+        delegate.applicationOpen(message.urls);
+        if (message.reopen && windows) {
+            windows->showSettings();
+        }
+    });
     if (!server.listen(lock->socketPath(), &error)) {
         std::fprintf(stderr, "tessary: cannot listen on %s: %s\n", lock->socketPath().c_str(),
                      error.c_str());
@@ -96,6 +113,9 @@ int runHost(int argc, char** argv, const CommandLine& line)
         delegate.applicationOpen(line.urls);
     }
     delegate.applicationDidFinishLaunching();
+    if (delegate.openedByUser() && windows) {
+        windows->showSettings();
+    }
     QTimer::singleShot(0, [&services] { services.warmUp(); });
     return application->exec();
 }
