@@ -233,7 +233,8 @@ TemplatesPage::TemplatesPage(SettingsStore& store, QWidget* parent)
     m_view->setFrameShape(QFrame::NoFrame);
     m_view->setUniformItemSizes(true);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_view->setDragDropMode(QAbstractItemView::InternalMove);
+    // Rows are moved by the model's own drop, so a drop needs only its data, not its source.
+    m_view->setDragDropMode(QAbstractItemView::DragDrop);
     m_view->setDefaultDropAction(Qt::MoveAction);
     m_view->setDragDropOverwriteMode(false);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
