@@ -117,7 +117,7 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
     steps->layout()->addWidget(m_allSet);
     layout->addWidget(steps);
 
-    QGroupBox* onUse = sectionBox(tessary::tr("Used only when you use them"), this);
+    QGroupBox* onUse = sectionBox(tessary::tr("Nothing to allow beforehand"), this);
     onUse->layout()->addWidget(captionLabel(
         tessary::tr(
             "The keyboard shortcut asks Files which folder is open, through Tessary’s extension. "
