@@ -23,19 +23,12 @@ constexpr int kIconSize = 72;
 constexpr int kWidth = 280;
 constexpr int kLinkSpacing = 8;
 
-QString qt(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 QLabel* secondaryLabel(const std::string& text, QWidget* parent)
 {
-    auto* label = new QLabel(qt(text), parent);
+    auto* label = new QLabel(toQt(text), parent);
     label->setAlignment(Qt::AlignHCenter);
     label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, secondaryColour(label));
-    label->setPalette(palette);
+    makeSecondary(label);
     return label;
 }
 
@@ -56,13 +49,14 @@ public:
         layout->setSpacing(kLinkSpacing * 2 + fontMetrics().horizontalAdvance(QLatin1Char('|')));
         layout->addStretch(1);
         for (const auto& [title, url] : links) {
-            auto* link = new QLabel(QStringLiteral("<a href=\"%1\">%2</a>")
-                                        .arg(qt(url).toHtmlEscaped(), qt(title).toHtmlEscaped()),
-                                    this);
+            auto* link =
+                new QLabel(QStringLiteral("<a href=\"%1\">%2</a>")
+                               .arg(toQt(url).toHtmlEscaped(), toQt(title).toHtmlEscaped()),
+                           this);
             link->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
                                           Qt::LinksAccessibleByKeyboard);
             link->setFocusPolicy(Qt::StrongFocus);
-            link->setAccessibleName(qt(title));
+            link->setAccessibleName(toQt(title));
             connect(link, &QLabel::linkActivated, this,
                     [openURL](const QString& target) { openURL(target.toStdString()); });
             layout->addWidget(link);
@@ -95,7 +89,7 @@ AboutWindow::AboutWindow(std::function<void(const std::string&)> openURL, QWidge
                           Qt::WindowCloseButtonHint),
       m_openURL(std::move(openURL))
 {
-    setWindowTitle(qt(tessary::tr("About Tessary")));
+    setWindowTitle(toQt(tessary::tr("About Tessary")));
     auto* name = new QLabel(QStringLiteral("Tessary"), this);
     name->setAlignment(Qt::AlignHCenter);
     QFont title = name->font();

@@ -15,11 +15,6 @@ namespace {
 
 constexpr int kIconSize = 16;
 
-QString qt(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 class ValueLabelAccessible : public QAccessibleWidget {
 public:
     explicit ValueLabelAccessible(ValueLabel* label)
@@ -84,7 +79,7 @@ ErrorLabel::ErrorLabel(QWidget* parent) : QWidget(parent), m_text(new QLabel(thi
 
 void ErrorLabel::setMessage(const std::optional<std::string>& message)
 {
-    m_text->setText(message ? qt(*message) : QString());
+    m_text->setText(message ? toQt(*message) : QString());
     setAccessibleName(m_text->text());
     setVisible(message.has_value());
 }
@@ -110,8 +105,8 @@ void StatusRowWidget::setRow(const std::string& text, std::string_view symbol, c
                              const std::string& buttonTitle, std::function<void()> action)
 {
     m_icon->setPixmap(symbolIcon(symbol, tint).pixmap(kIconSize, kIconSize));
-    m_text->setText(qt(text));
-    m_button->setText(qt(buttonTitle));
+    m_text->setText(toQt(text));
+    m_button->setText(toQt(buttonTitle));
     m_button->setVisible(!buttonTitle.empty());
     m_action = std::move(action);
 }
@@ -121,22 +116,27 @@ QColor secondaryColour(const QWidget* widget)
     return widget->palette().color(QPalette::PlaceholderText);
 }
 
+void makeSecondary(QLabel* label)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, secondaryColour(label));
+    label->setPalette(palette);
+}
+
 QLabel* captionLabel(const std::string& text, QWidget* parent)
 {
-    auto* label = new QLabel(qt(text), parent);
+    auto* label = new QLabel(toQt(text), parent);
     label->setWordWrap(true);
     QFont font = label->font();
     font.setPointSizeF(font.pointSizeF() * 0.9);
     label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, secondaryColour(label));
-    label->setPalette(palette);
+    makeSecondary(label);
     return label;
 }
 
 QGroupBox* sectionBox(const std::string& title, QWidget* parent)
 {
-    auto* box = new QGroupBox(qt(title), parent);
+    auto* box = new QGroupBox(toQt(title), parent);
     auto* layout = new QVBoxLayout(box);
     layout->setSpacing(8);
     return box;

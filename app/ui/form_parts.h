@@ -16,6 +16,11 @@ class QPushButton;
 
 namespace tessary {
 
+inline QString toQt(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
 // A red warning symbol and a verbatim text; hidden while there is no text.
 class ErrorLabel : public QWidget {
 public:
@@ -62,8 +67,9 @@ private:
 QLabel* captionLabel(const std::string& text, QWidget* parent = nullptr);
 // A titled group whose contents stack vertically.
 QGroupBox* sectionBox(const std::string& title, QWidget* parent = nullptr);
-// The colour secondary texts use.
+// The colour secondary texts use, and a label shown in it.
 QColor secondaryColour(const QWidget* widget);
+void makeSecondary(QLabel* label);
 
 // Scrolls a page whose content is centred and at most the readable width wide, never
 // closer than the minimum margin to either edge.

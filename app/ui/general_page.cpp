@@ -17,12 +17,7 @@
 namespace tessary {
 namespace {
 
-inline constexpr std::string_view kCheckForUpdatesKey = "checkForUpdatesAutomatically";
-
-QString qt(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
+constexpr std::string_view kCheckForUpdatesKey = "checkForUpdatesAutomatically";
 
 QColor statusTint(std::string_view symbol)
 {
@@ -57,7 +52,7 @@ void GeneralPage::addMenuSection()
     m_defaultTemplate = new QComboBox(section);
     m_menuCaption = captionLabel({}, section);
     auto* form = new QFormLayout;
-    form->addRow(qt(tessary::tr("Default template")), m_defaultTemplate);
+    form->addRow(toQt(tessary::tr("Default template")), m_defaultTemplate);
     auto* layout = static_cast<QVBoxLayout*>(section->layout());
     layout->addLayout(form);
     layout->addWidget(m_menuCaption);
@@ -75,8 +70,8 @@ void GeneralPage::addMenuSection()
 void GeneralPage::addAfterCreatingSection()
 {
     QGroupBox* section = sectionBox(tessary::tr("After creating a file"), this);
-    m_openAfterCreate = new QCheckBox(qt(tessary::tr("Open it in its default app")), section);
-    m_renameImmediately = new QCheckBox(qt(tessary::tr("Start renaming it right away")), section);
+    m_openAfterCreate = new QCheckBox(toQt(tessary::tr("Open it in its default app")), section);
+    m_renameImmediately = new QCheckBox(toQt(tessary::tr("Start renaming it right away")), section);
     m_renameStatus = new StatusRowWidget(section);
     QLayout* layout = section->layout();
     layout->addWidget(m_openAfterCreate);
@@ -100,7 +95,7 @@ void GeneralPage::addAfterCreatingSection()
 void GeneralPage::addStartupSection()
 {
     QGroupBox* section = sectionBox(tessary::tr("Startup"), this);
-    m_openAtLogin = new QCheckBox(qt(tessary::tr("Open at login")), section);
+    m_openAtLogin = new QCheckBox(toQt(tessary::tr("Open at login")), section);
     m_loginError = new ErrorLabel(section);
     QLayout* layout = section->layout();
     layout->addWidget(m_openAtLogin);
@@ -127,21 +122,19 @@ void GeneralPage::addUpdatesSection()
 {
     QGroupBox* section = sectionBox(tessary::tr("Updates"), this);
     const DefaultsStore defaults = DefaultsStore::standard();
-    auto* automatic = new QCheckBox(qt(tessary::tr("Check for updates automatically")), section);
+    auto* automatic = new QCheckBox(toQt(tessary::tr("Check for updates automatically")), section);
     automatic->setChecked(defaults.boolean(kCheckForUpdatesKey).value_or(true));
     auto* saveError = new ErrorLabel(section);
     auto* version =
-        new QLabel(qt(tessary::tr("Version %@", std::string(TESSARY_VERSION))), section);
-    QPalette secondary = version->palette();
-    secondary.setColor(QPalette::WindowText, secondaryColour(version));
-    version->setPalette(secondary);
+        new QLabel(toQt(tessary::tr("Version %@", std::string(TESSARY_VERSION))), section);
+    makeSecondary(version);
     version->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_versionRow = new QHBoxLayout;
-    m_versionRow->addWidget(version, 1);
+    auto* versionRow = new QHBoxLayout;
+    versionRow->addWidget(version, 1);
     auto* layout = static_cast<QVBoxLayout*>(section->layout());
     layout->addWidget(automatic);
     layout->addWidget(saveError);
-    layout->addLayout(m_versionRow);
+    layout->addLayout(versionRow);
     m_sections->addWidget(section);
 
     connect(automatic, &QCheckBox::toggled, this, [saveError](bool on) {
@@ -160,7 +153,7 @@ void GeneralPage::showSettings()
         m_defaultTemplate->clear();
         int selected = -1;
         for (std::size_t i = 0; i < settings.templates.size(); ++i) {
-            m_defaultTemplate->addItem(qt(settings.templates[i].name));
+            m_defaultTemplate->addItem(toQt(settings.templates[i].name));
             if (settings.templates[i].id == settings.defaultTemplateID) {
                 selected = static_cast<int>(i);
             }
@@ -169,9 +162,9 @@ void GeneralPage::showSettings()
     }
     const auto index = settings.defaultTemplateIndex();
     m_menuCaption->setText(
-        qt(tessary::tr("The menu of Files gets a direct “New %@” item for it, next to "
-                       "the “Tessary” submenu with every template.",
-                       index ? settings.templates[*index].name : std::string())));
+        toQt(tessary::tr("The menu of Files gets a direct “New %@” item for it, next to "
+                         "the “Tessary” submenu with every template.",
+                         index ? settings.templates[*index].name : std::string())));
     const QSignalBlocker openBlocker(m_openAfterCreate);
     m_openAfterCreate->setChecked(settings.openAfterCreate);
     const QSignalBlocker renameBlocker(m_renameImmediately);

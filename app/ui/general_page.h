@@ -11,7 +11,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QHBoxLayout;
 class QLabel;
 class QVBoxLayout;
 
@@ -51,7 +50,6 @@ private:
     StatusRowWidget* m_renameStatus = nullptr;
     QCheckBox* m_openAtLogin = nullptr;
     ErrorLabel* m_loginError = nullptr;
-    QHBoxLayout* m_versionRow = nullptr;
 };
 
 } // namespace tessary

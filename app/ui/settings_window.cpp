@@ -26,11 +26,6 @@ namespace {
 constexpr int kSidebarWidth = 190;
 constexpr int kPageRole = Qt::UserRole + 1;
 
-QString qt(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 } // namespace
 
 SettingsWindow::SettingsWindow(SettingsServices services, QWidget* parent)
@@ -38,19 +33,19 @@ SettingsWindow::SettingsWindow(SettingsServices services, QWidget* parent)
       m_title(new QLabel(this)), m_saveError(new ErrorLabel(this)),
       m_pages(new QStackedWidget(this))
 {
-    setWindowTitle(qt(tessary::tr("Tessary Settings")));
+    setWindowTitle(toQt(tessary::tr("Tessary Settings")));
     setWindowIcon(applicationIcon());
     setMinimumSize(760, 520);
     resize(820, 580);
 
-    m_sidebar->setAccessibleName(qt(tessary::tr("Pages")));
+    m_sidebar->setAccessibleName(toQt(tessary::tr("Pages")));
     m_sidebar->setFrameShape(QFrame::NoFrame);
     m_sidebar->setIconSize(QSize(16, 16));
     m_sidebar->setSpacing(1);
     m_sidebar->viewport()->setAutoFillBackground(false);
     for (const SettingsPage page : kSidebarPages) {
         if (page == SettingsPage::general) {
-            auto* header = new QListWidgetItem(qt(tessary::tr("Settings")), m_sidebar);
+            auto* header = new QListWidgetItem(toQt(tessary::tr("Settings")), m_sidebar);
             header->setFlags(Qt::NoItemFlags);
             QFont font = m_sidebar->font();
             font.setBold(true);
@@ -58,10 +53,11 @@ SettingsWindow::SettingsWindow(SettingsServices services, QWidget* parent)
             header->setFont(font);
         }
         auto* item =
-            new QListWidgetItem(symbolIcon(pageSymbol(page)), qt(pageTitle(page)), m_sidebar);
+            new QListWidgetItem(symbolIcon(pageSymbol(page)), toQt(pageTitle(page)), m_sidebar);
         item->setData(kPageRole, static_cast<int>(page));
+        m_rows[page] = item;
     }
-    auto* about = new QPushButton(qt(tessary::tr("About Tessary")), this);
+    auto* about = new QPushButton(toQt(tessary::tr("About Tessary")), this);
     about->setFlat(true);
     connect(about, &QPushButton::clicked, this, [this] { m_services.showAbout(); });
 
@@ -96,11 +92,11 @@ SettingsWindow::SettingsWindow(SettingsServices services, QWidget* parent)
 
     connect(m_sidebar, &QListWidget::itemSelectionChanged, this, [this] {
         const QList<QListWidgetItem*> selected = m_sidebar->selectedItems();
-        if (selected.isEmpty()) {
-            showPage(m_page); // one row is always selected
+        if (!selected.isEmpty()) {
+            showPage(static_cast<SettingsPage>(selected.front()->data(kPageRole).toInt()));
             return;
         }
-        showPage(static_cast<SettingsPage>(selected.front()->data(kPageRole).toInt()));
+        showPage(m_page); // one row is always selected
     });
     connect(&m_store, &SettingsStore::saveErrorChanged, this, [this] {
         const std::error_code error = m_store.saveError();
@@ -126,14 +122,9 @@ void SettingsWindow::showPage(SettingsPage page)
         m_pages->addWidget(built);
     }
     m_pages->setCurrentWidget(built);
-    m_title->setText(qt(pageTitle(page)));
-    for (int row = 0; row < m_sidebar->count(); ++row) {
-        QListWidgetItem* item = m_sidebar->item(row);
-        const bool isPage = item->flags() != Qt::NoItemFlags &&
-                            item->data(kPageRole).toInt() == static_cast<int>(page);
-        if (isPage && !item->isSelected()) {
-            m_sidebar->setCurrentItem(item);
-        }
+    m_title->setText(toQt(pageTitle(page)));
+    if (!m_rows[page]->isSelected()) {
+        m_sidebar->setCurrentItem(m_rows[page]);
     }
 }
 
@@ -142,18 +133,21 @@ QWidget* SettingsWindow::buildPage(SettingsPage page)
     const auto restart = [this] {
         restartFileManager();
     };
+    QWidget* built = nullptr;
     switch (page) {
     case SettingsPage::templates:
-        return new TemplatesPage(m_store, this);
+        built = new TemplatesPage(m_store);
+        break;
     case SettingsPage::general:
-        m_general =
+        built = m_general =
             new GeneralPage(m_store, m_services.loginItem, m_services.canPressRenameKey, restart);
-        return new ReadableScrollArea(m_general, this);
+        break;
     case SettingsPage::setup:
-        m_setup = new SetupPage(m_store, m_services.diskAccess, m_services.extension, restart);
-        return new ReadableScrollArea(m_setup, this);
+        built = m_setup =
+            new SetupPage(m_store, m_services.diskAccess, m_services.extension, restart);
+        break;
     }
-    return nullptr;
+    return isWidthCapped(page) ? new ReadableScrollArea(built, this) : built;
 }
 
 void SettingsWindow::reload()
@@ -170,13 +164,13 @@ void SettingsWindow::reload()
 void SettingsWindow::restartFileManager()
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Tessary"),
-                    qt(tessary::tr("Restart Files?")), QMessageBox::NoButton, this);
+                    toQt(tessary::tr("Restart Files?")), QMessageBox::NoButton, this);
     box.setInformativeText(
-        qt(tessary::tr("Files closes its windows and starts again with Tessary’s "
-                       "extension. Let any copy or move in Files finish first.")));
+        toQt(tessary::tr("Files closes its windows and starts again with Tessary’s "
+                         "extension. Let any copy or move in Files finish first.")));
     QPushButton* restart =
-        box.addButton(qt(tessary::tr("Restart Files")), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box.addButton(qt(tessary::tr("Cancel")), QMessageBox::RejectRole);
+        box.addButton(toQt(tessary::tr("Restart Files")), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(toQt(tessary::tr("Cancel")), QMessageBox::RejectRole);
     box.setDefaultButton(cancel);
     box.exec();
     if (box.clickedButton() == restart) {

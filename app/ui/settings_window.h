@@ -12,6 +12,7 @@
 
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QStackedWidget;
 
 namespace tessary {
@@ -51,6 +52,7 @@ private:
     SettingsStore m_store;
     SettingsPage m_page = SettingsPage::general;
     QListWidget* m_sidebar;
+    std::map<SettingsPage, QListWidgetItem*> m_rows;
     QLabel* m_title;
     ErrorLabel* m_saveError;
     QStackedWidget* m_pages;

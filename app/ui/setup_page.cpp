@@ -19,16 +19,11 @@ namespace {
 
 constexpr int kPollMilliseconds = 2000;
 
-QString qt(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // A step's headline, read with the value "Done" or "Not done".
 ValueLabel* stepTitle(const std::string& text, QWidget* parent)
 {
     auto* title = new ValueLabel(parent);
-    title->setText(qt(text));
+    title->setText(toQt(text));
     QFont font = title->font();
     font.setBold(true);
     title->setFont(font);
@@ -40,7 +35,7 @@ void setStepDone(ValueLabel* title, QLabel* icon, bool done)
     icon->setPixmap(symbolIcon(done ? "checkmark.circle.fill" : "circle",
                                done ? QColor(0x26, 0xa2, 0x69) : secondaryColour(icon))
                         .pixmap(16, 16));
-    title->setAccessibleValue(qt(done ? tessary::tr("Done") : tessary::tr("Not done")));
+    title->setAccessibleValue(toQt(done ? tessary::tr("Done") : tessary::tr("Not done")));
 }
 
 QLabel* detailLabel(QWidget* parent)
@@ -59,13 +54,13 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
       m_extensionIcon(new QLabel(this)),
       m_extensionTitle(stepTitle(tessary::tr("Turn on the Files extension"), this)),
       m_extensionDetail(detailLabel(this)),
-      m_restart(new QPushButton(qt(tessary::tr("Restart Files…")), this)),
+      m_restart(new QPushButton(toQt(tessary::tr("Restart Files…")), this)),
       m_accessIcon(new QLabel(this)),
       m_accessTitle(stepTitle(tessary::tr("Allow access to your disk"), this)),
       m_accessDetail(detailLabel(this)),
-      m_grant(new QPushButton(qt(tessary::tr("Grant Access…")), this)),
-      m_grantAgain(new QPushButton(qt(tessary::tr("Grant Access Again…")), this)),
-      m_forget(new QPushButton(qt(tessary::tr("Forget Access…")), this)),
+      m_grant(new QPushButton(toQt(tessary::tr("Grant Access…")), this)),
+      m_grantAgain(new QPushButton(toQt(tessary::tr("Grant Access Again…")), this)),
+      m_forget(new QPushButton(toQt(tessary::tr("Forget Access…")), this)),
       m_note(new ErrorLabel(this)), m_allSet(new QWidget(this)), m_allSetText(detailLabel(m_allSet))
 {
     auto* layout = new QVBoxLayout(this);
@@ -132,7 +127,7 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
                                  "open it again from the application menu to get "
                                  "back here."),
                      app));
-    auto* quit = new QPushButton(qt(tessary::tr("Quit Tessary")), app);
+    auto* quit = new QPushButton(toQt(tessary::tr("Quit Tessary")), app);
     auto* quitRow = new QHBoxLayout;
     quitRow->addWidget(quit);
     quitRow->addStretch(1);
@@ -173,21 +168,21 @@ void SetupPage::showState()
 {
     const ExtensionStep step = extensionStep(m_extensionState, m_extension.moduleFolder());
     setStepDone(m_extensionTitle, m_extensionIcon, step.done);
-    m_extensionDetail->setText(qt(step.detail));
+    m_extensionDetail->setText(toQt(step.detail));
     m_restart->setVisible(step.offersRestart);
 
     const SharedSettings& settings = m_store.settings();
     const bool granted = settings.hasDiskAccess();
     setStepDone(m_accessTitle, m_accessIcon, granted);
     if (granted && settings.rootPath) {
-        m_accessDetail->setText(
-            qt(tessary::tr("Access granted to %@.",
-                           grantedFolderName(*settings.rootPath, DiskAccess::startupDiskName()))));
+        m_accessDetail->setText(toQt(
+            tessary::tr("Access granted to %@.",
+                        grantedFolderName(*settings.rootPath, DiskAccess::startupDiskName()))));
     } else {
         m_accessDetail->setText(
-            qt(tessary::tr("So files can be created in any folder. In the panel, select "
-                           "your startup disk (“%@”) and click Grant Access.",
-                           DiskAccess::startupDiskName())));
+            toQt(tessary::tr("So files can be created in any folder. In the panel, select "
+                             "your startup disk (“%@”) and click Grant Access.",
+                             DiskAccess::startupDiskName())));
     }
     m_grant->setVisible(!(granted && settings.rootPath));
     m_grantAgain->setVisible(granted && settings.rootPath);
@@ -195,7 +190,7 @@ void SetupPage::showState()
     m_note->setMessage(m_grantNote);
 
     m_allSet->setVisible(step.done && granted);
-    m_allSetText->setText(qt(allSetText(settings)));
+    m_allSetText->setText(toQt(allSetText(settings)));
 }
 
 void SetupPage::grant()
@@ -211,12 +206,12 @@ void SetupPage::grant()
 void SetupPage::forget()
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Tessary"),
-                    qt(tessary::tr("Forget access to your disk?")), QMessageBox::NoButton, this);
+                    toQt(tessary::tr("Forget access to your disk?")), QMessageBox::NoButton, this);
     box.setInformativeText(
-        qt(tessary::tr("Tessary can't create files until you grant access again.")));
+        toQt(tessary::tr("Tessary can't create files until you grant access again.")));
     QPushButton* confirm =
-        box.addButton(qt(tessary::tr("Forget Access")), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box.addButton(qt(tessary::tr("Cancel")), QMessageBox::RejectRole);
+        box.addButton(toQt(tessary::tr("Forget Access")), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(toQt(tessary::tr("Cancel")), QMessageBox::RejectRole);
     box.setDefaultButton(cancel);
     box.exec();
     if (box.clickedButton() != confirm) {

@@ -13,15 +13,6 @@
 #include <QPushButton>
 
 namespace tessary {
-namespace {
-
-QString qt(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
-} // namespace
-
 ShortcutRecorder::ShortcutRecorder(SettingsStore& store, std::function<void()> onChange,
                                    QWidget* parent)
     : QWidget(parent), m_store(store), m_onChange(std::move(onChange)), m_box(new ValueLabel(this)),
@@ -30,7 +21,7 @@ ShortcutRecorder::ShortcutRecorder(SettingsStore& store, std::function<void()> o
     m_box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_box->setMinimumWidth(80);
     m_box->setFocusPolicy(Qt::StrongFocus);
-    m_box->setAccessibleName(qt(tessary::tr("Keyboard shortcut")));
+    m_box->setAccessibleName(toQt(tessary::tr("Keyboard shortcut")));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_box);
@@ -57,7 +48,7 @@ void ShortcutRecorder::startRecording()
     m_recording = true;
     qApp->installEventFilter(this);
     showShortcut();
-    const QString announcement = qt(tessary::tr("Press the new shortcut, or Escape to cancel."));
+    const QString announcement = toQt(tessary::tr("Press the new shortcut, or Escape to cancel."));
     m_box->setAccessibleDescription(announcement);
     m_box->setFocus(Qt::OtherFocusReason);
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
@@ -134,14 +125,15 @@ void ShortcutRecorder::handleKeyPress(const QKeyEvent& event)
 void ShortcutRecorder::showShortcut()
 {
     const std::string& label = m_store.settings().shortcutLabel;
-    m_box->setText(m_recording ? qt(tessary::tr("Press keys…")) : qt(label));
-    m_box->setAccessibleValue(m_recording ? qt(tessary::tr("Press keys"))
-                                          : qt(spokenShortcut(label)));
+    m_box->setText(m_recording ? toQt(tessary::tr("Press keys…")) : toQt(label));
+    m_box->setAccessibleValue(m_recording ? toQt(tessary::tr("Press keys"))
+                                          : toQt(spokenShortcut(label)));
     m_box->setStyleSheet(QStringLiteral("padding: 4px 10px; border-radius: 6px; "
                                         "background: palette(base); border: 1px solid %1;")
                              .arg(m_recording ? QStringLiteral("palette(highlight)")
                                               : QStringLiteral("palette(mid)")));
-    m_button->setText(m_recording ? qt(tessary::tr("Cancel")) : qt(tessary::tr("Record Shortcut")));
+    m_button->setText(m_recording ? toQt(tessary::tr("Cancel"))
+                                  : toQt(tessary::tr("Record Shortcut")));
 }
 
 } // namespace tessary

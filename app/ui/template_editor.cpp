@@ -14,16 +14,11 @@
 namespace tessary {
 namespace {
 
-QString qt(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // Only a text that differs is set, so the cursor stays where the user is typing.
 void setIfDifferent(QLineEdit* field, const std::string& text)
 {
-    if (field->text() != qt(text)) {
-        field->setText(qt(text));
+    if (field->text() != toQt(text)) {
+        field->setText(toQt(text));
     }
 }
 
@@ -34,18 +29,18 @@ TemplateEditor::TemplateEditor(SettingsStore& store, QWidget* parent)
       m_extension(new QLineEdit(this)), m_contents(new QPlainTextEdit(this)),
       m_labelWarning(new ErrorLabel(this)), m_fileNameWarning(new ErrorLabel(this))
 {
-    m_name->setPlaceholderText(qt(tessary::tr("Text File")));
+    m_name->setPlaceholderText(toQt(tessary::tr("Text File")));
     m_baseName->setPlaceholderText(QStringLiteral("untitled"));
     m_extension->setPlaceholderText(QStringLiteral("txt"));
     m_contents->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_contents->setMinimumHeight(140);
     m_contents->setTabChangesFocus(true);
-    m_contents->setAccessibleName(qt(tessary::tr("Contents")));
+    m_contents->setAccessibleName(toQt(tessary::tr("Contents")));
 
     auto* fields = new QFormLayout;
-    fields->addRow(qt(tessary::tr("Menu label")), m_name);
-    fields->addRow(qt(tessary::tr("File name")), m_baseName);
-    fields->addRow(qt(tessary::tr("Extension")), m_extension);
+    fields->addRow(toQt(tessary::tr("Menu label")), m_name);
+    fields->addRow(toQt(tessary::tr("File name")), m_baseName);
+    fields->addRow(toQt(tessary::tr("Extension")), m_extension);
     auto* contents = sectionBox(tessary::tr("Contents"), this);
     contents->layout()->addWidget(m_contents);
 
@@ -91,8 +86,8 @@ void TemplateEditor::showTemplate()
     setIfDifferent(m_name, current.name);
     setIfDifferent(m_baseName, current.baseName);
     setIfDifferent(m_extension, current.fileExtension);
-    if (m_contents->toPlainText() != qt(current.contents)) {
-        m_contents->setPlainText(qt(current.contents));
+    if (m_contents->toPlainText() != toQt(current.contents)) {
+        m_contents->setPlainText(toQt(current.contents));
     }
     m_labelWarning->setMessage(labelWarning(current));
     m_fileNameWarning->setMessage(fileNameWarning(current));

@@ -31,11 +31,6 @@ namespace {
 const QString kRowsMimeType = QStringLiteral("application/x-tessary-template-rows");
 constexpr int kFileNameRole = Qt::UserRole + 1;
 
-QString qt(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 } // namespace
 
 // The store's templates as list rows; a drop hands the moved rows to the page.
@@ -79,10 +74,10 @@ public:
         switch (role) {
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole:
-            return qt(rowTitle(t));
+            return toQt(rowTitle(t));
         case kFileNameRole:
         case Qt::AccessibleDescriptionRole:
-            return qt(t.fileName());
+            return toQt(t.fileName());
         case Qt::DecorationRole:
             return symbolIcon(symbolName(t.fileExtension));
         default:
@@ -202,8 +197,8 @@ QToolButton* barButton(const std::string& label, std::string_view symbol, QWidge
 {
     auto* button = new QToolButton(parent);
     button->setIcon(symbolIcon(symbol));
-    button->setToolTip(qt(label));
-    button->setAccessibleName(qt(label));
+    button->setToolTip(toQt(label));
+    button->setAccessibleName(toQt(label));
     button->setAutoRaise(true);
     return button;
 }
@@ -238,12 +233,12 @@ TemplatesPage::TemplatesPage(SettingsStore& store, QWidget* parent)
     m_view->setDefaultDropAction(Qt::MoveAction);
     m_view->setDragDropOverwriteMode(false);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_view->setAccessibleName(qt(tessary::tr("Templates")));
+    m_view->setAccessibleName(toQt(tessary::tr("Templates")));
     m_view->installEventFilter(this);
 
     QToolButton* add = barButton(tessary::tr("Add Template"), "plus", this);
-    m_recommended->setText(qt(tessary::tr("Add Recommended")));
-    m_recommended->setAccessibleName(qt(tessary::tr("Add Recommended")));
+    m_recommended->setText(toQt(tessary::tr("Add Recommended")));
+    m_recommended->setAccessibleName(toQt(tessary::tr("Add Recommended")));
     m_recommended->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_recommended->setPopupMode(QToolButton::InstantPopup);
     m_recommended->setMenu(new QMenu(m_recommended));
@@ -277,10 +272,8 @@ TemplatesPage::TemplatesPage(SettingsStore& store, QWidget* parent)
 
     auto* empty = new QWidget(this);
     auto* emptyLayout = new QVBoxLayout(empty);
-    auto* hint = new QLabel(qt(tessary::tr("Select a template, or add one with +.")), empty);
-    QPalette secondary = hint->palette();
-    secondary.setColor(QPalette::WindowText, secondaryColour(hint));
-    hint->setPalette(secondary);
+    auto* hint = new QLabel(toQt(tessary::tr("Select a template, or add one with +.")), empty);
+    makeSecondary(hint);
     emptyLayout->addStretch(1);
     emptyLayout->addWidget(hint, 0, Qt::AlignHCenter);
     emptyLayout->addWidget(
@@ -346,11 +339,11 @@ void TemplatesPage::requestRemoval()
     if (!m_list.canRemove() || !m_list.selectedIndex()) {
         return;
     }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tessary"), qt(m_list.removalTitle()),
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tessary"), toQt(m_list.removalTitle()),
                     QMessageBox::NoButton, this);
-    box.setInformativeText(qt(tessary::tr("Its label, file name and contents are deleted.")));
-    QPushButton* remove = box.addButton(qt(tessary::tr("Remove")), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box.addButton(qt(tessary::tr("Cancel")), QMessageBox::RejectRole);
+    box.setInformativeText(toQt(tessary::tr("Its label, file name and contents are deleted.")));
+    QPushButton* remove = box.addButton(toQt(tessary::tr("Remove")), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(toQt(tessary::tr("Cancel")), QMessageBox::RejectRole);
     box.setDefaultButton(cancel);
     box.exec();
     if (box.clickedButton() == remove) {
@@ -379,13 +372,13 @@ void TemplatesPage::showRowMenu(const QPoint& position)
     const auto index = static_cast<std::size_t>(row.row());
     const Uuid id = templates[index].id;
     QMenu menu(this);
-    QAction* up = menu.addAction(qt(tessary::tr("Move Up")), [this, id] { m_list.move(id, -1); });
+    QAction* up = menu.addAction(toQt(tessary::tr("Move Up")), [this, id] { m_list.move(id, -1); });
     up->setEnabled(m_list.canMove(index, -1));
     QAction* down =
-        menu.addAction(qt(tessary::tr("Move Down")), [this, id] { m_list.move(id, +1); });
+        menu.addAction(toQt(tessary::tr("Move Down")), [this, id] { m_list.move(id, +1); });
     down->setEnabled(m_list.canMove(index, +1));
     menu.addSeparator();
-    QAction* remove = menu.addAction(qt(tessary::tr("Remove…")), [this, id] {
+    QAction* remove = menu.addAction(toQt(tessary::tr("Remove…")), [this, id] {
         m_list.select(id);
         showSelection();
         requestRemoval();
@@ -401,7 +394,7 @@ void TemplatesPage::fillRecommendedMenu()
     for (const FileTemplate& entry : recommendedTemplates()) {
         const bool added = isAlreadyAdded(entry, m_store.settings().templates);
         QAction* action = menu->addAction(symbolIcon(symbolName(entry.fileExtension)),
-                                          qt(entry.name + (added ? " (added)" : "")));
+                                          toQt(entry.name + (added ? " (added)" : "")));
         action->setEnabled(!added);
         connect(action, &QAction::triggered, this, [this, entry] {
             m_list.addRecommended(entry);

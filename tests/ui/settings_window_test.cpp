@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -227,6 +228,12 @@ TEST_F(SettingsWindowTest, OneWindowEachAndTheApplicationShowsOnlyWhileOneIsOpen
     windows->showSettings();
     windows->showSettings();
     SettingsWindow* window = windows->settingsWindow();
+    EXPECT_EQ(window->page(), SettingsPage::templates);
+    // The arrow keys step over the "Settings" group header.
+    auto* sidebar = window->findChild<QListWidget*>();
+    QTest::keyClick(sidebar, Qt::Key_Down);
+    EXPECT_EQ(window->page(), SettingsPage::general);
+    QTest::keyClick(sidebar, Qt::Key_Up);
     EXPECT_EQ(window->page(), SettingsPage::templates);
     EXPECT_GE(window->minimumWidth(), 760);
     windows->showAbout();
