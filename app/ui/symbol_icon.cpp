@@ -28,6 +28,18 @@ QString bundled(const QString& file)
     return QStringLiteral(":/icons/") + file;
 }
 
+// The symbol table names Adwaita's icons; other themes get them from Adwaita when they lack
+// them (and a session without a desktop's theme settings has no theme at all).
+QIcon themeIcon(std::string_view name)
+{
+    static const bool fallback = [] {
+        QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+        return true;
+    }();
+    static_cast<void>(fallback);
+    return QIcon::fromTheme(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+}
+
 // The symbol's own drawing, the filled variants sharing the outlined one; else a document.
 QString bundledIconPath(std::string_view symbol)
 {
@@ -67,9 +79,7 @@ QIcon symbolIcon(std::string_view symbol, const QColor& tint)
     }
     QIcon icon;
     if (const auto name = menuIcon(symbol)) {
-        icon = tinted(
-            QIcon::fromTheme(QString::fromUtf8(name->data(), static_cast<qsizetype>(name->size()))),
-            colour);
+        icon = tinted(themeIcon(*name), colour);
     }
     if (icon.isNull()) { // not in the theme, or not drawable
         icon = tinted(QIcon(bundledIconPath(symbol)), colour);
