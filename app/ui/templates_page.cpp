@@ -291,6 +291,11 @@ TemplatesPage::TemplatesPage(SettingsStore& store, QWidget* parent)
     layout->addWidget(panel, 0);
     layout->addWidget(m_detail, 1);
 
+    // The list, its buttons, then the editor.
+    setTabOrder(m_view, add);
+    setTabOrder(add, m_remove);
+    setTabOrder(m_remove, m_recommended);
+
     connect(add, &QToolButton::clicked, this, [this] {
         m_list.addTemplate();
         showSelection();

@@ -147,7 +147,6 @@ TEST(RecommendedTemplates, ExtensionsAlreadyPresentCountAsAdded)
     EXPECT_EQ(added({named(catalogue[2].name, "txt")}), List{"txt"}) << "names do not count";
     EXPECT_EQ(added({named("Page", "HTML"), named("Ünïcode", "PY")}), (List{"html", "py"}));
     EXPECT_EQ(added({}), List{});
-    EXPECT_EQ(&recommendedTemplates(), &catalogue);
 }
 
 TEST(TemplateListMoves, OffsetsMoveToAPositionCountedBeforeTheMove)
@@ -363,12 +362,9 @@ TEST(SetupTexts, StepsNotesAndTheAllSetLine)
 
 TEST(StatusRows, RenameRowOffersTheRestartOnlyWhenTheKeyCannotBePressed)
 {
-    const StatusRow can = renameStatusRow(true);
-    const StatusRow cannot = renameStatusRow(false);
-    EXPECT_EQ(can.text, "Tessary can press F2 in Files");
-    EXPECT_EQ(can.action, StatusRow::Action::none);
-    EXPECT_EQ(cannot.symbol, "exclamationmark.triangle");
-    EXPECT_EQ(cannot.action, StatusRow::Action::restartFileManager);
+    EXPECT_EQ(renameStatusRow(true).action, StatusRow::Action::none);
+    EXPECT_EQ(renameStatusRow(false).action, StatusRow::Action::restartFileManager);
+    EXPECT_EQ(renameStatusRow(false).symbol, "exclamationmark.triangle");
 }
 
 } // namespace
