@@ -81,6 +81,7 @@ int runHost(int argc, char** argv, const CommandLine& line)
         prompts = std::make_unique<ConsolePrompts>();
     }
     application->setApplicationName(QStringLiteral("tessary"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.orvane.tessary"));
     application->setApplicationVersion(QStringLiteral(TESSARY_VERSION));
 
     HostServices services(*prompts);
@@ -113,10 +114,12 @@ int runHost(int argc, char** argv, const CommandLine& line)
         delegate.applicationOpen(line.urls);
     }
     delegate.applicationDidFinishLaunching();
-    if (delegate.openedByUser() && windows) {
+    // A window shown now is painted before the warm-up runs.
+    const bool showsWindow = delegate.openedByUser() && windows;
+    if (showsWindow) {
         windows->showSettings();
     }
-    QTimer::singleShot(0, [&services] { services.warmUp(); });
+    QTimer::singleShot(showsWindow ? 1000 : 0, [&services] { services.warmUp(); });
     return application->exec();
 }
 

@@ -63,22 +63,24 @@ void ValueLabel::setAccessibleValue(const QString& value)
     QAccessible::updateAccessibility(&event);
 }
 
-ErrorLabel::ErrorLabel(QWidget* parent) : QWidget(parent), m_text(new QLabel(this))
+ErrorLabel::ErrorLabel(QWidget* parent)
+    : QWidget(parent), m_icon(new QLabel(this)), m_text(new QLabel(this))
 {
-    auto* icon = new QLabel(this);
-    icon->setPixmap(symbolIcon("exclamationmark.triangle.fill", QColor(0xc0, 0x1c, 0x28))
-                        .pixmap(kIconSize, kIconSize));
     m_text->setWordWrap(true);
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(icon, 0, Qt::AlignTop);
+    layout->addWidget(m_icon, 0, Qt::AlignTop);
     layout->addWidget(m_text, 1);
     hide();
 }
 
 void ErrorLabel::setMessage(const std::optional<std::string>& message)
 {
+    if (message && m_icon->pixmap().isNull()) { // drawn once there is something to warn about
+        m_icon->setPixmap(symbolIcon("exclamationmark.triangle.fill", QColor(0xc0, 0x1c, 0x28))
+                              .pixmap(kIconSize, kIconSize));
+    }
     m_text->setText(message ? toQt(*message) : QString());
     setAccessibleName(m_text->text());
     setVisible(message.has_value());

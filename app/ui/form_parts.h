@@ -30,6 +30,7 @@ public:
     QString text() const { return m_text->text(); }
 
 private:
+    QLabel* m_icon;
     QLabel* m_text;
 };
 

@@ -34,7 +34,6 @@ SettingsWindow::SettingsWindow(SettingsServices services, QWidget* parent)
       m_pages(new QStackedWidget(this))
 {
     setWindowTitle(toQt(tessary::tr("Tessary Settings")));
-    setWindowIcon(applicationIcon());
     setMinimumSize(760, 520);
     resize(820, 580);
 
@@ -105,9 +104,11 @@ SettingsWindow::SettingsWindow(SettingsServices services, QWidget* parent)
                   : std::nullopt);
     });
 
+    // The rule decides where the window opens; only the user's own choice is remembered.
     const SharedSettings stored = SharedSettings::load();
-    showPage(initialPage(storedPage(DefaultsStore::standard()),
-                         isExtensionEnabled(m_services.extension.state()), stored.hasDiskAccess()));
+    m_page = initialPage(storedPage(DefaultsStore::standard()),
+                         isExtensionEnabled(m_services.extension.state()), stored.hasDiskAccess());
+    display();
 }
 
 void SettingsWindow::showPage(SettingsPage page)
@@ -116,6 +117,12 @@ void SettingsWindow::showPage(SettingsPage page)
         m_page = page;
         storePage(DefaultsStore::standard(), page);
     }
+    display();
+}
+
+void SettingsWindow::display()
+{
+    const SettingsPage page = m_page;
     QWidget*& built = m_built[page];
     if (built == nullptr) {
         built = buildPage(page);

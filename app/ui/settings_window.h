@@ -45,6 +45,8 @@ public:
     void reload();
 
 private:
+    // Shows the current page, building it the first time.
+    void display();
     QWidget* buildPage(SettingsPage page);
     void restartFileManager();
 

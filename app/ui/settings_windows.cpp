@@ -2,6 +2,7 @@
 #include "settings_windows.h"
 
 #include "about_window.h"
+#include "symbol_icon.h"
 #include "workspace.h"
 
 #include <QApplication>
@@ -62,6 +63,9 @@ void SettingsWindows::showSettings()
     if (!m_settings) {
         m_settings = new SettingsWindow(m_services);
         m_settings->setAttribute(Qt::WA_DeleteOnClose);
+        // Drawn in every size a window manager may ask for: after the window's first paint.
+        QTimer::singleShot(100, m_settings,
+                           [window = m_settings] { window->setWindowIcon(applicationIcon()); });
     }
     bringForward(m_settings);
 }

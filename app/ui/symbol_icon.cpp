@@ -28,15 +28,20 @@ QString bundled(const QString& file)
     return QStringLiteral(":/icons/") + file;
 }
 
-// The symbol table names Adwaita's icons; other themes get them from Adwaita when they lack
-// them (and a session without a desktop's theme settings has no theme at all).
+// The symbol table names Adwaita's icons. A session without a desktop's theme (hicolor
+// alone) looks in Adwaita first; other themes get from Adwaita what they lack.
 QIcon themeIcon(std::string_view name)
 {
-    static const bool fallback = [] {
-        QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    static const bool themed = [] {
+        const QString adwaita = QStringLiteral("Adwaita");
+        if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+            QIcon::setThemeName(adwaita);
+        } else {
+            QIcon::setFallbackThemeName(adwaita);
+        }
         return true;
     }();
-    static_cast<void>(fallback);
+    static_cast<void>(themed);
     return QIcon::fromTheme(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
 }
 
@@ -52,7 +57,7 @@ QString bundledIconPath(std::string_view symbol)
 QIcon tinted(const QIcon& source, const QColor& tint)
 {
     QIcon icon;
-    for (const int size : std::array{16, 24, 32, 48}) {
+    for (const int size : std::array{16, 32}) { // scaled between, and for double density
         QPixmap pixmap = source.pixmap(size, size);
         if (pixmap.isNull()) {
             continue;
@@ -90,8 +95,7 @@ QIcon symbolIcon(std::string_view symbol, const QColor& tint)
 
 QIcon applicationIcon()
 {
-    return QIcon::fromTheme(QStringLiteral("com.orvane.tessary"),
-                            QIcon(bundled(QStringLiteral("com.orvane.tessary.svg"))));
+    return QIcon(bundled(QStringLiteral("com.orvane.tessary.svg")));
 }
 
 } // namespace tessary

@@ -13,7 +13,7 @@ namespace tessary {
 // In `tint`, or in the application palette's text colour when `tint` is invalid.
 QIcon symbolIcon(std::string_view symbol, const QColor& tint = QColor());
 
-// The application's own icon.
+// The application's own icon, as installed with it.
 QIcon applicationIcon();
 
 } // namespace tessary

@@ -215,6 +215,7 @@ TEST_F(SettingsWindowTest, OneWindowEachAndTheApplicationShowsOnlyWhileOneIsOpen
     windows->showSettings();
     windows->showSettings();
     SettingsWindow* window = windows->settingsWindow();
+    ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->page(), SettingsPage::templates);
     // The arrow keys step over the "Settings" group header.
     auto* sidebar = window->findChild<QListWidget*>();
