@@ -11,8 +11,7 @@ declare -A groups=(
   [bench]="libbenchmark-dev libx11-dev libxdamage-dev"
   [fuzz]="clang libclang-rt-14-dev"
   [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip"
-  [desktop]="xvfb xauth openbox xdotool dbus dbus-x11 x11-utils libxcb1-dev libxcb-xtest0-dev
-             libxcb-keysyms1-dev"
+  [desktop]="xvfb xauth openbox xdotool dbus x11-utils libglib2.0-bin python3-dbusmock"
 )
 
 wanted=()

@@ -1,170 +1,146 @@
-// The request road inside the host: what is logged, asked and shown for each outcome.
+// The request road inside the host with the folder grant: for each state of the grant and
+// each answer the user gives, what is logged, asked and created.
 #include "request_handler.h"
 
-#include "host_test_support.h"
+#include "host_services.h"
 #include "test_support.h"
-
-#include <gtest/gtest.h>
 
 namespace tessary {
 namespace {
 
 namespace fs = std::filesystem;
 
-class RequestHandlerTest : public test::ConfigFolderTest {
-protected:
-    void SetUp() override
-    {
-        ConfigFolderTest::SetUp();
-        root = configHome().parent_path() / "root";
-        target = root / "target folder";
-        fs::create_directories(target);
-    }
-    void grant() { services.diskAccess.saveGrant(root); }
-    std::string run(const CreateRequest& request)
-    {
-        return test::capturedLog([&] { created = services.requests.performCreate(request); });
-    }
-    static bool contains(const std::string& log, const std::string& line)
-    {
-        return log.find(line + "\n") != std::string::npos;
-    }
+// Answers the alert that asks for the grant with "Grant Access…" and the panel with
+// `panel`, or with none declines it; records each alert as "message | informative text".
+struct ScriptedPrompts : UserPrompts {
+    std::optional<std::optional<fs::path>> panel;
+    std::vector<std::string> alerts;
 
-    fs::path root;
-    fs::path target;
-    test::ScriptedPrompts prompts;
-    HostServices services{prompts};
-    std::optional<fs::path> created;
+    std::size_t runAlert(const AlertRequest& alert) override
+    {
+        alerts.push_back(alert.messageText + " | " + alert.informativeText);
+        return panel ? 0 : alert.cancelButton;
+    }
+    std::optional<fs::path> chooseFolder(const FolderPanelRequest&) override
+    {
+        return std::exchange(panel, std::nullopt).value_or(std::nullopt);
+    }
 };
 
-TEST_F(RequestHandlerTest, AnIndexOutsideTheListIsOnlyLogged)
+class RequestHandlerTest : public test::ConfigFolderTest {};
+
+TEST_F(RequestHandlerTest, TheGrantAndTheAnswersDecideWhatIsAskedAndCreated)
 {
-    grant();
-    for (const std::int64_t index : {3, 99, -1}) {
-        const std::string log = run({target.string(), index});
-        EXPECT_EQ(log, "ERROR com.orvane.tessary[create] No template at index " +
-                           std::to_string(index) + "\n");
-        EXPECT_FALSE(created);
+    enum class Grant { none, held, gone, stale };
+    using enum Grant;
+    const fs::path root = scratchFolder() / "root";
+    const fs::path target = root / "target folder";
+    const fs::path oldRoot = scratchFolder() / "old root";
+    // The log lines expected, without " com.orvane.tessary[", and the alerts, by their start.
+    const std::string goneFolder = "The folder “" + oldRoot.string() + "” no longer exists.";
+    const std::string reason = "The saved disk access is no longer valid (" + goneFolder + ").";
+    const std::string failed = "ERROR create] Create failed in " + target.string() + ": ";
+    const auto granted = [&](const char* folder) {
+        return "INFO disk-access] Granted access to " + (scratchFolder() / folder).string();
+    };
+    const std::string noTemplate = "ERROR create] No template at index ";
+    const std::string lost = "ERROR disk-access] Bookmark did not resolve: " + goneFolder;
+    const std::string lostAccess = "ERROR create] Disk access failed: " + reason;
+    const std::string denied = "Could not create untitled.txt: Operation not permitted";
+    const std::string badName = "The template “Text File” has a file name or extension that "
+                                "can’t be used. Names can’t be empty, “.” or “..”, or contain "
+                                "“/” or “:”.";
+    const std::string ask = "Tessary needs access to your disk | Grant access once";
+    const std::string askAgain = "Tessary needs access to your disk | " + reason + "\n\nGrant";
+    const std::string cannot = "Couldn't create the file | ";
+    const std::string cannotSave = "Couldn't save disk access | No such file or directory";
+    const std::string stale_ = "INFO disk-access] Bookmark for " + root.string() +
+                               " is stale; grant access again to refresh it";
+    const std::string noKeys =
+        "INFO rename] Rename immediately is on, but Accessibility permission is missing";
+    const std::vector<std::string> goneGranted = {lost, failed + reason, lostAccess,
+                                                  granted("root")};
+    const std::vector<std::string> goneDenied = {lost, failed + reason, lostAccess,
+                                                 granted("other"), failed + denied};
+    const std::vector<std::string> askThenDenied = {askAgain, cannot + denied};
+    const std::string txt = "untitled.txt";
+    const struct {
+        const char* what;
+        Grant grant;
+        std::int64_t index;
+        const char* panel; // none: the alert is declined; "": the panel is cancelled
+        std::vector<std::string> log;
+        std::vector<std::string> alerts;
+        std::string created; // in the target folder
+        bool rename = false;
+        const char* baseName = "untitled";
+    } rows[] = {
+        {"first use, declined", none, 0, nullptr, {}, {ask}, ""},
+        {"first use, granted", none, 1, "root", {granted("root")}, {ask}, "untitled.md"},
+        {"first use, the panel cancelled", none, 0, "", {}, {ask}, ""},
+        {"first use, a folder that is gone", none, 0, "missing", {}, {ask, cannotSave}, ""},
+        {"gone, granted again", gone, 0, "root", goneGranted, {askAgain}, txt},
+        {"gone, another folder granted", gone, 0, "other", goneDenied, askThenDenied, ""},
+        {"a stale grant", stale, 2, nullptr, {stale_}, {}, "untitled"},
+        {"an index past the list", held, 3, nullptr, {noTemplate + "3"}, {}, ""},
+        {"a negative index", held, -1, nullptr, {noTemplate + "-1"}, {}, ""},
+        {"a bad name", held, 0, nullptr, {failed + badName}, {cannot + badName}, "", true, ".."},
+        {"rename without a display", held, 0, nullptr, {noKeys}, {}, txt, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove_all(configHome());
+        fs::remove_all(scratchFolder());
+        for (const fs::path& folder : {target, oldRoot, scratchFolder() / "other"}) {
+            fs::create_directories(folder);
+        }
+        ScriptedPrompts prompts;
+        HostServices services{prompts};
+        SharedSettings settings;
+        settings.templates[0].baseName = row.baseName;
+        settings.renameImmediately = row.rename;
+        ASSERT_FALSE(settings.save());
+        test::capturedLog([&] {
+            if (row.grant != none) {
+                services.diskAccess.saveGrant(row.grant == gone ? oldRoot : root);
+            }
+        });
+        fs::remove_all(oldRoot);
+        if (row.grant == stale) { // the same path, another folder
+            fs::rename(root, scratchFolder() / "root-old");
+            fs::create_directories(target);
+        }
+        if (row.panel != nullptr) {
+            prompts.panel.emplace(*row.panel ? std::optional(scratchFolder() / row.panel)
+                                             : std::nullopt);
+        }
+        std::optional<fs::path> created;
+        const std::string log = test::capturedLog([&] {
+            created = services.requests.performCreate({target.string(), row.index});
+        });
+
+        std::vector<std::string> lines;
+        std::istringstream stream(log);
+        for (std::string line; std::getline(stream, line);) {
+            for (const char* category : {"[create] ", "[disk-access] ", "[rename] "}) {
+                if (line.find(category) != std::string::npos) {
+                    lines.push_back(line.replace(line.find(" com.orvane.tessary["), 20, " "));
+                }
+            }
+        }
+        EXPECT_EQ(lines, row.log) << log;
+        ASSERT_EQ(prompts.alerts.size(), row.alerts.size());
+        for (std::size_t i = 0; i < row.alerts.size(); ++i) {
+            EXPECT_TRUE(prompts.alerts[i].starts_with(row.alerts[i])) << prompts.alerts[i];
+        }
+        EXPECT_EQ(created,
+                  row.created.empty() ? std::nullopt : std::optional(target / row.created));
+        EXPECT_EQ(fs::is_empty(target), row.created.empty());
+        EXPECT_TRUE(services.bookmarks.mayWriteIn("/")) << "the grant's scope was left open";
+        EXPECT_EQ(services.loginItems.status() == LoginItemStatus::enabled,
+                  log.find("Granted access") != std::string::npos)
+            << "the login item is registered with the first grant through the panel";
     }
-    EXPECT_TRUE(prompts.alerts.empty());
-    EXPECT_TRUE(fs::is_empty(target));
-}
-
-TEST_F(RequestHandlerTest, FirstUseAsksOnceThenCreatesInTheSameRequest)
-{
-    prompts.alertAnswers = {0};
-    prompts.panelAnswers = {root};
-    run({target.string(), 1});
-    ASSERT_EQ(prompts.alerts.size(), 1u);
-    EXPECT_TRUE(prompts.alerts[0].informativeText.starts_with("Grant access once"))
-        << "no reason line on first use";
-    EXPECT_EQ(created, target / "untitled.md");
-    EXPECT_TRUE(fs::exists(target / "untitled.md"));
-}
-
-TEST_F(RequestHandlerTest, DecliningTheFirstGrantEndsSilently)
-{
-    const std::string log = run({target.string(), 0});
-    EXPECT_EQ(prompts.alerts.size(), 1u) << "only the explanatory alert";
-    EXPECT_EQ(log, "");
-    EXPECT_FALSE(created);
-}
-
-TEST_F(RequestHandlerTest, AVanishedGrantAsksAgainWithTheReasonAndRetriesOnce)
-{
-    const fs::path oldRoot = configHome().parent_path() / "old root";
-    fs::create_directories(oldRoot);
-    services.diskAccess.saveGrant(oldRoot);
-    fs::remove_all(oldRoot);
-    prompts.alertAnswers = {0};
-    prompts.panelAnswers = {root};
-    const std::string log = run({target.string(), 0});
-
-    const std::string reason = "The saved disk access is no longer valid (The folder “" +
-                               oldRoot.string() + "” no longer exists.).";
-    EXPECT_TRUE(contains(log, "ERROR com.orvane.tessary[create] Create failed in " +
-                                  target.string() + ": " + reason))
-        << log;
-    EXPECT_TRUE(contains(log, "ERROR com.orvane.tessary[create] Disk access failed: " + reason))
-        << log;
-    ASSERT_EQ(prompts.alerts.size(), 1u);
-    EXPECT_TRUE(prompts.alerts[0].informativeText.starts_with(reason + "\n\nGrant access once"));
-    EXPECT_EQ(created, target / "untitled.txt");
-}
-
-TEST_F(RequestHandlerTest, ARetryThatFailsAgainEndsInOneAlert)
-{
-    const fs::path oldRoot = configHome().parent_path() / "old root";
-    fs::create_directories(oldRoot);
-    services.diskAccess.saveGrant(oldRoot);
-    fs::remove_all(oldRoot);
-    const fs::path elsewhere = configHome().parent_path() / "elsewhere";
-    fs::create_directories(elsewhere);
-    prompts.alertAnswers = {0};
-    prompts.panelAnswers = {elsewhere}; // a grant that does not cover the target
-    const std::string log = run({target.string(), 0});
-    ASSERT_EQ(prompts.alerts.size(), 2u);
-    EXPECT_EQ(prompts.alerts[1].messageText, "Couldn't create the file");
-    EXPECT_EQ(prompts.alerts[1].informativeText,
-              "Could not create untitled.txt: Operation not permitted");
-    std::size_t failures = 0;
-    for (std::size_t at = log.find("Create failed in"); at != std::string::npos;
-         at = log.find("Create failed in", at + 1)) {
-        ++failures;
-    }
-    EXPECT_EQ(failures, 2u) << log;
-    EXPECT_FALSE(created);
-}
-
-TEST_F(RequestHandlerTest, ABadTemplateNameIsShownWithoutAskingForAccess)
-{
-    grant();
-    SharedSettings settings = SharedSettings::load();
-    settings.templates[0].baseName = "..";
-    settings.renameImmediately = true;
-    EXPECT_FALSE(settings.save());
-    const std::string log = run({target.string(), 0});
-    ASSERT_EQ(prompts.alerts.size(), 1u);
-    EXPECT_EQ(prompts.alerts[0].messageText, "Couldn't create the file");
-    EXPECT_TRUE(
-        prompts.alerts[0].informativeText.starts_with("The template “Text File” has a file name"));
-    EXPECT_EQ(log.find("[rename]"), std::string::npos) << "no rename after a failure";
-}
-
-TEST_F(RequestHandlerTest, RenameStartsOnlyAfterASuccessfulCreation)
-{
-    grant();
-    SharedSettings settings = SharedSettings::load();
-    settings.renameImmediately = true;
-    EXPECT_FALSE(settings.save());
-    ::unsetenv("DISPLAY"); // without a display the permission is missing
-    const std::string log = run({target.string(), 0});
-    EXPECT_TRUE(contains(log, "INFO com.orvane.tessary[rename] Rename immediately is on, but "
-                              "Accessibility permission is missing"))
-        << log;
-    EXPECT_TRUE(created);
-}
-
-TEST_F(RequestHandlerTest, UrlsMustBeSignedWithTheSharedKeyAndRecent)
-{
-    grant();
-    const RequestKey key = requestKey(DefaultsStore::appGroup());
-    const auto now = CreateRequest::Clock::now();
-    const std::string good = *CreateRequest{target.string(), 2}.signedURL(key, now);
-    const std::string old =
-        *CreateRequest{target.string(), 2}.signedURL(key, now - std::chrono::minutes(3));
-    RequestKey otherKey = key;
-    otherKey[5] ^= 1;
-    const std::string forged = *CreateRequest{target.string(), 2}.signedURL(otherKey, now);
-    for (const std::string& url : {old, forged, std::string("tessary://create?dir=/tmp")}) {
-        const std::string log = test::capturedLog([&] { services.requests.handleCreateURL(url); });
-        EXPECT_EQ(log, "ERROR com.orvane.tessary[create] Ignoring a request that is malformed, "
-                       "unsigned or expired: " +
-                           url + "\n");
-    }
-    EXPECT_TRUE(fs::is_empty(target));
-    services.requests.handleCreateURL(good);
-    EXPECT_TRUE(fs::exists(target / "untitled"));
 }
 
 } // namespace

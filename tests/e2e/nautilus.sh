@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# End-to-end test in a real GNOME Files (Nautilus 43). Installs the host and the Nautilus
-# module under /usr (so the module finds /usr/bin/tessary beside it), starts Nautilus on a
-# private X server, window manager and session bus, chooses "New Text File" from a folder's
-# background menu and then from a file's menu, and checks that the host created untitled.txt
-# and then untitled-2.txt beside the file, that each choice ran with its own menu's context,
-# and that Nautilus was asked to show each file and selected it. Prints the time from the
-# menu choice to the file existing. Needs root; puts back whatever the install replaced and
-# stops every process it started. Run by .ci/run when TESSARY_E2E=1.
-#
-#   tests/e2e/nautilus.sh        logs, timings and screenshots in build/e2e (or $TESSARY_E2E_OUT)
+# End-to-end test in a real GNOME Files (Nautilus 43), run by .ci/run when TESSARY_E2E=1 (needs
+# root): installs the host and the module under /usr, chooses "New Text File" from a folder's
+# menu and then from a file's menu on a private desktop, checks the files, the context of
+# each choice and that Nautilus showed and selected each file, and prints the time from the
+# choice to the file. Puts back what the install replaced. Logs, timings and screenshots go
+# to build/e2e (or $TESSARY_E2E_OUT).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 

@@ -1,231 +1,271 @@
-// The real Nautilus module, loaded into this process the way Nautilus loads it: a type
-// module opens the library and runs its entry points, then the provider builds menus for
-// file infos.
-#include "create_request.h"
-#include "defaults_store.h"
-#include "extension_test_support.h"
-#include "nautilus_test_host.h"
+// The staged Nautilus module, loaded into this process the way Nautilus loads it: the menus
+// it offers, and a choice handed to the real host program beside it (stage/bin/tessary),
+// which the first choice starts and the next one reaches; the same through tessary-menu.
+// No display and no session bus.
+#include "shared_settings.h"
+#include "test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <iterator>
 #include <set>
 
 #include <gmodule.h>
+#include <sys/prctl.h>
+
+extern "C" {
+#include <nautilus-extension.h>
+}
 
 namespace tessary {
 namespace {
 
 namespace fs = std::filesystem;
 
-// --- the tests ---
-
-struct ItemView {
-    std::string name;
-    std::string label;
-    std::vector<ItemView> submenu;
-};
-
-std::string stringProperty(gpointer object, const char* name)
+// Opens the staged module once and returns its entry point `name`.
+template <typename Function> Function* entryPoint(const char* name)
 {
-    gchar* value = nullptr;
-    g_object_get(object, name, &value, nullptr);
-    std::string text = value != nullptr ? value : "";
-    g_free(value);
+    gpointer symbol = nullptr;
+    g_module_symbol(g_module_open(TESSARY_MODULE, G_MODULE_BIND_LAZY), name, &symbol);
+    return reinterpret_cast<Function*>(symbol);
+}
+
+// A file info that knows its URI and nothing else (Nautilus's own needs Nautilus; with
+// G_DEBUG=fatal-criticals a call the fake does not implement aborts the test).
+GType fileInfoType()
+{
+    static const GType type = [] {
+        const GType fake = g_type_register_static_simple(G_TYPE_OBJECT, "TessaryFakeFileInfo",
+                                                         sizeof(GObjectClass), nullptr,
+                                                         sizeof(GObject), nullptr, GTypeFlags(0));
+        static const GInterfaceInfo fileInfo{
+            [](gpointer iface, gpointer) {
+                static_cast<NautilusFileInfoInterface*>(iface)->get_uri =
+                    [](NautilusFileInfo* file) {
+                        return g_strdup(
+                            static_cast<const char*>(g_object_get_data(G_OBJECT(file), "uri")));
+                    };
+            },
+            nullptr, nullptr};
+        g_type_add_interface_static(fake, NAUTILUS_TYPE_FILE_INFO, &fileInfo);
+        return fake;
+    }();
+    return type;
+}
+
+std::string fileUri(const fs::path& path)
+{
+    g_autofree gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+    return uri;
+}
+
+// The items of a menu item's submenu, none without one; the caller frees the list.
+GList* submenuItems(gpointer item)
+{
+    NautilusMenu* submenu = nullptr;
+    g_object_get(item, "menu", &submenu, nullptr);
+    GList* items = submenu != nullptr ? nautilus_menu_get_items(submenu) : nullptr;
+    g_clear_object(&submenu);
+    return items;
+}
+
+// "label, label [label, ...]" for the items, and every item's name into `names`.
+std::string describe(GList* items, std::set<std::string>& names)
+{
+    std::string text;
+    for (GList* node = items; node != nullptr; node = node->next) {
+        g_autofree gchar* name = nullptr;
+        g_autofree gchar* label = nullptr;
+        g_object_get(node->data, "name", &name, "label", &label, nullptr);
+        names.insert(name);
+        text += (text.empty() ? "" : ", ") + std::string(label);
+        if (GList* submenu = submenuItems(node->data)) {
+            text += " [" + describe(submenu, names) + "]";
+            nautilus_menu_item_list_free(submenu);
+        }
+    }
     return text;
 }
 
-std::vector<ItemView> viewOf(GList* items)
+// The host processes whose parent is this process, ended ones included. This process is a
+// subreaper, so a host started through a double fork or by a program that has ended is its
+// child too.
+std::vector<pid_t> hostProcesses()
 {
-    std::vector<ItemView> view;
-    for (GList* node = items; node != nullptr; node = node->next) {
-        ItemView item{stringProperty(node->data, "name"), stringProperty(node->data, "label"), {}};
-        NautilusMenu* submenu = nullptr;
-        g_object_get(node->data, "menu", &submenu, nullptr);
-        if (submenu != nullptr) {
-            GList* children = nautilus_menu_get_items(submenu);
-            item.submenu = viewOf(children);
-            nautilus_menu_item_list_free(children);
-            g_object_unref(submenu);
+    std::vector<pid_t> hosts;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        // "pid (tessary) state ppid ...".
+        std::istringstream stat(test::readFile(entry.path() / "stat"));
+        std::string pid, name, state;
+        pid_t parent = 0;
+        if (stat >> pid >> name >> state >> parent && name == "(tessary)" && parent == ::getpid()) {
+            hosts.push_back(std::stoi(pid));
         }
-        view.push_back(std::move(item));
     }
-    return view;
+    return hosts;
 }
 
-class NautilusModuleTest : public test::ExtensionTest {
+class NautilusModuleTest : public test::ConfigFolderTest {
 protected:
     static void SetUpTestSuite()
     {
-        std::string pattern = (fs::temp_directory_path() / "tessary-prefix-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        s_prefix = pattern;
-        // An installed copy's layout: the host is found relative to the module.
-        s_modulePath = s_prefix / TESSARY_EXTENSION_RELDIR / fs::path(TESSARY_MODULE).filename();
-        fs::create_directories(s_modulePath.parent_path());
-        fs::copy_file(TESSARY_MODULE, s_modulePath);
-        s_providerType = test::loadNautilusModule(s_modulePath);
-        ASSERT_NE(s_providerType, 0u);
-    }
-    static void TearDownTestSuite() { fs::remove_all(s_prefix); }
-
-    void SetUp() override
-    {
-        test::ExtensionTest::SetUp();
-        ASSERT_TRUE(g_type_is_a(s_providerType, NAUTILUS_TYPE_MENU_PROVIDER));
-        fs::remove_all(hostProgram().parent_path());
-        m_provider = NAUTILUS_MENU_PROVIDER(g_object_new(s_providerType, nullptr));
+        ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+        // Loaded as Nautilus loads it: a type module whose load runs the module's entry point.
+        const GType loader = g_type_register_static_simple(
+            G_TYPE_TYPE_MODULE, "TessaryTestModule", sizeof(GTypeModuleClass),
+            [](gpointer klass, gpointer) {
+                G_TYPE_MODULE_CLASS(klass)->load = [](GTypeModule* module) -> gboolean {
+                    entryPoint<void(GTypeModule*)>("nautilus_module_initialize")(module);
+                    return TRUE;
+                };
+            },
+            sizeof(GTypeModule), nullptr, GTypeFlags(0));
+        ASSERT_TRUE(g_type_module_use(G_TYPE_MODULE(g_object_new(loader, nullptr))));
+        const GType* types = nullptr;
+        int count = 0;
+        entryPoint<void(const GType**, int*)>("nautilus_module_list_types")(&types, &count);
+        ASSERT_EQ(count, 1);
+        s_provider = types[0];
     }
     void TearDown() override
     {
-        if (m_provider != nullptr) {
-            g_object_unref(m_provider);
+        for (const pid_t host : hostProcesses()) {
+            test::stopProcess(host);
         }
-        test::ExtensionTest::TearDown();
+        ConfigFolderTest::TearDown();
     }
 
-    static fs::path hostProgram() { return s_prefix / "bin" / "tessary"; }
-
-    GList* backgroundItems(const std::string& uri)
+    // The module's menu for the background of the folder `uris[0]`, or for a selection.
+    static GList* menuItems(const std::vector<std::string>& uris, bool background)
     {
-        NautilusFileInfo* folder = test::fileInfo(uri);
-        GList* items = nautilus_menu_provider_get_background_items(m_provider, folder);
-        g_object_unref(folder);
-        return items;
-    }
-
-    GList* fileItems(const std::vector<std::string>& uris)
-    {
+        auto* provider = NAUTILUS_MENU_PROVIDER(g_object_new(s_provider, nullptr));
         GList* files = nullptr;
         for (const std::string& uri : uris) {
-            files = g_list_append(files, test::fileInfo(uri));
+            files = g_list_append(files, g_object_new(fileInfoType(), nullptr));
+            g_object_set_data_full(G_OBJECT(g_list_last(files)->data), "uri", g_strdup(uri.c_str()),
+                                   g_free);
         }
-        GList* items = nautilus_menu_provider_get_file_items(m_provider, files);
+        GList* items = background ? nautilus_menu_provider_get_background_items(
+                                        provider, NAUTILUS_FILE_INFO(files->data))
+                                  : nautilus_menu_provider_get_file_items(provider, files);
         g_list_free_full(files, g_object_unref);
+        g_object_unref(provider); // Nautilus may drop the provider before the items
         return items;
     }
 
-    static std::optional<CreateRequest> verified(const std::string& url)
-    {
-        return CreateRequest::verifying(url, requestKey(DefaultsStore::appGroup()),
-                                        CreateRequest::Clock::now());
-    }
-
-    static inline fs::path s_prefix;
-    static inline fs::path s_modulePath;
-    static inline GType s_providerType = 0;
-    NautilusMenuProvider* m_provider = nullptr;
+    static inline GType s_provider = 0;
 };
 
 TEST_F(NautilusModuleTest, ExportsOnlyItsEntryPoints)
 {
-    GModule* library = g_module_open(s_modulePath.c_str(), G_MODULE_BIND_LAZY);
-    ASSERT_NE(library, nullptr);
-    gpointer symbol = nullptr;
-    EXPECT_TRUE(g_module_symbol(library, "nautilus_module_shutdown", &symbol));
+    EXPECT_TRUE(entryPoint<void()>("nautilus_module_shutdown"));
     // tessary::buildMenu(tessary::SharedSettings const&), linked in from the static library.
-    EXPECT_FALSE(g_module_symbol(library, "_ZN7tessary9buildMenuERKNS_14SharedSettingsE", &symbol));
-    g_module_close(library);
+    EXPECT_FALSE(entryPoint<void()>("_ZN7tessary9buildMenuERKNS_14SharedSettingsE"));
 }
 
-TEST_F(NautilusModuleTest, OffersTheMenuInLocalFolders)
+TEST_F(NautilusModuleTest, OffersTheTemplatesOnlyInLocalFolders)
 {
-    test::storeTemplates({test::makeTemplate("Notes"), test::makeTemplate("Script", "run", "sh")},
-                         1);
-    GList* items = backgroundItems(test::fileUri(scratchFolder()));
-    const auto view = viewOf(items);
-    nautilus_menu_item_list_free(items);
-    ASSERT_EQ(view.size(), 2u);
-    EXPECT_EQ(view[0].label, "New Script");
-    EXPECT_TRUE(view[0].submenu.empty());
-    EXPECT_EQ(view[1].label, "Tessary");
-    ASSERT_EQ(view[1].submenu.size(), 2u);
-    EXPECT_EQ(view[1].submenu[0].label, "Notes");
-    EXPECT_EQ(view[1].submenu[1].label, "Script");
-    // Nautilus makes an action of each name; two items of one menu must not share one.
-    EXPECT_NE(view[0].name, view[1].name);
-    EXPECT_NE(view[1].submenu[0].name, view[1].submenu[1].name);
-
-    test::storeTemplates({test::makeTemplate("Only")});
-    GList* single = fileItems({test::fileUri(scratchFolder() / "a.txt")});
-    const auto singleView = viewOf(single);
-    nautilus_menu_item_list_free(single);
-    ASSERT_EQ(singleView.size(), 1u);
-    EXPECT_EQ(singleView[0].label, "New Only");
-}
-
-// Nautilus makes one window action per item name for the folder's menu and the selection's
-// menu together, the later replacing the earlier: a name both menus use would run the file's
-// item with the folder's context. (Within one menu the direct item and its submenu twin may
-// share a name: they do the same thing.)
-std::set<std::string> itemNames(const std::vector<ItemView>& view)
-{
+    const std::string here = fileUri(scratchFolder());
+    const FileTemplate notes{Uuid::random(), "Notes", "notes", "Ünï/x", ""}; // no known kind
+    // Names lose their blanks (no-break and ideographic spaces too, not line breaks); a blank
+    // name gives way to the file name.
+    const FileTemplate readme{Uuid::random(), "\u00A0Read\nme\u3000", "README", "md", ""};
+    const FileTemplate script{Uuid::random(), " \t", "run", "sh", ""};
+    const std::vector<FileTemplate> three = {notes, readme, script};
+    const std::string menu = "New Read\nme, Tessary [Notes, Read\nme, run.sh]";
+    const std::string goneDefault = "New Read\nme, Tessary [Read\nme, run.sh]"; // the first
+    const struct {
+        std::vector<FileTemplate> templates;
+        std::optional<Uuid> defaultID;
+        std::vector<std::string> uris; // a folder's background for one ending in "/"
+        std::string menu;
+    } rows[] = {
+        {three, readme.id, {here + "/"}, menu},
+        {three, readme.id, {here + "/a.txt", here + "/b.txt"}, menu},
+        {{readme, script}, Uuid::random(), {here + "/"}, goneDefault},
+        {{notes}, std::nullopt, {here + "/"}, "New Notes"},
+        {{}, std::nullopt, {here + "/"}, ""},
+        {three, readme.id, {here + "/a.txt", "recent:///b.txt"}, ""},
+        {three, readme.id, {"trash:///"}, ""},
+        {three, readme.id, {"trash:///a.txt"}, ""},
+        {three, readme.id, {"recent:///"}, ""},
+        {three, readme.id, {"x-nautilus-search:///"}, ""},
+        {three, readme.id, {"sftp://example.org/home/me/"}, ""},
+        {three, readme.id, {"smb://server/share/a.txt"}, ""},
+    };
+    for (const auto& row : rows) {
+        SharedSettings settings;
+        settings.templates = row.templates;
+        settings.defaultTemplateID = row.defaultID;
+        ASSERT_FALSE(settings.save());
+        std::set<std::string> names;
+        GList* items = menuItems(row.uris, row.uris[0].ends_with("/"));
+        EXPECT_EQ(describe(items, names), row.menu) << row.uris.back();
+        nautilus_menu_item_list_free(items);
+    }
+    // Nautilus makes one window action of each item name for the folder's menu and the
+    // selection's menu together, the later replacing the earlier: a name both use would run
+    // the file's item with the folder's context. (A direct item and its submenu twin may
+    // share one: they do the same thing.)
     std::set<std::string> names;
-    for (const ItemView& item : view) {
-        names.insert(item.name);
-        names.merge(itemNames(item.submenu));
+    for (const std::string& uri : {here + "/", here + "/a.txt"}) {
+        GList* items = menuItems({uri}, uri.ends_with("/"));
+        describe(items, names);
+        nautilus_menu_item_list_free(items);
     }
-    return names;
+    EXPECT_EQ(names.size(), 8u) << "the folder's and the selection's menus share an item name";
 }
 
-TEST_F(NautilusModuleTest, TheFolderAndSelectionMenusNameTheirItemsApart)
+// A choice from a folder's background starts the host, which creates the file; a choice
+// from the file's menu reaches that host and starts no second one. The host does not keep
+// the caller's input and output (a caller reading its output through a pipe would wait for
+// the host's end).
+TEST_F(NautilusModuleTest, AChoiceStartsTheHostOnceAndThenReachesIt)
 {
-    test::storeTemplates({test::makeTemplate("Notes"), test::makeTemplate("Script", "run", "sh")},
-                         1);
-    GList* folderMenu = backgroundItems(test::fileUri(scratchFolder()));
-    GList* selectionMenu = fileItems({test::fileUri(scratchFolder() / "a.txt")});
-    const auto folderNames = itemNames(viewOf(folderMenu));
-    const auto selectionNames = itemNames(viewOf(selectionMenu));
-    nautilus_menu_item_list_free(folderMenu);
-    nautilus_menu_item_list_free(selectionMenu);
-    EXPECT_EQ(folderNames.size(), 3u);
-    EXPECT_EQ(selectionNames.size(), 3u);
-    std::vector<std::string> shared;
-    std::set_intersection(folderNames.begin(), folderNames.end(), selectionNames.begin(),
-                          selectionNames.end(), std::back_inserter(shared));
-    EXPECT_TRUE(shared.empty()) << shared.front();
-}
+    const fs::path folder = scratchFolder() / "Folder with spaces & more";
+    const fs::path out = runtimeFolder() / "out.txt";
+    // Chooses "New …" (tag 0) or, with a submenu index, that item of the submenu.
+    using Choose = std::function<void(const fs::path&, bool, std::optional<int>)>;
+    const Choose inModule = [](const fs::path& path, bool background, std::optional<int> sub) {
+        GList* items = menuItems({fileUri(path)}, background);
+        GList* submenu = sub ? submenuItems(g_list_nth_data(items, 1)) : nullptr;
+        nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(
+            sub ? g_list_nth_data(submenu, static_cast<guint>(*sub)) : items->data));
+        nautilus_menu_item_list_free(submenu);
+        nautilus_menu_item_list_free(items);
+    };
+    const Choose withMenuTool = [&](const fs::path& path, bool background, std::optional<int> sub) {
+        EXPECT_EQ(test::runProgram(TESSARY_MENU_TOOL,
+                                   {"--kind", background ? "container" : "items",
+                                    background ? "--target" : "--selected", path.string(),
+                                    "--choose", std::to_string(sub.value_or(0))},
+                                   out),
+                  0)
+            << test::readFile(out);
+    };
+    for (const Choose& choose : {inModule, withMenuTool}) {
+        for (const pid_t host : hostProcesses()) {
+            test::stopProcess(host);
+        }
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+        // The grant covers the scratch folder, so the host creates without asking.
+        ASSERT_EQ(test::runProgram(TESSARY_HOST_BINARY, {"grant", scratchFolder()}, out), 0)
+            << test::readFile(out);
 
-TEST_F(NautilusModuleTest, OffersNothingOutsideLocalFolders)
-{
-    test::storeTemplates({test::makeTemplate("Notes")});
-    for (const char* uri : {"search:///", "x-nautilus-search:///", "recent:///", "trash:///",
-                            "sftp://example.org/home/me", "smb://server/share/"}) {
-        EXPECT_EQ(backgroundItems(uri), nullptr) << uri;
-        EXPECT_EQ(fileItems({std::string(uri) + "x.txt"}), nullptr) << uri;
+        choose(folder, true, std::nullopt);
+        ASSERT_TRUE(test::waitUntil([&] { return fs::exists(folder / "untitled.txt"); }))
+            << "no host created the file for the folder's background";
+        const std::vector<pid_t> started = hostProcesses();
+        ASSERT_EQ(started.size(), 1u);
+        for (const char* stream : {"0", "1"}) {
+            EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(started[0]) + "/fd/" + stream),
+                      "/dev/null");
+        }
+
+        choose(folder / "untitled.txt", false, 1);
+        ASSERT_TRUE(test::waitUntil([&] { return fs::exists(folder / "untitled.md"); }))
+            << "the running host did not create the file beside the selection";
+        EXPECT_EQ(hostProcesses(), started) << "a second host process was started";
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
     }
-    // A selection that includes anything non-local gets nothing either.
-    EXPECT_EQ(fileItems({test::fileUri(scratchFolder() / "a.txt"), "recent:///b.txt"}), nullptr);
-}
-
-TEST_F(NautilusModuleTest, ChoosingAnItemHandsItsRequestToTheHost)
-{
-    test::storeTemplates({test::makeTemplate("Notes"), test::makeTemplate("Script", "run", "sh")},
-                         std::nullopt, true);
-    const fs::path folder = scratchFolder() / "Some Folder";
-    fs::create_directory(folder);
-    GList* items =
-        fileItems({test::fileUri(folder / "picked.txt"), test::fileUri(scratchFolder() / "x")});
-    ASSERT_NE(items, nullptr);
-    NautilusMenu* submenu = nullptr;
-    g_object_get(g_list_nth_data(items, 1), "menu", &submenu, nullptr);
-    GList* templates = nautilus_menu_get_items(submenu);
-    // The provider may go before its items (Nautilus drops both when the view changes).
-    g_object_unref(m_provider);
-    m_provider = nullptr;
-
-    test::StandInHost host;
-    nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(g_list_nth_data(templates, 1)));
-    const auto message = host.message();
-    nautilus_menu_item_list_free(templates);
-    g_object_unref(submenu);
-    nautilus_menu_item_list_free(items);
-    ASSERT_TRUE(message);
-    ASSERT_EQ(message->urls.size(), 1u);
-    EXPECT_FALSE(message->activates);
-    EXPECT_EQ(verified(message->urls.front()), (CreateRequest{folder.string(), 1}));
 }
 
 } // namespace

@@ -1,127 +1,105 @@
-// Helpers for the integration tests that run inside with-desktop.sh: starting the stand-in
-// programs, reading their event logs, waiting with a deadline, driving the window manager
-// through xdotool, and reading what this process logs while it runs.
+// Real programs for the tests that run on a private desktop (with-desktop.sh): a window of
+// xev's that logs the keys it receives, and the file manager's D-Bus interface served by
+// python3-dbusmock with its call log.
 #pragma once
 
-#include "processes.h"
 #include "test_support.h"
-
-#include <chrono>
-#include <cstdint>
-#include <filesystem>
-#include <functional>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
-
-#include <sys/types.h>
 
 namespace tessary::test {
 
-// Turns the default GLib main context (where GDBus delivers asynchronous replies).
-void pumpGlib();
-
-// One line of a stand-in's log: when (CLOCK_MONOTONIC, as Clock) and what.
-struct LoggedEvent {
-    Clock::time_point time;
-    std::string text;
-};
-
-class EventLogFile {
+// A top-level window made by xev, logging the keys it receives, with the
+// _GTK_APPLICATION_ID `appId` unless that is empty.
+class KeyLoggingWindow {
 public:
-    explicit EventLogFile(std::filesystem::path path) : m_path(std::move(path)) {}
+    KeyLoggingWindow(const fs::path& folder, const std::string& title, const std::string& appId)
+        : m_log(folder / (title + ".log")),
+          m_xev("xev", {"-event", "keyboard", "-name", title}, m_log)
+    {
+        // xev starts with "Outer window is 0x400001, inner window is 0x400002".
+        std::string text;
+        EXPECT_TRUE(waitUntil([&] { return (text = readFile(m_log)).find(", inner") != npos; }));
+        m_id = text.substr(text.find("0x"), text.find(", inner") - text.find("0x"));
+        if (!appId.empty()) {
+            EXPECT_EQ(runProgram("xprop", {"-id", m_id, "-f", "_GTK_APPLICATION_ID", "8u", "-set",
+                                           "_GTK_APPLICATION_ID", appId}),
+                      0);
+        }
+    }
 
-    const std::filesystem::path& path() const { return m_path; }
-    std::vector<LoggedEvent> events() const;
-    // The texts of the events starting with `prefix`, in order.
-    std::vector<std::string> texts(std::string_view prefix = {}) const;
-    std::optional<LoggedEvent> find(std::string_view text) const;
-    // Waits until an event whose text is exactly `text` was logged.
-    bool waitFor(std::string_view text, const std::function<void()>& pump = {}) const;
+    // Puts the window in front; asks again while the window manager is not managing it yet.
+    bool activate() const
+    {
+        return waitUntil([&] {
+            return runProgram("timeout", {"2", "xdotool", "windowactivate", "--sync", m_id}) == 0;
+        });
+    }
+    // The keys received so far: "+F2 -F2 " for a press and a release of F2.
+    std::string keys() const
+    {
+        // "KeyPress event, serial 25, ..." and, two lines below, "... (keysym 0xffbf, F2), ...".
+        std::string keys;
+        char kind = 0;
+        std::istringstream text(readFile(m_log));
+        for (std::string line; std::getline(text, line);) {
+            if (line.starts_with("KeyPress event") || line.starts_with("KeyRelease event")) {
+                kind = line[3] == 'P' ? '+' : '-';
+            } else if (const std::size_t at = line.find("(keysym "); kind != 0 && at != npos) {
+                const std::size_t name = line.find(", ", at) + 2;
+                keys += kind + line.substr(name, line.find(')', name) - name) + " ";
+                kind = 0;
+            }
+        }
+        return keys;
+    }
 
 private:
-    std::filesystem::path m_path;
+    static constexpr auto npos = std::string::npos;
+    fs::path m_log;
+    ChildProcess m_xev;
+    std::string m_id;
 };
 
-// A test program with an event log that announced "ready".
-class StandInProgram {
+// org.freedesktop.FileManager1 on the session bus, answering ShowItems or, with `refuse`,
+// failing it.
+class FileManagerMock {
 public:
-    // Both are empty when the program did not get ready before the deadline (the test fails).
-    StandInProgram(const std::string& program, const std::filesystem::path& log,
-                   std::vector<std::string> options);
+    FileManagerMock(const fs::path& folder, bool refuse)
+        : m_log(folder / "file-manager.log"),
+          m_mock("/usr/bin/python3",
+                 {"-m", "dbusmock", "--session", kName, kPath, kName, "-l", m_log.string()},
+                 folder / "dbusmock.txt")
+    {
+        const fs::path out = folder / "gdbus.txt";
+        EXPECT_EQ(runProgram("gdbus", {"wait", "--session", "--timeout", "20", kName}, out), 0);
+        EXPECT_EQ(runProgram("gdbus",
+                             {"call", "--session", "-d", kName, "-o", kPath, "-m",
+                              "org.freedesktop.DBus.Mock.AddMethod", kName, "ShowItems", "ass", "",
+                              refuse ? "raise dbus.exceptions.DBusException('refused', "
+                                       "name='org.freedesktop.DBus.Error.Failed')"
+                                     : ""},
+                             out),
+                  0)
+            << readFile(out) << readFile(folder / "dbusmock.txt");
+    }
 
-    bool ready() const { return m_ready; }
-    const EventLogFile& log() const { return m_log; }
-    // The id of its window, from its "window <id>" line; 0 without one.
-    std::uint32_t windowId() const;
-    int stop() { return m_process.stop(); }
+    // The URI of each ShowItems call so far: its log has "<time> ShowItems ["<URI>"] """.
+    std::vector<std::string> shownUris() const
+    {
+        std::vector<std::string> uris;
+        std::istringstream text(readFile(m_log));
+        for (std::string line; std::getline(text, line);) {
+            if (const std::size_t at = line.find(" ShowItems [\""); at != std::string::npos) {
+                uris.push_back(line.substr(at + 13, line.find('"', at + 13) - at - 13));
+            }
+        }
+        return uris;
+    }
 
 private:
-    EventLogFile m_log;
-    ChildProcess m_process;
-    bool m_ready = false;
-};
-
-struct StandInOptions {
-    bool window = true;
-    bool refuse = false;
-};
-
-// The stand-in file manager (org.freedesktop.FileManager1, a "Files" window), logging to
-// folder/file-manager.log.
-class FileManagerStandIn : public StandInProgram {
-public:
-    explicit FileManagerStandIn(const std::filesystem::path& folder, StandInOptions options = {});
-};
-
-// Another application's window, logging to folder/logName; `options` as other_window takes
-// them.
-class OtherWindow : public StandInProgram {
-public:
-    explicit OtherWindow(const std::filesystem::path& folder, std::vector<std::string> options = {},
-                         const std::string& logName = "other-window.log");
-};
-
-// The window named by _NET_ACTIVE_WINDOW on the root window; 0 for none or no display.
-std::uint32_t activeWindow();
-// Asks the window manager to activate the program's window, again until it is active and
-// has the keyboard focus (by its own log); true when it is before the deadline.
-bool activateWindow(const StandInProgram& program);
-// Presses and releases `key` (an xdotool key name) on the focused window.
-bool typeKey(std::string_view key);
-
-// Sets (or with nullopt, removes) an environment variable until destroyed.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(std::string name, const std::optional<std::string>& value);
-    ~ScopedEnvironment();
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    std::string m_name;
-    std::optional<std::string> m_previous;
-};
-
-// Sends this process's stderr (where the logger writes under TESSARY_LOG=stderr) to a file
-// that can be read while the test runs; on destruction restores stderr and copies the text
-// there, so it shows up in the test's output.
-class StderrCapture {
-public:
-    StderrCapture();
-    ~StderrCapture();
-    StderrCapture(const StderrCapture&) = delete;
-    StderrCapture& operator=(const StderrCapture&) = delete;
-
-    std::string text() const;
-    std::vector<std::string> lines() const;
-    // Lines from the logger ("LEVEL com.orvane.tessary[category] message") for `category`.
-    std::vector<std::string> logLines(std::string_view category) const;
-
-private:
-    std::filesystem::path m_file;
-    int m_savedStderr = -1;
+    static constexpr const char* kName = "org.freedesktop.FileManager1";
+    static constexpr const char* kPath = "/org/freedesktop/FileManager1";
+    fs::path m_log;
+    ChildProcess m_mock;
 };
 
 } // namespace tessary::test

@@ -1,166 +1,122 @@
-// The request road across processes, with the real `tessary` binary: a signed URL handed to
-// `tessary` with no host running and with one, a malformed message on the channel, and the
-// command-line verbs. No display and no session bus.
+// The request road across processes, with the real `tessary` binary: signed URLs handed to
+// `tessary` with no host running and with one, what the host drops from its channel, and
+// the command-line verbs. No display and no session bus.
 #include "create_request.h"
-#include "defaults_store.h"
 #include "host_channel.h"
-#include "processes.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <optional>
 
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 namespace tessary {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 class RoadTest : public test::ConfigFolderTest {
 protected:
-    void SetUp() override
+    // Runs tessary with `arguments` to its end: the exit status, then what it printed.
+    std::pair<int, std::string> run(const std::vector<std::string>& arguments) const
     {
-        ConfigFolderTest::SetUp();
-        m_root = scratchFolder();
-        folder = m_root / "Folder with spaces & more";
-        fs::create_directories(folder);
-        ::setenv("TESSARY_LOG", "stderr", 1);
-        ::unsetenv("DISPLAY");
-        ::unsetenv("WAYLAND_DISPLAY");
-        ::unsetenv("QT_QPA_PLATFORM");
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        const int status = test::runProgram(TESSARY_HOST_BINARY, arguments, out());
+        return {status, test::readFile(out())};
     }
-    void TearDown() override
+    std::string signedUrl(std::int64_t index, std::chrono::seconds age = {}) const
     {
-        m_host.reset();
-        ConfigFolderTest::TearDown();
+        return *CreateRequest{folder().string(), index}.signedURL(
+            requestKey(DefaultsStore::appGroup()), CreateRequest::Clock::now() - age);
     }
-
-    // Runs tessary with `arguments` to completion.
-    Result run(const std::vector<std::string>& arguments)
+    fs::path folder() const { return scratchFolder() / "Folder with spaces & more"; }
+    fs::path out() const { return runtimeFolder() / "out.txt"; }
+    fs::path hostLog() const { return runtimeFolder() / "host.log"; }
+    bool hostLogged(const std::string& text) const
     {
-        const fs::path out = m_root / "out.txt";
-        const fs::path err = m_root / "err.txt";
-        const int status = test::runProgram(TESSARY_HOST_BINARY, arguments, {out, err});
-        return {status, test::readFile(out), test::readFile(err)};
+        return test::waitUntil([&] { return test::readFile(hostLog()).find(text) != npos; });
     }
-
-    // Starts tessary in the background, its stderr going to host.log.
-    void startHost(const std::vector<std::string>& arguments)
+    bool created(const char* name) const
     {
-        m_host.emplace(TESSARY_HOST_BINARY, arguments,
-                       test::ChildOutput{m_root / "host.out", hostLog()});
+        return test::waitUntil([&] { return fs::exists(folder() / name); });
     }
-    fs::path hostLog() const { return m_root / "host.log"; }
-    std::string rootFolder() const { return m_root.string(); }
-
-    std::string signedUrl(const fs::path& directory, std::int64_t index)
-    {
-        const RequestKey key = requestKey(DefaultsStore::appGroup());
-        return *CreateRequest{directory.string(), index}.signedURL(key,
-                                                                   CreateRequest::Clock::now());
-    }
-
-    fs::path folder;
-    std::optional<test::ChildProcess> m_host;
-    fs::path m_root;
+    static constexpr auto npos = std::string::npos;
 };
 
-TEST_F(RoadTest, AUrlStartsTheHostWhichThenServesLaterStarts)
+TEST_F(RoadTest, AUrlStartsTheHostWhichKeepsServingWhateverItIsSent)
 {
-    ASSERT_EQ(run({"grant", rootFolder()}).status, 0);
-    startHost({signedUrl(folder, 0)});
-    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(folder / "untitled.txt"); }))
-        << test::readFile(hostLog());
+    fs::create_directories(folder());
+    ASSERT_EQ(run({"grant", scratchFolder()}).first, 0);
+    const std::string first = signedUrl(0);
+    test::ChildProcess host(TESSARY_HOST_BINARY, {first, signedUrl(1)}, hostLog());
+    ASSERT_TRUE(created("untitled.txt") && created("untitled.md")) << test::readFile(hostLog());
+    EXPECT_TRUE(hostLogged("INFO com.orvane.tessary[app] Host app launched, opened by user: 0\n"
+                           "INFO com.orvane.tessary[app] Received " +
+                           first + "\n"));
+    EXPECT_TRUE(hostLogged("INFO com.orvane.tessary[creator] Created " +
+                           (folder() / "untitled.txt").string() + "\n"));
 
-    // A second start hands its URL over and leaves at once.
-    const Result second = run({signedUrl(folder, 1)});
-    EXPECT_EQ(second.status, 0) << second.err;
-    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(folder / "untitled.md"); }))
-        << test::readFile(hostLog());
+    // A later start hands its URL over and leaves at once.
+    EXPECT_EQ(run({signedUrl(2)}).first, 0);
+    EXPECT_TRUE(created("untitled")) << test::readFile(hostLog());
 
-    // Garbage on the channel is dropped; the host keeps serving.
-    {
+    // Lines that are not messages are dropped unanswered; expired and forged URLs are ignored.
+    for (const std::string& line :
+         {std::string("\x01\x02not json at all"), std::string("[]"), std::string(R"({"urls":"u"})"),
+          std::string(R"({"urls":[1]})"), std::string(R"({"activates":"yes"})"),
+          std::string(kHostMessageLimit + 1, ' ')}) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
+        sockaddr_un address{AF_UNIX, {}};
         std::strcpy(address.sun_path, hostSocketPath()->c_str());
         ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-        const char garbage[] = "\x01\x02not json at all\n";
-        ASSERT_GT(::write(fd, garbage, sizeof(garbage) - 1), 0);
+        static_cast<void>(::send(fd, (line + "\n").data(), line.size() + 1, MSG_NOSIGNAL));
         char answer[8] = {};
-        EXPECT_LE(::read(fd, answer, sizeof(answer)), 0) << "garbage must not be acknowledged";
+        EXPECT_LE(::read(fd, answer, sizeof(answer)), 0) << line.substr(0, 20) << " was taken";
         ::close(fd);
     }
-    EXPECT_EQ(deliverToHost({{signedUrl(folder, 2)}, false, false}).status,
-              DeliveryStatus::delivered);
-    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(folder / "untitled"); }))
-        << test::readFile(hostLog());
-    EXPECT_TRUE(test::waitUntil([&] {
-        return test::readFile(hostLog()).find("Dropped a malformed message on the host channel") !=
-               std::string::npos;
-    }));
-
-    const std::string log = test::readFile(hostLog());
-    EXPECT_NE(log.find("INFO com.orvane.tessary[app] Host app launched, opened by user: 0\n"),
-              std::string::npos)
-        << log;
-    EXPECT_NE(
-        log.find("INFO com.orvane.tessary[creator] Created " + (folder / "untitled.md").string()),
-        std::string::npos);
+    EXPECT_TRUE(hostLogged("ERROR com.orvane.tessary[app] Dropped a malformed message"));
+    std::string forged = signedUrl(0);
+    forged.back() = forged.back() == '0' ? '1' : '0';
+    for (const std::string& url : {signedUrl(0, std::chrono::seconds(180)), forged}) {
+        EXPECT_EQ(deliverToHost({{url}}).status, DeliveryStatus::delivered);
+        EXPECT_TRUE(
+            hostLogged("Ignoring a request that is malformed, unsigned or expired: " + url + "\n"));
+    }
+    EXPECT_EQ(deliverToHost({{signedUrl(0)}}).status, DeliveryStatus::delivered);
+    EXPECT_TRUE(created("untitled-2.txt")) << test::readFile(hostLog());
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder()), fs::directory_iterator()), 4);
 }
 
 TEST_F(RoadTest, TheCommandLineCreatesOnlyWithAGrant)
 {
-    Result result = run({"new", folder.string()});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("Tessary needs access to your disk\nGrant access once"),
-              std::string::npos)
-        << result.err;
-
-    result = run({"grant", rootFolder()});
-    EXPECT_EQ(result.status, 0) << result.err;
+    fs::create_directories(folder());
+    const std::string askFirst = "Tessary needs access to your disk\nGrant access once";
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string printed; // a part of what it printed
+    } rows[] = {
+        {{"new", folder()}, 1, askFirst},
+        {{"grant", scratchFolder()}, 0, ""},
+        {{"new", folder()}, 0, (folder() / "untitled.txt").string() + "\n"},
+        {{"new", "--template", "2", folder()}, 0, (folder() / "untitled").string() + "\n"},
+        {{"new", "--template", "7", folder()}, 1, "there is no template 7"},
+        {{"new", folder() / "missing"},
+         1,
+         "Couldn't create the file\nCould not create untitled.txt: No such file or directory"},
+        {{"forget"}, 0, ""},
+        {{"new", folder()}, 1, askFirst},
+        {{"--help"}, 0, "tessary new"},
+        {{"--bogus"}, 2, ""},
+    };
+    for (const auto& row : rows) {
+        const auto [status, printed] = run(row.arguments);
+        EXPECT_EQ(status, row.status) << ::testing::PrintToString(row.arguments) << printed;
+        EXPECT_NE(printed.find(row.printed), npos) << printed;
+    }
     EXPECT_NE(test::readFile(configHome() / "autostart" / "com.orvane.tessary.desktop")
                   .find(" --login\n"),
-              std::string::npos);
-
-    result = run({"new", folder.string()});
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, (folder / "untitled.txt").string() + "\n");
-    result = run({"new", "--template", "2", folder.string()});
-    EXPECT_EQ(result.out, (folder / "untitled").string() + "\n");
-
-    result = run({"new", "--template", "7", folder.string()});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("there is no template 7"), std::string::npos) << result.err;
-
-    result = run({"new", (folder / "missing").string()});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(
-        result.err.find("Couldn't create the file\nCould not create untitled.txt: No such file "
-                        "or directory"),
-        std::string::npos)
-        << result.err;
-
-    result = run({"forget"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(run({"new", folder.string()}).status, 1);
-
-    EXPECT_EQ(run({"--help"}).status, 0);
-    EXPECT_EQ(run({"--bogus"}).status, 2);
+              npos)
+        << "the grant registered no login item";
 }
 
 } // namespace

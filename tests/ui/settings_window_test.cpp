@@ -3,13 +3,13 @@
 // windows' rules. What lands in the settings file is what the file manager's menu shows.
 #include "about_window.h"
 #include "form_parts.h"
-#include "host_test_support.h"
+#include "console_prompts.h"
+#include "host_services.h"
 #include "nautilus_extension.h"
 #include "settings_windows.h"
 #include "shortcut_recorder.h"
 #include "templates_page.h"
 
-#include "processes.h"
 #include "test_support.h"
 
 #include <QAccessible>
@@ -112,10 +112,11 @@ protected:
     std::vector<std::string> menuTitles()
     {
         const fs::path out = scratchFolder() / "menu.json";
-        EXPECT_EQ(test::runProgram(TESSARY_MENU_TOOL, {"--kind", "container", "--target", "/tmp"},
-                                   {out, std::nullopt}),
-                  0);
-        const nlohmann::json menu = nlohmann::json::parse(test::readFile(out));
+        EXPECT_EQ(
+            test::runProgram(TESSARY_MENU_TOOL, {"--kind", "container", "--target", "/tmp"}, out),
+            0);
+        const std::string text = test::readFile(out); // the log's lines come first
+        const nlohmann::json menu = nlohmann::json::parse(text.substr(text.find('{')));
         std::vector<std::string> titles;
         for (const auto& item : menu["items"]) {
             titles.push_back(item["title"]);
@@ -126,7 +127,7 @@ protected:
         return titles;
     }
 
-    test::ScriptedPrompts prompts;
+    ConsolePrompts prompts;
     HostServices services{prompts};
     std::optional<NautilusExtension> extension;
     AppDelegate delegate{services.requests, LaunchReason::user};

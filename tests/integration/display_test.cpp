@@ -1,0 +1,109 @@
+// X11Display, XTestKeyEvents and RenameImmediately on a private desktop: the rename key
+// reaches the file manager only if it is in front when the delay ends, once per call and
+// never any other window; without XTEST no key is made.
+#include "desktop_support.h"
+#include "linux_workspace.h"
+#include "rename_immediately.h"
+#include "x11_display.h"
+#include "xtest_key_events.h"
+
+#include <QCoreApplication>
+
+namespace tessary::test {
+namespace {
+
+constexpr auto kDelay = std::chrono::milliseconds(RenameImmediately::kDelayMilliseconds);
+
+void pumpQt()
+{
+    QCoreApplication::processEvents();
+}
+
+TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnds)
+{
+    const std::string notInFront =
+        "INFO com.orvane.tessary[rename] Finder is not in front; not pressing Return\n";
+    const struct {
+        bool fileManagerAtCall;
+        bool fileManagerAtEnd; // brought forward during the delay, as revealing the file does
+        int calls;
+        std::string fileManagerKeys; // before the Escape typed to the front window at the end
+    } rows[] = {
+        {true, true, 1, "+F2 -F2 "},
+        {false, true, 1, "+F2 -F2 "},
+        {true, false, 1, ""},
+        {true, true, 2, "+F2 -F2 +F2 -F2 "},
+    };
+    for (const auto& row : rows) {
+        TemporaryFolder folder;
+        const KeyLoggingWindow fileManager(folder.path(), "Files", "org.gnome.Nautilus");
+        const KeyLoggingWindow other(folder.path(), "Other", "org.gnome.TextEditor");
+        const KeyLoggingWindow& front = row.fileManagerAtEnd ? fileManager : other;
+        LinuxWorkspace workspace;
+        XTestKeyEvents keys;
+        RenameImmediately rename(workspace, keys);
+        ASSERT_TRUE((row.fileManagerAtCall ? fileManager : other).activate());
+        const LogCapture log;
+        const auto called = Clock::now();
+        for (int i = 0; i < row.calls; ++i) {
+            rename.renameCreatedFile();
+        }
+        ASSERT_TRUE(front.activate());
+        ASSERT_LT(Clock::now() - called, kDelay * 9 / 10) << "the switch came too late to test";
+        // Until what the calls do has happened, and a press scheduled once more would be due.
+        std::optional<Clock::duration> firstKey;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                const auto now = Clock::now() - called;
+                firstKey = firstKey || fileManager.keys().empty() ? firstKey : now;
+                return now > kDelay * 3 / 2 &&
+                       fileManager.keys().size() >= row.fileManagerKeys.size() &&
+                       log.text().size() >= (row.fileManagerKeys.empty() ? notInFront.size() : 0);
+            },
+            kDeadline, pumpQt));
+        // A key typed afterwards marks the end: whatever the calls sent arrived before it.
+        ASSERT_EQ(runProgram("xdotool", {"key", "Escape"}), 0);
+        ASSERT_TRUE(waitUntil([&] { return front.keys().ends_with("-Escape "); }));
+        EXPECT_EQ(fileManager.keys(),
+                  row.fileManagerKeys + (row.fileManagerAtEnd ? "+Escape -Escape " : ""));
+        EXPECT_EQ(other.keys(), row.fileManagerAtEnd ? "" : "+Escape -Escape ");
+        EXPECT_EQ(log.text(), row.fileManagerKeys.empty() ? notInFront : "");
+        // Qt's coarse timers may fire 5% early.
+        EXPECT_GE(firstKey.value_or(kDelay), kDelay * 95 / 100) << "before the file was shown";
+    }
+}
+
+// An X server without the XTEST extension cannot take synthetic keys: pressing reports
+// failure, and the connection still answers afterwards.
+TEST(WithoutXTest, NoKeyIsMadeAndTheConnectionKeepsAnswering)
+{
+    if (std::getenv("TESSARY_TEST_WITHOUT_XTEST") == nullptr) {
+        GTEST_SKIP() << "needs a display without XTEST (with-desktop.sh -extension XTEST)";
+    }
+    TemporaryFolder folder;
+    const KeyLoggingWindow fileManager(folder.path(), "Files", "org.gnome.Nautilus");
+    ASSERT_TRUE(fileManager.activate());
+    const auto display = X11Display::connect();
+    ASSERT_TRUE(display);
+    EXPECT_FALSE(display->pressAndRelease(0xFFBF)); // F2
+    EXPECT_EQ(display->activeApplication().value_or(FrontApplication()).id, "org.gnome.Nautilus");
+
+    LinuxWorkspace workspace;
+    XTestKeyEvents keys;
+    RenameImmediately rename(workspace, keys);
+    const LogCapture log;
+    rename.renameCreatedFile();
+    ASSERT_TRUE(waitUntil([&] { return !log.text().empty(); }, kDeadline, pumpQt));
+    EXPECT_EQ(log.text(), "ERROR com.orvane.tessary[rename] Could not create key events\n");
+}
+
+} // namespace
+} // namespace tessary::test
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    // RenameImmediately schedules its key press on this application's event loop.
+    QCoreApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,72 @@
+// LinuxWorkspace on a private desktop: a file manager that shows the file gets ShowItems
+// with a URI that names it; when none does, the folder opens with the default application
+// for folders (here a desktop entry that records it) and the reason is logged.
+#include "desktop_support.h"
+#include "linux_workspace.h"
+
+#include <gio/gio.h>
+
+namespace tessary::test {
+namespace {
+
+TEST(Workspace, RevealsTheFileOrOpensItsFolder)
+{
+    // GIO reads the default applications once per process: one opener for every row.
+    TemporaryFolder opener;
+    const fs::path opened = opener.path() / "opened.log";
+    std::ofstream(opener.path() / "open.sh")
+        << "#!/bin/sh\necho \"$1\" >>'" << opened.string() << "'\n";
+    fs::permissions(opener.path() / "open.sh", fs::perms::owner_all);
+    const fs::path applications = fs::path(std::getenv("XDG_DATA_HOME")) / "applications";
+    fs::create_directories(applications);
+    std::ofstream(applications / "opener.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Opener\nExec=" << opener.path().string()
+        << "/open.sh %u\nMimeType=inode/directory;\n";
+    std::ofstream(fs::path(std::getenv("XDG_CONFIG_HOME")) / "mimeapps.list")
+        << "[Default Applications]\ninode/directory=opener.desktop\n";
+
+    enum class FileManager { none, refusing, showing };
+    using enum FileManager;
+    for (const FileManager fileManager : {none, refusing, showing}) {
+        SCOPED_TRACE(static_cast<int>(fileManager));
+        TemporaryFolder folder;
+        const fs::path file = folder.path() / "new 100% #1?" / "naïve résumé.txt";
+        fs::create_directories(file.parent_path());
+        std::ofstream{file};
+        fs::remove(opened);
+        std::optional<FileManagerMock> mock;
+        if (fileManager != none) {
+            mock.emplace(folder.path(), fileManager == refusing);
+        }
+        const LogCapture log;
+        LinuxWorkspace workspace;
+        workspace.revealAndSelect(file);
+        workspace.settle(kDeadline);
+        if (mock) {
+            const std::vector<std::string> uris = mock->shownUris();
+            ASSERT_EQ(uris.size(), 1u);
+            g_autofree char* path = g_filename_from_uri(uris[0].c_str(), nullptr, nullptr);
+            EXPECT_EQ(fs::path(path != nullptr ? path : ""), file) << uris[0];
+        }
+        if (fileManager == showing) {
+            EXPECT_EQ(log.text(), "");
+            EXPECT_FALSE(fs::exists(opened));
+            continue;
+        }
+        // GIO hands a local folder to "%u" as a path or a URI; either names the folder.
+        ASSERT_TRUE(waitUntil([&] { return readFile(opened).ends_with("\n"); })) << log.text();
+        const std::string line = readFile(opened);
+        g_autoptr(GFile) folderOpened =
+            g_file_new_for_commandline_arg(line.substr(0, line.size() - 1).c_str());
+        g_autofree char* path = g_file_get_path(folderOpened);
+        EXPECT_EQ(fs::path(path != nullptr ? path : ""), file.parent_path()) << line;
+        const std::string text = log.text();
+        EXPECT_TRUE(text.starts_with("ERROR com.orvane.tessary[creator] The file manager did not "
+                                     "show the file: ") &&
+                    std::count(text.begin(), text.end(), '\n') == 1)
+            << text;
+    }
+}
+
+} // namespace
+} // namespace tessary::test
