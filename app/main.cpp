@@ -9,6 +9,8 @@
 #include "host_server.h"
 #include "host_services.h"
 #include "instance_lock.h"
+#include "nautilus_extension.h"
+#include "settings_windows.h"
 #include "update_checker.h"
 #include "widget_prompts.h"
 
@@ -81,6 +83,7 @@ int runHost(int argc, char** argv, const CommandLine& line)
         prompts = std::make_unique<ConsolePrompts>();
     }
     application->setApplicationName(QStringLiteral("tessary"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.orvane.tessary"));
     application->setApplicationVersion(QStringLiteral(TESSARY_VERSION));
 
     HostServices services(*prompts);
@@ -88,10 +91,25 @@ int runHost(int argc, char** argv, const CommandLine& line)
                                 : line.shortcut ? LaunchReason::shortcut
                                                 : LaunchReason::user;
     AppDelegate delegate(services.requests, reason, &services.launchTasks);
-    HostServer server([&delegate, &services](const HostMessage& message) {
+    NautilusExtension extension;
+    std::unique_ptr<SettingsWindows> windows;
+    if (graphical) {
+        windows = std::make_unique<SettingsWindows>(
+            SettingsServices{
+                services.diskAccess,
+                services.loginItem,
+                extension,
+                [&services] { return services.rename.renameRoute() != RenameRoute::none; },
+                {}},
+            delegate, services.workspace);
+    }
+    HostServer server([&delegate, &services, &windows](const HostMessage& message) {
         delegate.applicationOpen(message.urls);
         if (message.shortcut) {
             services.hotKey.handlePress();
+        }
+        if (message.reopen && windows) {
+            windows->showSettings();
         }
     });
     if (!server.listen(lock->socketPath(), &error)) {
@@ -107,7 +125,12 @@ int runHost(int argc, char** argv, const CommandLine& line)
     if (line.shortcut) {
         QTimer::singleShot(0, [&services] { services.hotKey.handlePress(); });
     }
-    QTimer::singleShot(0, [&services] { services.warmUp(); });
+    // A window shown now is painted before the warm-up runs.
+    const bool showsWindow = delegate.openedByUser() && windows;
+    if (showsWindow) {
+        windows->showSettings();
+    }
+    QTimer::singleShot(showsWindow ? 1000 : 0, [&services] { services.warmUp(); });
     return application->exec();
 }
 

@@ -126,7 +126,7 @@ void DiskAccess::forgetDiskAccess()
 
 std::string DiskAccess::startupDiskName()
 {
-    return volumeLabel("/").value_or(tr("Macintosh HD"));
+    return volumeLabel("/").value_or(tr("Computer"));
 }
 
 } // namespace tessary

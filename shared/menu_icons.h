@@ -1,5 +1,6 @@
-// Freedesktop icon names for the symbol names the menu uses. The file manager draws these
-// symbolic icons in the theme's text colour, so light and dark need nothing of ours.
+// Freedesktop icon names for the symbol names the file manager's menu and the settings
+// window use. The file manager draws these symbolic icons in the theme's text colour; the
+// settings window tints them itself.
 #pragma once
 
 #include <optional>
@@ -13,7 +14,7 @@ struct SymbolIcon {
     std::string_view icon; // an Adwaita "-symbolic" icon
 };
 
-// Every symbol name the product shows in menus, with its icon.
+// Every symbol name the product shows, with its icon.
 std::span<const SymbolIcon> symbolIcons();
 
 // None for a symbol without an icon: its item is shown without one.

@@ -9,7 +9,7 @@ namespace {
 
 // Adwaita has no icon for some ideas (a diff, a branch, a 3-D model); those take the
 // nearest everyday icon rather than none, so every template item shows something.
-constexpr std::array<SymbolIcon, 53> kSymbolIcons = {{
+constexpr std::array<SymbolIcon, 65> kSymbolIcons = {{
     {"doc", "text-x-generic-symbolic"},
     {"doc.badge.plus", "document-new-symbolic"},
     {"doc.on.doc", "edit-copy-symbolic"},
@@ -63,6 +63,19 @@ constexpr std::array<SymbolIcon, 53> kSymbolIcons = {{
     {"gamecontroller", "input-gaming-symbolic"},
     {"brain", "applications-science-symbolic"},
     {"chart.xyaxis.line", "x-office-spreadsheet-symbolic"},
+    // The settings window's own symbols.
+    {"gearshape", "emblem-system-symbolic"},
+    {"checkmark.shield", "security-high-symbolic"},
+    {"plus", "list-add-symbolic"},
+    {"minus", "list-remove-symbolic"},
+    {"sparkles", "starred-symbolic"},
+    {"exclamationmark.triangle", "dialog-warning-symbolic"},
+    {"exclamationmark.triangle.fill", "dialog-warning-symbolic"},
+    {"checkmark.circle", "emblem-ok-symbolic"},
+    {"checkmark.circle.fill", "emblem-ok-symbolic"},
+    {"circle", "radio-symbolic"},
+    {"questionmark.circle", "dialog-question-symbolic"},
+    {"checkmark.seal", "emblem-default-symbolic"},
 }};
 
 } // namespace

@@ -1,0 +1,34 @@
+// The Setup page's rules and texts: when the file-manager extension counts as on, what its
+// step says and offers, the note after a grant, and the all-set line.
+#pragma once
+
+#include "file_manager_extension.h"
+#include "shared_settings.h"
+
+#include <optional>
+#include <string>
+
+namespace tessary {
+
+// Installed, and loaded by the file manager when it runs (installed counts when it does not).
+bool isExtensionEnabled(const FileManagerExtensionState& state);
+
+struct ExtensionStep {
+    bool done = false;
+    std::string detail;
+    bool offersRestart = false; // "Restart Files…": the file manager runs without the module
+};
+
+ExtensionStep extensionStep(const FileManagerExtensionState& state,
+                            const std::filesystem::path& moduleFolder);
+
+// After a grant: none for the whole disk, else which folders will work.
+std::optional<std::string> grantNote(const std::optional<std::string>& rootPath);
+
+// How the granted folder is named: the startup disk's name for "/", else its path.
+std::string grantedFolderName(const std::string& rootPath, const std::string& startupDiskName);
+
+// "All set. Right-click any folder in Files and choose New …", with the shortcut when it is on.
+std::string allSetText(const SharedSettings& settings);
+
+} // namespace tessary

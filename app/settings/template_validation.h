@@ -1,0 +1,18 @@
+// The template editor's two warnings. They never block an edit: whatever the fields hold is
+// saved, and an unusable name only matters when a file is created.
+#pragma once
+
+#include "file_template.h"
+
+#include <optional>
+#include <string>
+
+namespace tessary {
+
+// When the label is empty once spaces (any Unicode space separator) and tabs are trimmed
+// from both ends; line breaks are not trimmed.
+std::optional<std::string> labelWarning(const FileTemplate& fileTemplate);
+// When the base name, or a non-empty extension, is not a usable name component.
+std::optional<std::string> fileNameWarning(const FileTemplate& fileTemplate);
+
+} // namespace tessary

@@ -1,0 +1,162 @@
+// The shared page pieces.
+#include "form_parts.h"
+
+#include "settings_page.h"
+#include "symbol_icon.h"
+
+#include <QAccessibleWidget>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QVBoxLayout>
+
+namespace tessary {
+namespace {
+
+constexpr int kIconSize = 16;
+
+class ValueLabelAccessible : public QAccessibleWidget {
+public:
+    explicit ValueLabelAccessible(ValueLabel* label)
+        : QAccessibleWidget(label, QAccessible::StaticText)
+    {
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        const auto* label = static_cast<const ValueLabel*>(widget());
+        switch (kind) {
+        case QAccessible::Name:
+            return label->accessibleName().isEmpty() ? label->text() : label->accessibleName();
+        case QAccessible::Value:
+            return label->accessibleValue();
+        default:
+            return QAccessibleWidget::text(kind);
+        }
+    }
+};
+
+QAccessibleInterface* valueLabelAccessible(const QString&, QObject* object)
+{
+    auto* label = dynamic_cast<ValueLabel*>(object);
+    return label != nullptr ? new ValueLabelAccessible(label) : nullptr;
+}
+
+} // namespace
+
+ValueLabel::ValueLabel(QWidget* parent) : QLabel(parent)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(valueLabelAccessible);
+        return true;
+    }();
+    static_cast<void>(installed);
+}
+
+void ValueLabel::setAccessibleValue(const QString& value)
+{
+    if (value == m_value) {
+        return;
+    }
+    m_value = value;
+    QAccessibleValueChangeEvent event(this, value);
+    QAccessible::updateAccessibility(&event);
+}
+
+ErrorLabel::ErrorLabel(QWidget* parent)
+    : QWidget(parent), m_icon(new QLabel(this)), m_text(new QLabel(this))
+{
+    m_text->setWordWrap(true);
+    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_icon, 0, Qt::AlignTop);
+    layout->addWidget(m_text, 1);
+    hide();
+}
+
+void ErrorLabel::setMessage(const std::optional<std::string>& message)
+{
+    if (message && m_icon->pixmap().isNull()) { // drawn once there is something to warn about
+        m_icon->setPixmap(symbolIcon("exclamationmark.triangle.fill", QColor(0xc0, 0x1c, 0x28))
+                              .pixmap(kIconSize, kIconSize));
+    }
+    m_text->setText(message ? toQt(*message) : QString());
+    setAccessibleName(m_text->text());
+    setVisible(message.has_value());
+}
+
+StatusRowWidget::StatusRowWidget(QWidget* parent)
+    : QWidget(parent), m_icon(new QLabel(this)), m_text(new QLabel(this)),
+      m_button(new QPushButton(this))
+{
+    m_text->setWordWrap(true);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_icon, 0, Qt::AlignVCenter);
+    layout->addWidget(m_text, 1, Qt::AlignVCenter);
+    layout->addWidget(m_button, 0, Qt::AlignVCenter);
+    connect(m_button, &QPushButton::clicked, this, [this] {
+        if (m_action) {
+            m_action();
+        }
+    });
+}
+
+void StatusRowWidget::setRow(const std::string& text, std::string_view symbol, const QColor& tint,
+                             const std::string& buttonTitle, std::function<void()> action)
+{
+    m_icon->setPixmap(symbolIcon(symbol, tint).pixmap(kIconSize, kIconSize));
+    m_text->setText(toQt(text));
+    m_button->setText(toQt(buttonTitle));
+    m_button->setVisible(!buttonTitle.empty());
+    m_action = std::move(action);
+}
+
+QColor secondaryColour(const QWidget* widget)
+{
+    return widget->palette().color(QPalette::PlaceholderText);
+}
+
+void makeSecondary(QLabel* label)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, secondaryColour(label));
+    label->setPalette(palette);
+}
+
+QLabel* captionLabel(const std::string& text, QWidget* parent)
+{
+    auto* label = new QLabel(toQt(text), parent);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.9);
+    label->setFont(font);
+    makeSecondary(label);
+    return label;
+}
+
+QGroupBox* sectionBox(const std::string& title, QWidget* parent)
+{
+    auto* box = new QGroupBox(toQt(title), parent);
+    auto* layout = new QVBoxLayout(box);
+    layout->setSpacing(8);
+    return box;
+}
+
+ReadableScrollArea::ReadableScrollArea(QWidget* content, QWidget* parent) : QScrollArea(parent)
+{
+    setWidget(content);
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+void ReadableScrollArea::resizeEvent(QResizeEvent* event)
+{
+    QScrollArea::resizeEvent(event);
+    const int margin = readableMargin(viewport()->width());
+    widget()->setContentsMargins(margin, kMinimumMargin, margin, kMinimumMargin);
+}
+
+} // namespace tessary

@@ -1,0 +1,66 @@
+// "Tessary Settings": a sidebar of pages (Templates; Settings: General, Setup) and the
+// selected page. The window owns its store, so each opening starts from the stored document.
+#pragma once
+
+#include "settings_page.h"
+#include "settings_store.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <map>
+
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QStackedWidget;
+
+namespace tessary {
+
+class DiskAccess;
+class ErrorLabel;
+class FileManagerExtension;
+class GeneralPage;
+class LoginItem;
+class SetupPage;
+class Workspace;
+
+// What the pages act on.
+struct SettingsServices {
+    DiskAccess& diskAccess;
+    LoginItem& loginItem;
+    FileManagerExtension& extension;
+    // Whether the rename key press can reach the file manager.
+    std::function<bool()> canPressRenameKey;
+    std::function<void()> showAbout;
+};
+
+class SettingsWindow : public QWidget {
+public:
+    explicit SettingsWindow(SettingsServices services, QWidget* parent = nullptr);
+
+    SettingsPage page() const { return m_page; }
+    void showPage(SettingsPage page);
+    // Shows the stored document and the states that can change outside the window again.
+    void reload();
+
+private:
+    // Shows the current page, building it the first time.
+    void display();
+    QWidget* buildPage(SettingsPage page);
+    void restartFileManager();
+
+    SettingsServices m_services;
+    SettingsStore m_store;
+    SettingsPage m_page = SettingsPage::general;
+    QListWidget* m_sidebar;
+    std::map<SettingsPage, QListWidgetItem*> m_rows;
+    QLabel* m_title;
+    ErrorLabel* m_saveError;
+    QStackedWidget* m_pages;
+    std::map<SettingsPage, QWidget*> m_built;
+    GeneralPage* m_general = nullptr;
+    SetupPage* m_setup = nullptr;
+};
+
+} // namespace tessary

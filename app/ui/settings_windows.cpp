@@ -1,0 +1,103 @@
+// Window creation, raising, the activation policy and the reload on activation.
+#include "settings_windows.h"
+
+#include "about_window.h"
+#include "symbol_icon.h"
+#include "workspace.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+#include <vector>
+
+namespace tessary {
+namespace {
+
+WindowInfo windowInfo(const QWidget* window)
+{
+    const Qt::WindowType type = window->windowType();
+    return {
+        .id = window,
+        .isPanel = qobject_cast<const QDialog*>(window) != nullptr,
+        .isSheet = type == Qt::Sheet,
+        .titled = (type == Qt::Window || type == Qt::Dialog) &&
+                  !window->windowFlags().testFlag(Qt::FramelessWindowHint),
+        .visible = window->isVisible(),
+    };
+}
+
+void bringForward(QWidget* window)
+{
+    window->showNormal();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+SettingsWindows::SettingsWindows(SettingsServices services, AppDelegate& delegate,
+                                 Workspace& workspace)
+    : m_services(std::move(services)), m_delegate(delegate), m_workspace(workspace)
+{
+    m_services.showAbout = [this] {
+        showAbout();
+    };
+    qApp->installEventFilter(this);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state == Qt::ApplicationActive && m_settings) {
+                    m_settings->reload();
+                }
+            });
+}
+
+SettingsWindows::~SettingsWindows()
+{
+    qApp->removeEventFilter(this);
+    delete m_settings;
+}
+
+void SettingsWindows::showSettings()
+{
+    if (!m_settings) {
+        m_settings = new SettingsWindow(m_services);
+        m_settings->setAttribute(Qt::WA_DeleteOnClose);
+        // Drawn in every size a window manager may ask for: after the window's first paint.
+        QTimer::singleShot(100, m_settings,
+                           [window = m_settings] { window->setWindowIcon(applicationIcon()); });
+    }
+    bringForward(m_settings);
+}
+
+void SettingsWindows::showAbout()
+{
+    if (!m_about) {
+        m_about = std::make_unique<AboutWindow>(
+            [this](const std::string& url) { m_workspace.openURL(url); });
+    }
+    m_about->present();
+}
+
+bool SettingsWindows::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || !widget->isWindow()) {
+        return false;
+    }
+    if (event->type() == QEvent::WindowActivate) {
+        m_delegate.showInDock(windowInfo(widget));
+    } else if (event->type() == QEvent::Hide && !event->spontaneous()) {
+        // Once the close has finished, with the windows that are left.
+        QTimer::singleShot(0, this, [this, closing = windowInfo(widget)] {
+            std::vector<WindowInfo> windows;
+            for (const QWidget* window : QApplication::topLevelWidgets()) {
+                windows.push_back(windowInfo(window));
+            }
+            m_delegate.leaveDockUnlessWindowsRemain(closing, windows);
+        });
+    }
+    return false;
+}
+
+} // namespace tessary

@@ -1,0 +1,40 @@
+// The host's windows: the one settings window (shown, or raised when it is already open) and
+// the About window (made once). Applies the activation-policy rule to every top-level window
+// and reloads the settings window when the application becomes active.
+#pragma once
+
+#include "app_delegate.h"
+#include "settings_window.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+namespace tessary {
+
+class AboutWindow;
+
+class SettingsWindows : public QObject {
+public:
+    SettingsWindows(SettingsServices services, AppDelegate& delegate, Workspace& workspace);
+    ~SettingsWindows() override;
+
+    void showSettings();
+    void showAbout();
+
+    SettingsWindow* settingsWindow() const { return m_settings; }
+    AboutWindow* aboutWindow() const { return m_about.get(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    SettingsServices m_services;
+    AppDelegate& m_delegate;
+    Workspace& m_workspace;
+    QPointer<SettingsWindow> m_settings;
+    std::unique_ptr<AboutWindow> m_about;
+};
+
+} // namespace tessary

@@ -1,0 +1,103 @@
+// The editor's form and its binding to the store.
+#include "template_editor.h"
+
+#include "form_parts.h"
+#include "localization.h"
+#include "template_validation.h"
+
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+namespace tessary {
+namespace {
+
+// Only a text that differs is set, so the cursor stays where the user is typing.
+void setIfDifferent(QLineEdit* field, const std::string& text)
+{
+    if (field->text() != toQt(text)) {
+        field->setText(toQt(text));
+    }
+}
+
+} // namespace
+
+TemplateEditor::TemplateEditor(SettingsStore& store, QWidget* parent)
+    : QWidget(parent), m_store(store), m_name(new QLineEdit(this)), m_baseName(new QLineEdit(this)),
+      m_extension(new QLineEdit(this)), m_contents(new QPlainTextEdit(this)),
+      m_labelWarning(new ErrorLabel(this)), m_fileNameWarning(new ErrorLabel(this))
+{
+    m_name->setPlaceholderText(toQt(tessary::tr("Text File")));
+    m_baseName->setPlaceholderText(QStringLiteral("untitled"));
+    m_extension->setPlaceholderText(QStringLiteral("txt"));
+    m_contents->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_contents->setMinimumHeight(140);
+    m_contents->setTabChangesFocus(true);
+    m_contents->setAccessibleName(toQt(tessary::tr("Contents")));
+
+    auto* fields = new QFormLayout;
+    fields->addRow(toQt(tessary::tr("Menu label")), m_name);
+    fields->addRow(toQt(tessary::tr("File name")), m_baseName);
+    fields->addRow(toQt(tessary::tr("Extension")), m_extension);
+    auto* contents = sectionBox(tessary::tr("Contents"), this);
+    contents->layout()->addWidget(m_contents);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(fields);
+    layout->addWidget(
+        captionLabel(tessary::tr("Menu labels use title case, like “Text File”. Leave the "
+                                 "extension empty for a file without one. Numbers are added "
+                                 "on collisions: untitled-2.txt."),
+                     this));
+    layout->addWidget(m_labelWarning);
+    layout->addWidget(m_fileNameWarning);
+    layout->addWidget(contents, 1);
+
+    connect(m_name, &QLineEdit::textEdited, this, [this](const QString& text) {
+        write([&](FileTemplate& t) { t.name = text.toStdString(); });
+    });
+    connect(m_baseName, &QLineEdit::textEdited, this, [this](const QString& text) {
+        write([&](FileTemplate& t) { t.baseName = text.toStdString(); });
+    });
+    connect(m_extension, &QLineEdit::textEdited, this, [this](const QString& text) {
+        write([&](FileTemplate& t) { t.fileExtension = text.toStdString(); });
+    });
+    connect(m_contents, &QPlainTextEdit::textChanged, this, [this] {
+        const std::string text = m_contents->toPlainText().toStdString();
+        if (text != m_store.templateWithID(m_id).contents) {
+            write([&](FileTemplate& t) { t.contents = text; });
+        }
+    });
+    connect(&m_store, &SettingsStore::settingsChanged, this, &TemplateEditor::showTemplate);
+}
+
+void TemplateEditor::setTemplateID(const Uuid& id)
+{
+    m_id = id;
+    showTemplate();
+}
+
+void TemplateEditor::showTemplate()
+{
+    const FileTemplate current = m_store.templateWithID(m_id);
+    setIfDifferent(m_name, current.name);
+    setIfDifferent(m_baseName, current.baseName);
+    setIfDifferent(m_extension, current.fileExtension);
+    if (m_contents->toPlainText() != toQt(current.contents)) {
+        m_contents->setPlainText(toQt(current.contents));
+    }
+    m_labelWarning->setMessage(labelWarning(current));
+    m_fileNameWarning->setMessage(fileNameWarning(current));
+}
+
+void TemplateEditor::write(const std::function<void(FileTemplate&)>& change)
+{
+    FileTemplate edited = m_store.templateWithID(m_id);
+    change(edited);
+    m_store.replaceTemplate(edited, m_id);
+}
+
+} // namespace tessary

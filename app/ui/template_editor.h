@@ -1,0 +1,37 @@
+// The editor beside the template list: label, file name, extension and contents of one
+// template, each edit saved through the store as it is typed, with the two warnings.
+#pragma once
+
+#include "settings_store.h"
+
+#include <QWidget>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace tessary {
+
+class ErrorLabel;
+
+class TemplateEditor : public QWidget {
+public:
+    TemplateEditor(SettingsStore& store, QWidget* parent = nullptr);
+
+    // Edits the template with `id` from now on.
+    void setTemplateID(const Uuid& id);
+
+private:
+    void showTemplate();
+    void write(const std::function<void(FileTemplate&)>& change);
+
+    SettingsStore& m_store;
+    Uuid m_id;
+    QLineEdit* m_name;
+    QLineEdit* m_baseName;
+    QLineEdit* m_extension;
+    QPlainTextEdit* m_contents;
+    ErrorLabel* m_labelWarning;
+    ErrorLabel* m_fileNameWarning;
+};
+
+} // namespace tessary

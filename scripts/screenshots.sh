@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Retakes the README's screenshots of the settings window (docs/settings-*.png) and the
+# About window (docs/about.png) on a private desktop (Xvfb, openbox), with a private
+# configuration: a grant of "/" and the built-in templates plus two recommended ones.
+# Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/release, else build/debug)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+if [[ -z "${TESSARY_SCREENSHOTS_INSIDE:-}" ]]; then
+  bash scripts/deps.sh desktop e2e
+  build=${1:-}
+  if [[ -z "$build" ]]; then
+    build=build/release
+    [[ -x $build/stage/bin/tessary ]] || build=build/debug
+  fi
+  [[ -x $build/stage/bin/tessary ]] || { echo "screenshots: build $build first" >&2; exit 1; }
+  TESSARY_SCREENSHOTS_INSIDE=1 TESSARY_BUILD="$root/$build" \
+    exec tests/integration/with-desktop.sh -- "$0"
+fi
+
+tessary="$TESSARY_BUILD/stage/bin/tessary"
+export TESSARY_LOG=stderr LANGUAGE=en LC_ALL=C.UTF-8
+"$tessary" grant / >/dev/null
+# Two more templates, as "Add Recommended" would add them.
+/usr/bin/python3 - "$XDG_CONFIG_HOME/tessary/group.com.orvane.tessary/settings" <<'PY'
+import json, sys, uuid
+path = sys.argv[1]
+document = json.load(open(path))
+for name, ext, contents in [("Python Script", "py", "#!/usr/bin/env python3\n\n"),
+                            ("HTML Page", "html", "<!doctype html>\n")]:
+    document["templates"].append({"id": str(uuid.uuid4()).upper(), "name": name,
+                                  "baseName": "untitled", "fileExtension": ext,
+                                  "contents": contents})
+document["shortcutLabel"] = "Ctrl+Alt+N"  # as the shortcut recorder writes labels
+json.dump(document, open(path, "w"))
+PY
+pane="$XDG_CONFIG_HOME/tessary/com.orvane.tessary/settingsPane"
+
+# Waits for the settings window, lets it settle and captures it with its frame.
+capture() {
+  local id
+  id=$(xdotool search --sync --onlyvisible --name "$1" | head -n 1)
+  sleep 1
+  import -window "$(xwininfo -id "$id" -frame | awk '/Window id/ {print $4}')" -frame "$2"
+}
+
+for page in templates general setup; do
+  printf '%s' "$page" >"$pane"
+  "$tessary" &
+  pid=$!
+  capture "Tessary Settings" "$root/docs/settings-$page.png"
+  if [[ $page == setup ]]; then
+    window=$(xdotool search --onlyvisible --name "Tessary Settings" | head -n 1)
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove --window "$window" 40 $((HEIGHT - 22)) click 1
+    capture "About Tessary" "$root/docs/about.png"
+  fi
+  kill "$pid"
+  wait "$pid" || true
+done
+echo "screenshots: docs/settings-templates.png docs/settings-general.png docs/settings-setup.png docs/about.png"

@@ -1,0 +1,371 @@
+// The settings window's rules without a display: pages, the store's load-change-save, the
+// catalogue, the template list's operations, the editor's warnings, shortcut recording and
+// the Setup and General pages' texts.
+#include "recommended_templates.h"
+#include "settings_page.h"
+#include "settings_store.h"
+#include "setup_guide.h"
+#include "shortcut_keys.h"
+#include "shortcut_recording.h"
+#include "status_rows.h"
+#include "template_list.h"
+#include "template_validation.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace tessary {
+namespace {
+
+FileTemplate named(const std::string& name, const std::string& ext = "txt")
+{
+    return {Uuid::random(), name, "untitled", ext, ""};
+}
+
+std::vector<std::string> names(const std::vector<FileTemplate>& templates)
+{
+    std::vector<std::string> result;
+    for (const FileTemplate& t : templates) {
+        result.push_back(t.name);
+    }
+    return result;
+}
+
+TEST(SettingsPages, InitialPageAndStoredValue)
+{
+    struct Row {
+        bool extensionEnabled, hasDiskAccess;
+        SettingsPage stored, expected;
+    };
+    for (const Row& row : std::vector<Row>{
+             {false, true, SettingsPage::templates, SettingsPage::setup},
+             {true, false, SettingsPage::general, SettingsPage::setup},
+             {false, false, SettingsPage::general, SettingsPage::setup},
+             {true, true, SettingsPage::templates, SettingsPage::templates},
+         }) {
+        EXPECT_EQ(initialPage(row.stored, row.extensionEnabled, row.hasDiskAccess), row.expected)
+            << row.extensionEnabled << row.hasDiskAccess;
+    }
+    for (const auto& [raw, page] : std::vector<std::pair<std::string, SettingsPage>>{
+             {"setup", SettingsPage::setup},
+             {"templates", SettingsPage::templates},
+             {"Setup", SettingsPage::general},
+             {"advanced", SettingsPage::general},
+         }) {
+        EXPECT_EQ(settingsPageFromRaw(raw).value_or(SettingsPage::general), page) << raw;
+    }
+    for (const auto& [width, margin] :
+         std::vector<std::pair<int, int>>{{1000, 160}, {720, 20}, {700, 20}, {0, 20}}) {
+        EXPECT_EQ(readableMargin(width), margin) << width;
+    }
+}
+
+class SettingsStoreTest : public test::ConfigFolderTest {};
+
+TEST_F(SettingsStoreTest, AChangeIsAppliedToTheStoredDocumentNotTheWindowsCopy)
+{
+    SettingsStore store;
+    int published = 0;
+    QObject::connect(&store, &SettingsStore::settingsChanged, [&] { ++published; });
+    // Another writer (the disk grant) saves between the window's load and its change.
+    SharedSettings other = SharedSettings::load();
+    other.rootPath = "/srv";
+    other.rootBookmark = Bytes{1, 2, 3};
+    ASSERT_FALSE(other.save());
+    store.update([](SharedSettings& s) { s.openAfterCreate = true; });
+    store.update([](SharedSettings& s) { s.renameImmediately = s.openAfterCreate; });
+
+    const SharedSettings saved = SharedSettings::load();
+    EXPECT_EQ(saved.rootPath, "/srv");
+    EXPECT_TRUE(saved.openAfterCreate && saved.renameImmediately);
+    EXPECT_EQ(store.settings(), saved);
+    EXPECT_EQ(published, 2);
+
+    // A refresh shows what is stored without saving anything.
+    store.setSettings(SharedSettings::defaults());
+    EXPECT_EQ(SharedSettings::load(), saved);
+}
+
+TEST_F(SettingsStoreTest, TemplatesThatAreGoneReadEmptyAndWriteNothing)
+{
+    SettingsStore store;
+    const Uuid missing = Uuid::random();
+    EXPECT_EQ(store.templateWithID(missing), (FileTemplate{missing, "", "", "", ""}));
+    const auto before = store.settings().templates;
+    store.replaceTemplate(named("Ghost"), missing);
+    EXPECT_EQ(SharedSettings::load().templates, before);
+
+    FileTemplate first = before.front();
+    first.contents = "line\n";
+    store.replaceTemplate(first, first.id);
+    EXPECT_EQ(SharedSettings::load().templates.front().contents, "line\n");
+}
+
+TEST_F(SettingsStoreTest, AFailedSaveIsReportedAndTheNextGoodOneClearsIt)
+{
+    SettingsStore store;
+    int reports = 0;
+    QObject::connect(&store, &SettingsStore::saveErrorChanged, [&] { ++reports; });
+    // Even root cannot write past the file-size limit.
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 16;
+    ::setrlimit(RLIMIT_FSIZE, &tiny);
+    store.update([](SharedSettings& s) { s.openAfterCreate = true; });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_TRUE(store.saveError());
+    EXPECT_TRUE(store.settings().openAfterCreate) << "the window still shows the change";
+    EXPECT_FALSE(SharedSettings::load().openAfterCreate);
+    store.update([](SharedSettings& s) { s.openAfterCreate = true; });
+    EXPECT_FALSE(store.saveError());
+    EXPECT_EQ(reports, 2);
+}
+
+TEST(RecommendedTemplates, ExtensionsAlreadyPresentCountAsAdded)
+{
+    const auto& catalogue = recommendedTemplates();
+    const auto added = [&](const std::vector<FileTemplate>& templates) {
+        std::vector<std::string> result;
+        for (const FileTemplate& entry : catalogue) {
+            if (isAlreadyAdded(entry, templates)) {
+                result.push_back(entry.fileExtension);
+            }
+        }
+        return result;
+    };
+    using List = std::vector<std::string>;
+    EXPECT_EQ(added(builtInTemplates()), (List{"txt", "md", ""}));
+    EXPECT_EQ(added({named("Notes", "TXT")}), List{"txt"});
+    EXPECT_EQ(added({named(catalogue[2].name, "txt")}), List{"txt"}) << "names do not count";
+    EXPECT_EQ(added({named("Page", "HTML"), named("Ünïcode", "PY")}), (List{"html", "py"}));
+    EXPECT_EQ(added({}), List{});
+}
+
+TEST(TemplateListMoves, OffsetsMoveToAPositionCountedBeforeTheMove)
+{
+    struct Row {
+        std::vector<std::size_t> sources;
+        std::size_t destination;
+        std::string expected; // "" when nothing may move
+    };
+    for (const Row& row : std::vector<Row>{
+             {{0}, 2, "BACDE"},
+             {{0}, 5, "BCDEA"},
+             {{4}, 0, "EABCD"},
+             {{1, 3}, 0, "BDACE"},
+             {{1, 3}, 5, "ACEBD"},
+             {{3, 1}, 3, "ACBDE"},
+             {{2}, 2, "ABCDE"},
+             {{2}, 3, "ABCDE"},
+             {{5}, 0, ""},
+             {{0}, 6, ""},
+         }) {
+        std::vector<char> list{'A', 'B', 'C', 'D', 'E'};
+        const bool moved = moveOffsets(list, row.sources, row.destination);
+        EXPECT_EQ(moved, !row.expected.empty());
+        EXPECT_EQ(std::string(list.begin(), list.end()), moved ? row.expected : "ABCDE")
+            << row.destination;
+    }
+}
+
+class TemplateListTest : public test::ConfigFolderTest {
+protected:
+    void SetUp() override
+    {
+        ConfigFolderTest::SetUp();
+        SharedSettings settings;
+        settings.templates = {named("A"), named("B"), named("C")};
+        settings.defaultTemplateID = settings.templates[2].id;
+        ASSERT_FALSE(settings.save());
+        store.emplace();
+        list.emplace(*store);
+    }
+    const std::vector<FileTemplate>& templates() { return store->settings().templates; }
+
+    std::optional<SettingsStore> store;
+    std::optional<TemplateList> list;
+};
+
+TEST_F(TemplateListTest, RemovingSelectsTheNeighbourAndNeverEmptiesTheList)
+{
+    list->selectFirstIfNone();
+    EXPECT_EQ(list->removalTitle(), "Remove the template “A”?");
+    list->removeSelected();
+    EXPECT_EQ(names(templates()), (std::vector<std::string>{"B", "C"}));
+    EXPECT_EQ(list->selection(), templates()[0].id) << "the next one took its place";
+
+    list->select(templates()[1].id);
+    list->removeSelected();
+    EXPECT_EQ(names(SharedSettings::load().templates), std::vector<std::string>{"B"});
+    EXPECT_FALSE(SharedSettings::load().defaultTemplateID) << "the default was removed";
+    EXPECT_EQ(list->selection(), templates()[0].id) << "the new last one";
+
+    EXPECT_FALSE(list->canRemove());
+    list->removeSelected();
+    EXPECT_EQ(templates().size(), 1u);
+}
+
+TEST_F(TemplateListTest, MovesKeepTheSelectionAndStopAtTheEdges)
+{
+    const Uuid a = templates()[0].id;
+    list->select(a);
+    list->move(a, -1);
+    list->move(a, +1);
+    EXPECT_EQ(names(SharedSettings::load().templates), (std::vector<std::string>{"B", "A", "C"}));
+    EXPECT_EQ(list->selection(), a);
+    EXPECT_FALSE(list->canMove(0, -1));
+    EXPECT_FALSE(list->canMove(2, +1));
+
+    list->dragMove({0, 2}, 3);
+    EXPECT_EQ(names(SharedSettings::load().templates), (std::vector<std::string>{"A", "B", "C"}));
+    // A list changed elsewhere in the meantime: a position beyond it changes nothing.
+    SharedSettings shorter = SharedSettings::load();
+    shorter.templates.pop_back();
+    ASSERT_FALSE(shorter.save());
+    list->dragMove({2}, 0);
+    EXPECT_EQ(names(SharedSettings::load().templates), (std::vector<std::string>{"A", "B"}));
+}
+
+TEST_F(TemplateListTest, AddingAppendsAndSelectsUnlessTheExtensionIsThere)
+{
+    list->addTemplate();
+    EXPECT_EQ(templates().back().fileName(), "untitled.txt");
+    EXPECT_EQ(list->selection(), templates().back().id);
+    const FileTemplate& json = recommendedTemplates()[2];
+    list->addRecommended(json);
+    list->addRecommended(json);
+    EXPECT_EQ(templates().size(), 5u);
+    EXPECT_EQ(templates().back().contents, "{}\n");
+    EXPECT_NE(templates().back().id, json.id);
+    list->addRecommended(recommendedTemplates()[0]); // "txt" is there already
+    EXPECT_EQ(templates().size(), 5u);
+}
+
+TEST(TemplateEditorWarnings, LabelAndFileNameAreCheckedApart)
+{
+    struct Row {
+        std::string name, baseName, ext;
+        bool label, fileName;
+    };
+    for (const Row& row : std::vector<Row>{
+             {"Text File", "untitled", "txt", false, false},
+             {"", "untitled", "", true, false},
+             {" \t\u00a0\u2003", "untitled", "md", true, false},
+             {"\n", "untitled", "md", false, false},
+             {"Notes", ".", "txt", false, true},
+             {"Notes", "..", "", false, true},
+             {"Notes", "a/b", "txt", false, true},
+             {"Notes", "untitled", "t:xt", false, true},
+             {"", "", "", true, true},
+         }) {
+        const FileTemplate t{Uuid::random(), row.name, row.baseName, row.ext, ""};
+        EXPECT_EQ(labelWarning(t).has_value(), row.label) << row.name;
+        EXPECT_EQ(fileNameWarning(t).has_value(), row.fileName) << row.baseName << row.ext;
+    }
+}
+
+TEST(ShortcutRecording, KeyPressesBecomeStoredShortcuts)
+{
+    using Outcome = RecordedKey::Outcome;
+    const auto ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+    struct Row {
+        std::uint32_t keysym;
+        int qtKey;
+        Qt::KeyboardModifiers modifiers;
+        Outcome outcome;
+        std::uint32_t keyCode, mask;
+        std::string label;
+        std::uint32_t grabKeysym; // what the stored key code means to the X11 grab
+    };
+    for (const Row& row : std::vector<Row>{
+             {'n', Qt::Key_N, ctrlAlt, Outcome::accept, 45, 0x1800, "Ctrl+Alt+N", 'n'},
+             {0, Qt::Key_N, ctrlAlt, Outcome::accept, 45, 0x1800, "Ctrl+Alt+N", 'n'},
+             {'N', Qt::Key_N, ctrlAlt | Qt::ShiftModifier, Outcome::accept, 45, 0x1a00,
+              "Ctrl+Alt+Shift+N", 'n'},
+             {' ', Qt::Key_Space, Qt::MetaModifier | Qt::ShiftModifier, Outcome::accept, 49, 0x300,
+              "Shift+Super+Space", ' '},
+             {0xffc2, Qt::Key_F5, Qt::MetaModifier, Outcome::accept, 96, 0x100, "Super+F5", 0xffc2},
+             {0xff0d, Qt::Key_Return, Qt::ControlModifier, Outcome::accept, 36, 0x1000,
+              "Ctrl+Return", 0xff0d},
+             {0xff55, Qt::Key_PageUp, Qt::AltModifier, Outcome::accept, 116, 0x800, "Alt+Page Up",
+              0xff55},
+             {0, Qt::Key_7, Qt::ControlModifier, Outcome::accept, 26, 0x1000, "Ctrl+7", '7'},
+             {'n', Qt::Key_N, Qt::NoModifier, Outcome::reject, 0, 0, "", 0},
+             {'n', Qt::Key_N, Qt::ShiftModifier, Outcome::reject, 0, 0, "", 0},
+             {0x20ac, Qt::Key_unknown, Qt::ControlModifier, Outcome::reject, 0, 0, "", 0},
+             {0xff1b, Qt::Key_Escape, ctrlAlt, Outcome::cancel, 0, 0, "", 0},
+             {0, Qt::Key_Escape, Qt::NoModifier, Outcome::cancel, 0, 0, "", 0},
+             {0xffe3, Qt::Key_Control, Qt::ControlModifier, Outcome::modifierOnly, 0, 0, "", 0},
+         }) {
+        const RecordedKey key = recordKeyPress(row.keysym, row.qtKey, row.modifiers);
+        EXPECT_EQ(key.outcome, row.outcome) << row.label << " " << row.qtKey;
+        EXPECT_EQ(key.keyCode, row.keyCode) << row.label;
+        EXPECT_EQ(key.modifiers, row.mask) << row.label;
+        EXPECT_EQ(key.label, row.label);
+        if (key.outcome == Outcome::accept) {
+            EXPECT_EQ(keyForCode(key.keyCode)->keysym, row.grabKeysym) << row.label;
+        }
+    }
+    for (const auto& [label, spoken] : std::vector<std::pair<std::string, std::string>>{
+             {"Ctrl+Alt+N", "Control Alt N"},
+             {"Shift+Super+Page Up", "Shift Super Page Up"},
+             {"Ctrl++", "Control +"},
+             {"", ""},
+         }) {
+        EXPECT_EQ(spokenShortcut(label), spoken);
+    }
+}
+
+TEST(SetupTexts, StepsNotesAndTheAllSetLine)
+{
+    struct Row {
+        FileManagerExtensionState state;
+        bool done, restart;
+    };
+    for (const Row& row : std::vector<Row>{
+             {{true, false, false}, true, false},
+             {{true, true, true}, true, false},
+             {{true, true, false}, false, true},
+             {{false, false, false}, false, false},
+             {{false, true, false}, false, false},
+         }) {
+        const ExtensionStep step = extensionStep(row.state, "/usr/lib/nautilus/extensions-4");
+        EXPECT_EQ(step.done, row.done) << step.detail;
+        EXPECT_EQ(step.offersRestart, row.restart) << step.detail;
+        EXPECT_EQ(step.detail.find("/usr/lib/nautilus/extensions-4") != std::string::npos,
+                  !row.state.installed);
+    }
+    EXPECT_EQ(grantNote("/"), std::nullopt);
+    EXPECT_EQ(grantNote("/home/ada"), "Only folders inside /home/ada will work. Grant access to "
+                                      "the startup disk itself to cover everything.");
+
+    SharedSettings settings;
+    settings.templates = {named("Note"), named("Page"), named("List")};
+    settings.shortcutLabel = "Ctrl+Alt+N";
+    EXPECT_EQ(allSetText(settings),
+              "All set. Right-click any folder in Files and choose New Note, or press Ctrl+Alt+N.");
+    settings.defaultTemplateID = settings.templates[1].id;
+    settings.shortcutEnabled = false;
+    EXPECT_EQ(allSetText(settings),
+              "All set. Right-click any folder in Files and choose New Page.");
+    settings.templates.clear();
+    EXPECT_EQ(allSetText(settings), "All set. Right-click any folder in Files and choose New .");
+}
+
+TEST(StatusRows, RenameRowOffersTheRestartOnlyWhenTheKeyCannotBePressed)
+{
+    EXPECT_EQ(renameStatusRow(true).action, StatusRow::Action::none);
+    EXPECT_EQ(renameStatusRow(false).action, StatusRow::Action::restartFileManager);
+    EXPECT_EQ(renameStatusRow(false).symbol, "exclamationmark.triangle");
+}
+
+} // namespace
+} // namespace tessary

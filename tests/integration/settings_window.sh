@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# On a private desktop: with the host already running in the background, the desktop entry's
+# command opens the settings window, and running it again raises that window instead of
+# opening a second one. Usage: settings_window.sh TESSARY DESKTOP_ENTRY
+set -euo pipefail
+tessary=$1
+entry=$2
+
+"$tessary" --login &
+host=$!
+trap 'kill "$host" 2>/dev/null; wait "$host" 2>/dev/null || true' EXIT
+for _ in $(seq 200); do
+  [[ -S "$XDG_RUNTIME_DIR/tessary/host" ]] && break
+  sleep 0.05
+done
+xdotool search --onlyvisible --name '^Tessary Settings$' && { echo "a window at login" >&2; exit 1; }
+
+# The entry's command as the application menu runs it: no URL, so %u expands to nothing.
+command=$(sed -n 's/^Exec=//p' "$entry")
+read -r -a words <<<"${command//%u/}"
+[[ ${words[0]} == tessary ]] || { echo "unexpected Exec line: $command" >&2; exit 1; }
+for _ in 1 2; do
+  "$tessary" "${words[@]:1}"
+  timeout 20 xdotool search --sync --onlyvisible --name '^Tessary Settings$' >/dev/null
+done
+windows=$(xdotool search --onlyvisible --name '^Tessary Settings$' | wc -l)
+[[ $windows -eq 1 ]] || { echo "$windows settings windows" >&2; exit 1; }
+kill -0 "$host" || { echo "the background host is gone" >&2; exit 1; }
+echo "one settings window, opened by the running host"
