@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <mutex>
 #include <vector>
 
 #include <locale.h>
@@ -38,6 +39,21 @@ RequestKey newKey()
     RequestKey key{};
     randomBytes(key);
     return key;
+}
+
+// Logs why there is no key, once for as long as the reason stays the same rather than at
+// every request that runs into it.
+void reportKeyFailure(std::string_view message, std::error_code error)
+{
+    static const Logger log("settings");
+    static std::mutex mutex;
+    static std::string lastLine;
+    const std::string line = format(message, error.message());
+    const std::lock_guard lock(mutex);
+    if (line != lastLine) {
+        lastLine = line;
+        log.log(LogLevel::error, line);
+    }
 }
 
 std::optional<Bytes> unhex(std::string_view text)
@@ -124,11 +140,16 @@ std::optional<double> parseTimestamp(const std::string& text)
 
 } // namespace
 
-RequestKey requestKey(const DefaultsStore& store)
+std::optional<RequestKey> requestKey(const DefaultsStore& store)
 {
-    static const Logger log("settings");
-    if (const auto stored = asKey(store.data(kRequestKeyKey))) {
-        return *stored;
+    std::error_code readError;
+    if (const auto stored = asKey(store.data(kRequestKeyKey, readError))) {
+        return stored;
+    }
+    if (readError) {
+        reportKeyFailure("Could not read the request key, so it was not replaced: %{public}s",
+                         readError);
+        return std::nullopt;
     }
     RequestKey key = newKey();
     const std::error_code created = store.createIfAbsent(kRequestKeyKey, key);
@@ -136,16 +157,23 @@ RequestKey requestKey(const DefaultsStore& store)
         return key;
     }
     if (created != std::errc::file_exists) {
-        log.error("Could not store the request key: %{public}s", created.message());
-        return key;
+        reportKeyFailure("Could not store the request key: %{public}s", created);
+        return std::nullopt;
     }
     // Another process stored a key first, or a key of the wrong length is there.
-    return store.withLock([&] {
-        if (const auto stored = asKey(store.data(kRequestKeyKey))) {
-            return *stored;
+    return store.withLock([&]() -> std::optional<RequestKey> {
+        std::error_code error;
+        if (const auto stored = asKey(store.data(kRequestKeyKey, error))) {
+            return stored;
         }
-        if (const std::error_code error = store.setData(kRequestKeyKey, key)) {
-            log.error("Could not store the request key: %{public}s", error.message());
+        if (error) {
+            reportKeyFailure("Could not read the request key, so it was not replaced: %{public}s",
+                             error);
+            return std::nullopt;
+        }
+        if ((error = store.setData(kRequestKeyKey, key))) {
+            reportKeyFailure("Could not store the request key: %{public}s", error);
+            return std::nullopt;
         }
         return key;
     });

@@ -19,8 +19,12 @@ RequestHandler::RequestHandler(DiskAccess& diskAccess, FileCreator& creator,
 
 void RequestHandler::handleCreateURL(std::string_view url)
 {
-    const RequestKey key = requestKey(DefaultsStore::appGroup());
-    const auto request = CreateRequest::verifying(url, key, CreateRequest::Clock::now());
+    const auto key = requestKey(DefaultsStore::appGroup());
+    if (!key) {
+        kLog.error("Ignoring a request because there is no request key: %{public}s", url);
+        return;
+    }
+    const auto request = CreateRequest::verifying(url, *key, CreateRequest::Clock::now());
     if (!request) {
         kLog.error("Ignoring a request that is malformed, unsigned or expired: %{public}s", url);
         return;

@@ -29,13 +29,19 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     m_finishedLaunching = true;
 
-    // Only a missing document is seeded: one that does not decode is left for the user.
+    // Only a missing document is seeded: one that does not decode or cannot be read is left
+    // for the user.
     const DefaultsStore store = DefaultsStore::appGroup();
-    if (!store.data(kSettingsKey)) {
+    std::error_code readError;
+    const bool stored = store.data(kSettingsKey, readError).has_value();
+    if (readError) {
+        kLog.error("Could not read the stored settings, so they were not replaced: %{public}s",
+                   readError.message());
+    } else if (!stored) {
         // A failure is logged by save; the launch goes on with the defaults in memory.
         static_cast<void>(SharedSettings::defaults().save(store));
     }
-    requestKey(DefaultsStore::appGroup());
+    static_cast<void>(requestKey(DefaultsStore::appGroup())); // a failure is logged there
 
     m_openedByUser = m_launchedForURL ? false : wasOpenedByUser();
     kLog.info("Host app launched, opened by user: %{bool}d", m_openedByUser ? 1 : 0);

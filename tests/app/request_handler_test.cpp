@@ -148,7 +148,7 @@ TEST_F(RequestHandlerTest, RenameStartsOnlyAfterASuccessfulCreation)
 TEST_F(RequestHandlerTest, UrlsMustBeSignedWithTheSharedKeyAndRecent)
 {
     grant();
-    const RequestKey key = requestKey(DefaultsStore::appGroup());
+    const RequestKey key = requestKey(DefaultsStore::appGroup()).value();
     const auto now = CreateRequest::Clock::now();
     const std::string good = *CreateRequest{target.string(), 2}.signedURL(key, now);
     const std::string old =

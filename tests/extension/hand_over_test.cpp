@@ -24,7 +24,7 @@ protected:
     // The request a URL carries, checked as the host checks it.
     static std::optional<CreateRequest> verified(const std::string& url)
     {
-        return CreateRequest::verifying(url, requestKey(DefaultsStore::appGroup()),
+        return CreateRequest::verifying(url, requestKey(DefaultsStore::appGroup()).value(),
                                         CreateRequest::Clock::now());
     }
 };

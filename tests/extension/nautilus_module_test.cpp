@@ -109,7 +109,7 @@ protected:
 
     static std::optional<CreateRequest> verified(const std::string& url)
     {
-        return CreateRequest::verifying(url, requestKey(DefaultsStore::appGroup()),
+        return CreateRequest::verifying(url, requestKey(DefaultsStore::appGroup()).value(),
                                         CreateRequest::Clock::now());
     }
 

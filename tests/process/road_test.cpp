@@ -69,7 +69,7 @@ protected:
 
     std::string signedUrl(const fs::path& directory, std::int64_t index)
     {
-        const RequestKey key = requestKey(DefaultsStore::appGroup());
+        const RequestKey key = requestKey(DefaultsStore::appGroup()).value();
         return *CreateRequest{directory.string(), index}.signedURL(key,
                                                                    CreateRequest::Clock::now());
     }

@@ -302,7 +302,7 @@ TEST_F(RequestKeyTest, CreatedOnceAndReadAfterwards)
 {
     const DefaultsStore store = DefaultsStore::appGroup();
     EXPECT_EQ(store.data(kRequestKeyKey), std::nullopt);
-    const RequestKey first = requestKey(store);
+    const RequestKey first = requestKey(store).value();
     EXPECT_EQ(store.data(kRequestKeyKey), Bytes(first.begin(), first.end()));
     EXPECT_EQ(requestKey(DefaultsStore::appGroup()), first);
     EXPECT_NE(first, RequestKey{});
@@ -313,7 +313,7 @@ TEST_F(RequestKeyTest, AKeyOfTheWrongLengthIsReplaced)
     const DefaultsStore store = DefaultsStore::appGroup();
     for (const std::size_t length : {0u, 16u, 31u, 33u, 64u}) {
         ASSERT_FALSE(store.setData(kRequestKeyKey, Bytes(length, 0x5a)));
-        const RequestKey key = requestKey(store);
+        const RequestKey key = requestKey(store).value();
         EXPECT_EQ(store.data(kRequestKeyKey), Bytes(key.begin(), key.end())) << length;
         EXPECT_EQ(requestKey(store), key);
     }
@@ -342,7 +342,7 @@ TEST_F(RequestKeyTest, ProcessesStartingTogetherAgreeOnOneKey)
                 if (::read(gate[0], &go, 1) != 0) { // returns 0 when the parent closes it
                     ::_exit(2);
                 }
-                const RequestKey key = requestKey(DefaultsStore::appGroup());
+                const RequestKey key = requestKey(DefaultsStore::appGroup()).value();
                 ::_exit(::write(results[1], key.data(), key.size()) == 32 ? 0 : 1);
             }
             children.push_back(child);
