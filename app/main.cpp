@@ -9,6 +9,8 @@
 #include "host_server.h"
 #include "host_services.h"
 #include "instance_lock.h"
+#include "localization.h"
+#include "logger.h"
 #include "widget_prompts.h"
 
 #include <QApplication>
@@ -133,6 +135,15 @@ int runCreate(int argc, char** argv, const CommandLine& line)
     return 0;
 }
 
+// The autostart entry, when the host starts at login: the file to delete to stop that.
+std::optional<std::string> loginItemEntry(HostServices& services)
+{
+    if (services.loginItem.status() != LoginItemStatus::enabled) {
+        return std::nullopt;
+    }
+    return AutostartLoginItems::entryPath().string();
+}
+
 int runGrant(const CommandLine& line)
 {
     ConsolePrompts prompts;
@@ -142,12 +153,35 @@ int runGrant(const CommandLine& line)
     try {
         services.diskAccess.saveGrant(folder);
     } catch (const std::system_error& failure) {
-        std::fprintf(stderr, "tessary: Couldn't save disk access: %s\n",
-                     failure.code().message().c_str());
+        prompts.showAlert(tr("Couldn't save disk access"), failure.code().message());
         return 1;
     }
     services.loginItem.registerLoginItemOnFirstLaunch();
     std::printf("%s\n", folder.c_str());
+    if (const auto entry = loginItemEntry(services)) {
+        std::printf("%s\n", tr("Tessary also starts when you log in. To stop that, delete %@ "
+                               "(tessary forget leaves it).",
+                               *entry)
+                                .c_str());
+    }
+    return 0;
+}
+
+int runForget()
+{
+    ConsolePrompts prompts;
+    HostServices services(prompts);
+    try {
+        services.diskAccess.forgetDiskAccess();
+    } catch (const std::system_error& failure) {
+        prompts.showAlert(tr("Couldn't forget disk access"), failure.code().message());
+        return 1;
+    }
+    if (const auto entry = loginItemEntry(services)) {
+        std::printf(
+            "%s\n",
+            tr("Tessary still starts when you log in. To stop that, delete %@.", *entry).c_str());
+    }
     return 0;
 }
 
@@ -173,11 +207,8 @@ int main(int argc, char** argv)
             return runCreate(argc, argv, line);
         case CommandLine::Mode::grant:
             return runGrant(line);
-        case CommandLine::Mode::forget: {
-            ConsolePrompts prompts;
-            HostServices(prompts).diskAccess.forgetDiskAccess();
-            return 0;
-        }
+        case CommandLine::Mode::forget:
+            return runForget();
         case CommandLine::Mode::host:
             return runHost(argc, argv, line);
         }
