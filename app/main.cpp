@@ -84,10 +84,11 @@ int runHost(int argc, char** argv, const CommandLine& line)
     application->setApplicationVersion(QStringLiteral(TESSARY_VERSION));
 
     HostServices services(*prompts);
-    AppDelegate delegate(services.requests,
+    AppDelegate delegate(services.requests, services.queue,
                          line.login ? LaunchReason::loginItem : LaunchReason::user);
-    HostServer server(
-        [&delegate](const HostMessage& message) { delegate.applicationOpen(message.urls); });
+    HostServer server([&delegate](const HostMessage& message) {
+        delegate.applicationOpen(message.urls, message.activates);
+    });
     if (!server.listen(lock->socketPath(), &error)) {
         std::fprintf(stderr, "tessary: cannot listen on %s: %s\n", lock->socketPath().c_str(),
                      error.c_str());
@@ -95,10 +96,12 @@ int runHost(int argc, char** argv, const CommandLine& line)
     }
 
     if (!line.urls.empty()) {
-        delegate.applicationOpen(line.urls);
+        delegate.applicationOpen(line.urls, line.activate);
     }
     delegate.applicationDidFinishLaunching();
-    QTimer::singleShot(0, [&services] { services.warmUp(); });
+    QTimer::singleShot(0, [&services] {
+        guarded(Logger("app"), "Warming up", [&services] { services.warmUp(); });
+    });
     return application->exec();
 }
 

@@ -20,8 +20,8 @@ bool isAppWindow(const WindowInfo& window)
     return !window.isPanel && !window.isSheet && window.titled;
 }
 
-AppDelegate::AppDelegate(RequestHandler& requests, LaunchReason reason)
-    : m_requests(requests), m_reason(reason)
+AppDelegate::AppDelegate(RequestHandler& requests, RequestQueue& queue, LaunchReason reason)
+    : m_requests(requests), m_queue(queue), m_reason(reason)
 {
 }
 
@@ -49,27 +49,29 @@ void AppDelegate::applicationDidFinishLaunching()
         hide();
     }
 
-    for (const std::string& url : std::exchange(m_early, {})) {
-        open(url);
+    for (const auto& [url, activates] : std::exchange(m_early, {})) {
+        open(url, activates);
     }
 }
 
-void AppDelegate::applicationOpen(const std::vector<std::string>& urls)
+void AppDelegate::applicationOpen(const std::vector<std::string>& urls, bool activates)
 {
     if (!m_finishedLaunching) {
         m_launchedForURL = true;
-        m_early.insert(m_early.end(), urls.begin(), urls.end());
+        for (const std::string& url : urls) {
+            m_early.emplace_back(url, activates);
+        }
         return;
     }
     for (const std::string& url : urls) {
-        open(url);
+        open(url, activates);
     }
 }
 
-void AppDelegate::open(const std::string& url)
+void AppDelegate::open(const std::string& url, bool activates)
 {
     kLog.info("Received %{public}s", url);
-    m_requests.handleCreateURL(url);
+    m_queue.submit([this, url, activates] { m_requests.handleCreateURL(url, activates); });
 }
 
 void AppDelegate::showInDock(const WindowInfo& window)

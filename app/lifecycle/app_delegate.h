@@ -6,6 +6,7 @@
 #pragma once
 
 #include "request_handler.h"
+#include "request_queue.h"
 
 #include <functional>
 #include <string>
@@ -34,12 +35,13 @@ bool isAppWindow(const WindowInfo& window);
 
 class AppDelegate {
 public:
-    AppDelegate(RequestHandler& requests, LaunchReason reason);
+    AppDelegate(RequestHandler& requests, RequestQueue& queue, LaunchReason reason);
 
     void applicationDidFinishLaunching();
-    // URLs arriving before launch handling are the reason for the launch; they are handled
-    // once it is done, in order.
-    void applicationOpen(const std::vector<std::string>& urls);
+    // Each URL becomes a request in `queue`, in order. URLs arriving before launch handling
+    // are the reason for the launch; they are handed on once it is done. `activates` is the
+    // sender's wish for the host to come forward.
+    void applicationOpen(const std::vector<std::string>& urls, bool activates = false);
 
     bool wasOpenedByUser() const { return m_reason == LaunchReason::user; }
     bool finishedLaunching() const { return m_finishedLaunching; }
@@ -56,15 +58,16 @@ public:
     std::function<void()> hide;
 
 private:
-    void open(const std::string& url);
+    void open(const std::string& url, bool activates);
 
     RequestHandler& m_requests;
+    RequestQueue& m_queue;
     LaunchReason m_reason;
     bool m_finishedLaunching = false;
     bool m_launchedForURL = false;
     bool m_openedByUser = false;
     ActivationPolicy m_policy = ActivationPolicy::accessory;
-    std::vector<std::string> m_early;
+    std::vector<std::pair<std::string, bool>> m_early; // URLs and their activates
 };
 
 } // namespace tessary

@@ -11,6 +11,7 @@
 #include "login_item.h"
 #include "rename_immediately.h"
 #include "request_handler.h"
+#include "request_queue.h"
 #include "xtest_key_events.h"
 
 namespace tessary {
@@ -30,6 +31,7 @@ struct HostServices {
     FileCreator creator;
     RenameImmediately rename;
     RequestHandler requests;
+    RequestQueue queue; // every request of the running host goes through it
 };
 
 } // namespace tessary

@@ -23,7 +23,7 @@ protected:
 
 TEST_F(LifecycleTest, FirstLaunchSeedsTheSettingsAndKeyOnce)
 {
-    AppDelegate first(services.requests, LaunchReason::user);
+    AppDelegate first(services.requests, services.queue, LaunchReason::user);
     const std::string log = test::capturedLog([&] { first.applicationDidFinishLaunching(); });
     EXPECT_EQ(log, "INFO com.orvane.tessary[app] Host app launched, opened by user: 1\n");
     const DefaultsStore store = DefaultsStore::appGroup();
@@ -33,7 +33,7 @@ TEST_F(LifecycleTest, FirstLaunchSeedsTheSettingsAndKeyOnce)
 
     const std::string undecodable = "{\"templates\": 5}";
     ASSERT_FALSE(store.setData(kSettingsKey, Bytes(undecodable.begin(), undecodable.end())));
-    AppDelegate second(services.requests, LaunchReason::loginItem);
+    AppDelegate second(services.requests, services.queue, LaunchReason::loginItem);
     test::capturedLog([&] { second.applicationDidFinishLaunching(); });
     EXPECT_EQ(store.data(kSettingsKey), Bytes(undecodable.begin(), undecodable.end()));
 }
@@ -50,7 +50,7 @@ TEST_F(LifecycleTest, HowTheHostWasStartedDecidesWhetherItHides)
         {LaunchReason::user, true, false},
     };
     for (const auto& row : rows) {
-        AppDelegate delegate(services.requests, row.reason);
+        AppDelegate delegate(services.requests, services.queue, row.reason);
         int hidden = 0;
         delegate.hide = [&] {
             ++hidden;
@@ -76,7 +76,7 @@ TEST_F(LifecycleTest, HowTheHostWasStartedDecidesWhetherItHides)
 
 TEST_F(LifecycleTest, UrlsAreLoggedAndHandledInOrder)
 {
-    AppDelegate delegate(services.requests, LaunchReason::user);
+    AppDelegate delegate(services.requests, services.queue, LaunchReason::user);
     test::capturedLog([&] { delegate.applicationDidFinishLaunching(); });
     const std::string log = test::capturedLog([&] { delegate.applicationOpen({"one:", "two:"}); });
     EXPECT_FALSE(delegate.launchedForURL()) << "URLs after launch change nothing";
@@ -90,7 +90,7 @@ TEST_F(LifecycleTest, UrlsAreLoggedAndHandledInOrder)
 
 TEST_F(LifecycleTest, OnlyTitledOwnWindowsKeepTheRegularPolicy)
 {
-    AppDelegate delegate(services.requests, LaunchReason::user);
+    AppDelegate delegate(services.requests, services.queue, LaunchReason::user);
     const int a = 0, b = 0, c = 0;
     const WindowInfo settings{&a};
     const WindowInfo about{&b};

@@ -1,0 +1,114 @@
+// Requests reaching the running host through its socket while a prompt is open: they wait
+// their turn and run in order, a failing request is logged without stopping the next, and a
+// grant prompt takes the focus only for a request that asked for it.
+#include "app_delegate.h"
+#include "host_server.h"
+
+#include "host_test_support.h"
+#include "processes.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <atomic>
+#include <thread>
+
+namespace tessary {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs `whileOpen` inside the next alert, as the alert's own event loop would deliver
+// whatever arrives meanwhile.
+class OpenPrompts : public test::ScriptedPrompts {
+public:
+    std::function<void()> whileOpen;
+    std::size_t runAlert(const AlertRequest& alert) override
+    {
+        if (const auto work = std::exchange(whileOpen, {})) {
+            work();
+        }
+        return ScriptedPrompts::runAlert(alert);
+    }
+};
+
+class RequestQueueTest : public test::ConfigFolderTest {
+protected:
+    void SetUp() override
+    {
+        ConfigFolderTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(server.listen(*hostSocketPath(true), &error)) << error;
+        test::capturedLog([&] { delegate.applicationDidFinishLaunching(); });
+    }
+    // One message per URL, as separate clicks send them; the event loop turns until the host
+    // has taken them all.
+    void deliver(const std::vector<std::string>& urls, bool activates)
+    {
+        std::atomic<bool> sent = false;
+        std::thread sender([&] {
+            for (const std::string& url : urls) {
+                EXPECT_EQ(deliverToHost({{url}, activates, false}).status,
+                          DeliveryStatus::delivered);
+            }
+            sent = true;
+        });
+        test::waitUntil([&] { return sent.load(); }, test::kDeadline,
+                        [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
+        sender.join();
+        QCoreApplication::processEvents();
+    }
+    std::string url(std::int64_t index)
+    {
+        return *CreateRequest{scratchFolder().string(), index}.signedURL(
+            requestKey(DefaultsStore::appGroup()).value(), CreateRequest::Clock::now());
+    }
+
+    int argc = 0;
+    QCoreApplication application{argc, nullptr};
+    OpenPrompts prompts;
+    HostServices services{prompts};
+    AppDelegate delegate{services.requests, services.queue, LaunchReason::user};
+    HostServer server{[this](const HostMessage& message) {
+        delegate.applicationOpen(message.urls, message.activates);
+    }};
+};
+
+TEST_F(RequestQueueTest, RequestsArrivingDuringAPromptWaitForItInOrder)
+{
+    prompts.whileOpen = [&] {
+        deliver({url(1), url(2)}, false);
+    };
+    prompts.alertAnswers = {0};
+    prompts.panelAnswers = {scratchFolder()};
+    const std::string log = test::capturedLog([&] { deliver({url(0)}, false); });
+    ASSERT_EQ(prompts.alerts.size(), 1u) << log;
+    EXPECT_FALSE(prompts.alerts[0].bringForward) << "the request did not ask to come forward";
+    std::size_t previous = 0;
+    for (const char* name : {"untitled.txt", "untitled.md", "untitled\n"}) {
+        const std::size_t created = log.find("Created " + (scratchFolder() / name).string());
+        EXPECT_NE(created, std::string::npos) << name << " missing:\n" << log;
+        EXPECT_GE(created, previous) << name << " out of order:\n" << log;
+        previous = created;
+    }
+}
+
+TEST_F(RequestQueueTest, ARequestThatFailsOnItsWayDoesNotStopTheNext)
+{
+    prompts.whileOpen = [] {
+        throw std::runtime_error("the dialog broke");
+    };
+    const std::string log = test::capturedLog([&] {
+        deliver({url(0)}, true);
+        deliver({url(1)}, true);
+    });
+    EXPECT_NE(log.find("the dialog broke"), std::string::npos) << log;
+    ASSERT_FALSE(prompts.alerts.empty());
+    EXPECT_EQ(prompts.alerts.back().messageText, "Tessary needs access to your disk");
+    EXPECT_TRUE(prompts.alerts.back().bringForward) << "the request asked to come forward";
+}
+
+} // namespace
+} // namespace tessary
