@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace tessary {
 namespace {
 
@@ -27,6 +30,14 @@ protected:
         return SharedSettings::load();
     }
 
+    bool mayWriteIn(const fs::path& folder)
+    {
+        const int fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const bool may = services.bookmarks.mayWriteIn(fd);
+        ::close(fd);
+        return may;
+    }
+
     fs::path granted;
     test::ScriptedPrompts prompts;
     HostServices services{prompts};
@@ -38,7 +49,7 @@ TEST_F(DiskAccessTest, WithoutAGrantTheWorkRunsOnceUnscoped)
     int runs = 0;
     diskAccess.withDiskAccess(SharedSettings::load(), [&] {
         ++runs;
-        EXPECT_TRUE(services.bookmarks.mayWriteIn("/"));
+        EXPECT_TRUE(mayWriteIn("/"));
     });
     EXPECT_EQ(runs, 1);
 }
@@ -49,12 +60,12 @@ TEST_F(DiskAccessTest, TheScopeIsOpenDuringTheWorkAndClosedAfterAFailure)
     struct WorkFailed {};
     EXPECT_THROW(diskAccess.withDiskAccess(settings,
                                            [&] {
-                                               EXPECT_TRUE(services.bookmarks.mayWriteIn(granted));
-                                               EXPECT_FALSE(services.bookmarks.mayWriteIn("/"));
+                                               EXPECT_TRUE(mayWriteIn(granted));
+                                               EXPECT_FALSE(mayWriteIn("/"));
                                                throw WorkFailed{};
                                            }),
                  WorkFailed);
-    EXPECT_TRUE(services.bookmarks.mayWriteIn("/")) << "the scope was not closed";
+    EXPECT_TRUE(mayWriteIn("/")) << "the scope was not closed";
 }
 
 TEST_F(DiskAccessTest, AStaleGrantStillWorksAndSaysSo)

@@ -154,7 +154,7 @@ TEST_F(FileCreatorTest, FailuresNameTheFileAndTheReason)
         ADD_FAILURE() << "created in a missing folder";
     } catch (const FileCreatorError& error) {
         EXPECT_EQ(error.kind(), FileCreatorError::Case::failed);
-        EXPECT_EQ(error.url(), folder / "missing" / "untitled.txt");
+        EXPECT_EQ(error.path(), folder / "missing" / "untitled.txt");
         EXPECT_STREQ(error.what(), "Could not create untitled.txt: No such file or directory");
     }
     touch("plain-file");
