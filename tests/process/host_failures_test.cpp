@@ -1,5 +1,5 @@
 // The real `tessary` when things go wrong: a grant or a forget that cannot be stored says so
-// and fails.
+// and fails, and a host whose descriptors run out keeps its socket and serves again.
 #include "create_request.h"
 #include "host_channel.h"
 #include "processes.h"
@@ -7,8 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace tessary {
@@ -69,6 +73,38 @@ TEST_F(HostFailuresTest, GrantAndForgetSayWhatTheyDidAndFailWhenNothingWasStored
         }
         EXPECT_EQ(fs::exists(autostartEntry()), row.startsAtLogin) << output;
     }
+}
+
+TEST_F(HostFailuresTest, AHostOutOfDescriptorsKeepsListeningAndServesAgain)
+{
+    ASSERT_EQ(run({"grant", scratchFolder().string()}).first, 0);
+    const fs::path log = scratchFolder() / "host.log";
+    test::ChildProcess host("prlimit", {"--nofile=40", "--", TESSARY_HOST_BINARY}, {log, log});
+    const auto serves = [](const HostMessage& message) {
+        return test::waitUntil(
+            [&] { return deliverToHost(message).status == DeliveryStatus::delivered; });
+    };
+    ASSERT_TRUE(serves({})) << test::readFile(log);
+    std::vector<pollfd> idle;
+    for (int i = 0; i < 100; ++i) {
+        idle.push_back({::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0), POLLIN, 0});
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, hostSocketPath()->c_str(), sizeof(address.sun_path) - 1);
+        ::connect(idle.back().fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    }
+    // Each ends, refused at once or dropped as idle, once the host has run out of descriptors.
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return ::poll(idle.data(), idle.size(), 0) == static_cast<int>(idle.size()); }));
+    for (const pollfd& connection : idle) {
+        ::close(connection.fd);
+    }
+    fs::remove(*hostSocketPath()); // and loses its socket
+    const std::string url = *CreateRequest{scratchFolder().string(), 0}.signedURL(
+        requestKey(DefaultsStore::appGroup()).value(), CreateRequest::Clock::now());
+    EXPECT_TRUE(serves({{url}, false, false})) << test::readFile(log);
+    EXPECT_TRUE(test::waitUntil([&] { return fs::exists(scratchFolder() / "untitled.txt"); }))
+        << test::readFile(log);
 }
 
 } // namespace
