@@ -101,33 +101,20 @@ bool hasParentPiece(std::string_view path)
     return false;
 }
 
-// A decimal integer with an optional sign, within the signed 64-bit range, not negative.
-std::optional<std::int64_t> parseIndex(std::string_view text)
+// Absolute, without ".." pieces, and without a NUL byte, which no path holds (the system
+// would read the path only up to it).
+bool isFolderPath(std::string_view path)
 {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
-        return std::nullopt;
-    }
-    std::uint64_t magnitude = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
-    if (error != std::errc() || end != text.data() + text.size() ||
-        magnitude > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) ||
-        (negative && magnitude != 0)) {
-        return std::nullopt;
-    }
-    return static_cast<std::int64_t>(magnitude);
+    return path.starts_with('/') && !hasParentPiece(path) &&
+           path.find('\0') == std::string_view::npos;
 }
 
-// The whole text as a C-locale floating-point number (fractions and exponents allowed).
+// The whole text as a C-locale decimal floating-point number (fractions and exponents
+// allowed; no hexadecimal form, no "inf" or "nan", no spaces).
 std::optional<double> parseTimestamp(const std::string& text)
 {
     static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", nullptr);
-    if (text.empty() || text.front() == ' ' || text.front() == '\t' || text.front() == '\n' ||
-        text.front() == '\v' || text.front() == '\f' || text.front() == '\r') {
+    if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string::npos) {
         return std::nullopt;
     }
     char* end = nullptr;
@@ -179,6 +166,26 @@ std::optional<RequestKey> requestKey(const DefaultsStore& store)
     });
 }
 
+std::optional<std::int64_t> parseTemplateIndex(std::string_view text)
+{
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::uint64_t magnitude = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
+    if (error != std::errc() || end != text.data() + text.size() ||
+        magnitude > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) ||
+        (negative && magnitude != 0)) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(magnitude);
+}
+
 std::string signingMessage(std::string_view dir, std::int64_t templateIndex, std::string_view ts)
 {
     std::string message;
@@ -191,7 +198,8 @@ std::string signingMessage(std::string_view dir, std::int64_t templateIndex, std
 std::optional<std::string> CreateRequest::signedURL(const RequestKey& key,
                                                     Clock::time_point date) const
 {
-    if (!directory.starts_with('/') || templateIndex < 0) {
+    if (!directory.starts_with('/') || directory.find('\0') != std::string::npos ||
+        templateIndex < 0) {
         return std::nullopt;
     }
     const auto seconds =
@@ -221,11 +229,11 @@ std::optional<CreateRequest> CreateRequest::verifying(std::string_view url, cons
         return std::nullopt;
     }
     const std::string* dir = parameter(*items, "dir");
-    if (dir == nullptr || !dir->starts_with('/') || hasParentPiece(*dir)) {
+    if (dir == nullptr || !isFolderPath(*dir)) {
         return std::nullopt;
     }
     const std::string* templateText = parameter(*items, "template");
-    const auto index = templateText != nullptr ? parseIndex(*templateText) : std::nullopt;
+    const auto index = templateText != nullptr ? parseTemplateIndex(*templateText) : std::nullopt;
     if (!index) {
         return std::nullopt;
     }

@@ -41,7 +41,8 @@ struct CreateRequest {
     std::int64_t templateIndex = 0; // index into SharedSettings::templates
 
     // The signed URL, with the query items dir, template, ts and sig in that order; none
-    // when the directory is not an absolute path or the index is negative.
+    // when the directory is not an absolute path (or holds a NUL byte) or the index is
+    // negative.
     std::optional<std::string> signedURL(const RequestKey& key, Clock::time_point date) const;
 
     // The request a URL carries if it is well formed, signed with `key` and time-stamped
