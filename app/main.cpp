@@ -28,15 +28,11 @@ namespace {
 
 using namespace tessary;
 
-bool hasDisplay()
+// Widgets need a display server, or a Qt platform chosen explicitly (offscreen in tests).
+bool canShowWindows()
 {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform != nullptr && *platform != '\0') {
-        return true;
-    }
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (display != nullptr && *display != '\0') || (wayland != nullptr && *wayland != '\0');
+    return (platform != nullptr && *platform != '\0') || hasGraphicalSession();
 }
 
 // Hands the URLs to the running instance, which may still be starting up.
@@ -68,7 +64,7 @@ int runHost(int argc, char** argv, const CommandLine& line)
         return forwardToInstance(line);
     }
 
-    const bool graphical = hasDisplay();
+    const bool graphical = canShowWindows();
     std::unique_ptr<QCoreApplication> application;
     std::unique_ptr<UserPrompts> prompts;
     if (graphical) {

@@ -1,8 +1,8 @@
 // The host's start-up and URL intake: seeds the settings on a fresh installation, makes
 // sure the signing key exists, decides whether the user opened the host, and hands every
 // URL to request handling. Also keeps the activation-policy rule (an application shows as
-// a regular one only while one of its own titled windows is open), which has no visible
-// effect on Linux but decides what the host does when its windows close.
+// a regular one only while one of its own titled windows is open) for a front end to report
+// its windows to; on Linux the policy changes nothing visible.
 #pragma once
 
 #include "request_handler.h"

@@ -95,7 +95,7 @@ TEST(WorkspaceReveal, SendsShowItemsWithEachFilesUriInOrder)
         ASSERT_NE(decoded, nullptr) << uri;
         EXPECT_EQ(std::filesystem::path(decoded), folder.path() / files[i].relativePath);
     }
-    EXPECT_EQ(log.logLines("creator"), std::vector<std::string>{});
+    EXPECT_EQ(log.logLines("workspace"), std::vector<std::string>{});
 }
 
 // No file manager on the bus, or one that refuses: the folder opens instead, and the reason
@@ -136,10 +136,10 @@ TEST(WorkspaceFallback, OpensTheFolderWhenNoFileManagerShowsTheFile)
         if (fileManager) {
             EXPECT_TRUE(fileManager->log().find("ShowItems " + folderUri(target)));
         }
-        const std::vector<std::string> lines = log.logLines("creator");
+        const std::vector<std::string> lines = log.logLines("workspace");
         ASSERT_EQ(lines.size(), 1U) << log.text();
         EXPECT_TRUE(
-            lines[0].starts_with("ERROR com.orvane.tessary[creator] The file manager did not "
+            lines[0].starts_with("ERROR com.orvane.tessary[workspace] The file manager did not "
                                  "show the file: "))
             << lines[0];
     }
