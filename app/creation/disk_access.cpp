@@ -31,7 +31,7 @@ DiskAccessError DiskAccessError::notGranted()
 
 DiskAccessError DiskAccessError::denied()
 {
-    return {Case::denied, tr("macOS refused the saved disk access.")};
+    return {Case::denied, tr("The system refused the saved disk access.")};
 }
 
 DiskAccess::DiskAccess(Bookmarks& bookmarks, UserPrompts& prompts, LoginItem& loginItem)
@@ -127,7 +127,7 @@ void DiskAccess::forgetDiskAccess()
 
 std::string DiskAccess::startupDiskName()
 {
-    return volumeLabel("/").value_or(tr("Macintosh HD"));
+    return volumeLabel("/").value_or(tr("Computer")); // as the file manager names "/"
 }
 
 } // namespace tessary
