@@ -8,8 +8,8 @@ namespace tessary {
 std::string productWebsite()
 {
     const char* configured = std::getenv("TESSARY_WEBSITE");
-    std::string site = configured != nullptr && *configured != '\0' ? configured
-                                                                      : TESSARY_DEFAULT_WEBSITE;
+    std::string site =
+        configured != nullptr && *configured != '\0' ? configured : TESSARY_DEFAULT_WEBSITE;
     while (site.ends_with('/')) {
         site.pop_back();
     }
