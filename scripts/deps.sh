@@ -7,8 +7,8 @@ declare -A groups=(
   [build]="build-essential cmake pkg-config nlohmann-json3-dev libsimdjson-dev libssl-dev libglib2.0-dev
            libsystemd-dev gettext shared-mime-info qt6-base-dev qt6-qpa-plugins libxcb1-dev
            libxcb-keysyms1-dev libxcb-xtest0-dev libnautilus-extension-dev"
-  [test]="libgtest-dev libgmock-dev clang-format adwaita-icon-theme"
-  [bench]="libbenchmark-dev"
+  [test]="libgtest-dev libgmock-dev clang-format adwaita-icon-theme exfatprogs exfat-fuse fuse3"
+  [bench]="libbenchmark-dev bc"
   [fuzz]="clang libclang-rt-14-dev"
   [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip"
   [desktop]="xvfb xauth openbox xdotool dbus dbus-x11 x11-utils libxcb1-dev libxcb-xtest0-dev
