@@ -56,6 +56,20 @@ void reportKeyFailure(std::string_view message, std::error_code error)
     }
 }
 
+// The stored key when one of the right length is there. `unreadable` tells (and the log
+// says) that a value is there which cannot be read, and so must not be replaced.
+std::optional<RequestKey> storedKey(const DefaultsStore& store, bool& unreadable)
+{
+    std::error_code error;
+    auto key = asKey(store.data(kRequestKeyKey, error));
+    unreadable = static_cast<bool>(error);
+    if (unreadable) {
+        reportKeyFailure("Could not read the request key, so it was not replaced: %{public}s",
+                         error);
+    }
+    return key;
+}
+
 std::optional<Bytes> unhex(std::string_view text)
 {
     if (text.size() % 2 != 0) {
@@ -129,14 +143,9 @@ std::optional<double> parseTimestamp(const std::string& text)
 
 std::optional<RequestKey> requestKey(const DefaultsStore& store)
 {
-    std::error_code readError;
-    if (const auto stored = asKey(store.data(kRequestKeyKey, readError))) {
+    bool unreadable = false;
+    if (auto stored = storedKey(store, unreadable); stored || unreadable) {
         return stored;
-    }
-    if (readError) {
-        reportKeyFailure("Could not read the request key, so it was not replaced: %{public}s",
-                         readError);
-        return std::nullopt;
     }
     RequestKey key = newKey();
     const std::error_code created = store.createIfAbsent(kRequestKeyKey, key);
@@ -149,16 +158,10 @@ std::optional<RequestKey> requestKey(const DefaultsStore& store)
     }
     // Another process stored a key first, or a key of the wrong length is there.
     return store.withLock([&]() -> std::optional<RequestKey> {
-        std::error_code error;
-        if (const auto stored = asKey(store.data(kRequestKeyKey, error))) {
+        if (auto stored = storedKey(store, unreadable); stored || unreadable) {
             return stored;
         }
-        if (error) {
-            reportKeyFailure("Could not read the request key, so it was not replaced: %{public}s",
-                             error);
-            return std::nullopt;
-        }
-        if ((error = store.setData(kRequestKeyKey, key))) {
+        if (const std::error_code error = store.setData(kRequestKeyKey, key)) {
             reportKeyFailure("Could not store the request key: %{public}s", error);
             return std::nullopt;
         }
