@@ -3,13 +3,13 @@
 #include "disk_access.h"
 
 #include "host_test_support.h"
+#include "posix_io.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace tessary {
 namespace {
@@ -32,10 +32,8 @@ protected:
 
     bool mayWriteIn(const fs::path& folder)
     {
-        const int fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        const bool may = services.bookmarks.mayWriteIn(fd);
-        ::close(fd);
-        return may;
+        const UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        return services.bookmarks.mayWriteIn(fd.get());
     }
 
     fs::path granted;

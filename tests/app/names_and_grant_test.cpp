@@ -27,18 +27,17 @@ protected:
 // A case-insensitive file system, as on most USB sticks: exFAT through FUSE on a loop device.
 TEST_F(NamesAndGrantTest, OnACaseInsensitiveStickTheNextNameIsUsed)
 {
-    const fs::path image = scratchFolder() / "stick.img";
     const fs::path stick = scratchFolder() / "stick";
-    fs::create_directory(stick);
-    std::ofstream(image).close();
-    fs::resize_file(image, 16 << 20);
+    const std::string image = (scratchFolder() / "stick.img").string();
     const fs::path device = scratchFolder() / "device";
-    if (::geteuid() != 0 || test::runProgram("mkfs.exfat", {image.string()}) != 0 ||
-        test::runProgram("losetup", {"-f", "--show", image.string()}, {device, std::nullopt}) !=
-            0) {
+    if (::geteuid() != 0 ||
+        test::runProgram("sh", {"-c", "truncate -s 16M " + image + " && mkfs.exfat " + image +
+                                          " >/dev/null && losetup -f --show " + image + " >" +
+                                          device.string()}) != 0) {
         GTEST_SKIP() << "needs root, exfatprogs and a loop device";
     }
     const std::string loop = test::readFile(device).substr(0, test::readFile(device).find('\n'));
+    fs::create_directory(stick);
     ASSERT_EQ(test::runProgram("mount.exfat-fuse", {loop, stick.string()}), 0);
     std::ofstream(stick / "UNTITLED.TXT") << "taken";
     EXPECT_NO_THROW({
@@ -51,8 +50,7 @@ TEST_F(NamesAndGrantTest, OnACaseInsensitiveStickTheNextNameIsUsed)
     const auto key = requestKey(DefaultsStore::appGroup());
     EXPECT_TRUE(key);
     EXPECT_EQ(requestKey(DefaultsStore::appGroup()), key);
-    test::runProgram("umount", {stick.string()});
-    test::runProgram("losetup", {"-d", loop});
+    test::runProgram("sh", {"-c", "umount " + stick.string() + "; losetup -d " + loop});
 }
 
 // The escape: a link inside the grant to a folder whose real path is longer than PATH_MAX,
@@ -64,17 +62,14 @@ TEST_F(NamesAndGrantTest, AFolderOutsideTheGrantIsRefusedWhateverItsPath)
     fs::create_directories(granted);
     fs::create_directories(outside);
     const std::string piece(244, 'd');
-    const auto chain = [&](int levels) {
-        std::string path = piece;
-        for (int i = 1; i < levels; ++i) {
-            path += "/" + piece;
-        }
-        return path;
-    };
+    std::string first = piece; // eight levels down, and the second link nine more
+    for (int level = 1; level < 8; ++level) {
+        first += "/" + piece;
+    }
     int fd = ::open(outside.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     for (int level = 0; level < 17; ++level) {
         if (level == 8) {
-            ASSERT_EQ(::symlinkat(chain(9).c_str(), fd, "second"), 0);
+            ASSERT_EQ(::symlinkat((first + "/" + piece).c_str(), fd, "second"), 0);
         }
         ASSERT_EQ(::mkdirat(fd, piece.c_str(), 0700), 0);
         const int next = ::openat(fd, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -82,7 +77,7 @@ TEST_F(NamesAndGrantTest, AFolderOutsideTheGrantIsRefusedWhateverItsPath)
         fd = next;
     }
     ::close(fd);
-    fs::create_directory_symlink(chain(8), outside / "first");
+    fs::create_directory_symlink(first, outside / "first");
     fs::create_directory_symlink(outside / "first" / "second", granted / "esc");
 
     services.diskAccess.saveGrant(granted);

@@ -39,14 +39,10 @@ TEST_F(ModuleClickTest, AClickReturnsBeforeTheHostAnswers)
 
     // Only now the host takes the request: the click must still be waiting for the answer.
     const int client = ::accept(listener, nullptr, nullptr);
-    std::string line;
-    for (char c = 0; ::read(client, &c, 1) == 1 && c != '\n';) {
-        line += c;
-    }
+    char line[4096] = {};
+    EXPECT_GT(::read(client, line, sizeof(line) - 1), 0);
     EXPECT_EQ(::send(client, "ok\n", 3, MSG_NOSIGNAL), 3) << "the click gave up on the host";
-    const auto message = decodeHostMessage(line);
-    ASSERT_TRUE(message);
-    EXPECT_EQ(message->urls.size(), 1u);
+    EXPECT_NE(std::string(line).find("tessary://create?"), std::string::npos) << line;
     ::close(client);
     ::close(listener);
     nautilus_menu_item_list_free(items);

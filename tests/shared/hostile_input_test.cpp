@@ -20,22 +20,16 @@ TEST(HostileInput, SignedRequestsAndMessagesThatSmuggleBytesAreRefused)
 {
     const RequestKey key{};
     const auto now = CreateRequest::Clock::time_point(std::chrono::seconds(1'796'579'721));
-    struct Row {
-        std::string dir;
-        std::string ts;
-    } rows[] = {
-        {"/tmp\0/elsewhere"s, "1796579721"}, // the system would read "/tmp"
-        {"/tmp", "0x1.ac56862400000p+30"},   // the same instant, in hexadecimal
-    };
-    for (const Row& row : rows) {
-        const std::string message = signingMessage(row.dir, 0, row.ts);
+    // A dir the system would read only up to its NUL, and the signing time in hexadecimal.
+    for (const auto& [dir, ts] : {std::pair{"/tmp\0/elsewhere"s, "1796579721"s},
+                                  std::pair{"/tmp"s, "0x1.ac56862400000p+30"s}}) {
+        const std::string message = signingMessage(dir, 0, ts);
         const Sha256Mac mac = hmacSha256(
             key, {reinterpret_cast<const std::uint8_t*>(message.data()), message.size()});
         const std::string url =
-            "tessary://create?" + encodeQuery({{"dir", row.dir},
-                                               {"template", "0"},
-                                               {"ts", row.ts},
-                                               {"sig", toHex(mac, HexCase::lower)}});
+            "tessary://create?" +
+            encodeQuery(
+                {{"dir", dir}, {"template", "0"}, {"ts", ts}, {"sig", toHex(mac, HexCase::lower)}});
         EXPECT_FALSE(CreateRequest::verifying(url, key, now)) << url;
     }
     EXPECT_FALSE(decodeHostMessage("{\"urls\":[]}\0garbage"s));

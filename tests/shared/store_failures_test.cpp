@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
 
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -22,60 +21,43 @@ namespace fs = std::filesystem;
 
 class StoreFailuresTest : public test::ConfigFolderTest {};
 
-struct Unreadable {
-    const char* what;
-    std::function<void(const fs::path&)> make;
-};
-
-TEST_F(StoreFailuresTest, AValueThatCannotBeReadIsNeitherWaitedForNorReplaced)
+TEST_F(StoreFailuresTest, AValueThatCannotBeReadIsNeitherWaitedForNorReplacedNorSignedWith)
 {
-    const fs::path outside = scratchFolder() / "outside";
-    std::ofstream(outside) << "{}";
-    const Unreadable rows[] = {
-        {"a folder",
-         [](const fs::path& path) {
-             fs::create_directory(path);
-         }},
-        {"a FIFO",
-         [](const fs::path& path) {
-             ::mkfifo(path.c_str(), 0600);
-         }},
-        {"a symbolic link",
-         [&](const fs::path& path) {
-             fs::create_symlink(outside, path);
-         }},
-    };
     const DefaultsStore store = DefaultsStore::appGroup();
-    for (const Unreadable& row : rows) {
+    for (const std::string what : {"a folder", "a FIFO", "a symbolic link"}) {
         for (const std::string_view key : {kSettingsKey, kRequestKeyKey}) {
             const fs::path path = store.folder() / key;
             fs::remove_all(path);
-            row.make(path);
+            if (what == "a folder") {
+                fs::create_directory(path);
+            } else if (what == "a FIFO") {
+                ::mkfifo(path.c_str(), 0600);
+            } else {
+                fs::create_symlink(scratchFolder(), path);
+            }
             const auto use = [&] {
                 static_cast<void>(SharedSettings::load(store));
                 EXPECT_EQ(static_cast<bool>(SharedSettings::defaults().save(store)),
                           key == kSettingsKey)
-                    << row.what;
+                    << what;
                 EXPECT_EQ(requestKey(store), requestKey(store)) << "a new key for every request";
             };
             ASSERT_EXIT((::alarm(5), use(), std::exit(0)), ::testing::ExitedWithCode(0), "")
-                << "reading " << row.what << " named " << key << " blocked";
+                << "reading " << what << " named " << key << " blocked";
             const std::string log = test::capturedLog(use);
-            EXPECT_NE(log.find("ERROR"), std::string::npos) << row.what << " " << key;
+            EXPECT_NE(log.find("ERROR"), std::string::npos) << what << " " << key;
             EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(path))) << "replaced " << key;
             fs::remove_all(path);
         }
     }
-}
 
-TEST_F(StoreFailuresTest, WithoutAStoreNoRequestIsSigned)
-{
-    fs::create_directories(configHome());
-    std::ofstream(configHome() / "tessary") << "in the way";
-    const DefaultsStore store = DefaultsStore::appGroup();
+    // Without a store at all.
+    std::ofstream(scratchFolder() / "nowhere") << "in the way";
+    ::setenv("XDG_CONFIG_HOME", (scratchFolder() / "nowhere").c_str(), 1);
+    const DefaultsStore nowhere = DefaultsStore::appGroup();
     const std::string log = test::capturedLog([&] {
-        EXPECT_EQ(requestKey(store), requestKey(store)) << "a new key for every request";
-        EXPECT_TRUE(SharedSettings::defaults().save(store));
+        EXPECT_EQ(requestKey(nowhere), requestKey(nowhere)) << "a new key for every request";
+        EXPECT_TRUE(SharedSettings::defaults().save(nowhere));
     });
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << "one line per failure:\n" << log;
 }
