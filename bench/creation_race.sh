@@ -41,11 +41,12 @@ end=$(date +%s.%N)
 touch "$work/stop"
 wait "$intruder"
 
-failed=$(cat "$work"/failed.* 2>/dev/null | wc -l)
+failed=$(find "$work" -name 'failed.*' -exec cat {} + | wc -l)
 reported=$(cat "$work"/created.* | wc -l)
 distinct=$(cat "$work"/created.* | sort -u | wc -l)
 files=$(find "$folder" -type f | wc -l)
 ours=$(find "$folder" -type f -empty | wc -l)
 printf 'requests 1600, failed %d, reported %d, distinct %d, files %d (ours %d), %.1f s\n' \
   "$failed" "$reported" "$distinct" "$files" "$ours" "$(echo "$end - $start" | bc)"
-grep -h "exists; trying the next name" "$work"/log.* | wc -l | xargs printf 'names taken meanwhile: %d\n'
+printf 'names found taken by the exclusive create: %d\n' \
+  "$(cat "$work"/log.* | grep -c 'exists; trying the next name' || true)"

@@ -106,7 +106,7 @@ void runClick(gpointer data, gpointer)
 // the host and no two clicks start a host each.
 GThreadPool* clickWorker()
 {
-    static GThreadPool* const worker = g_thread_pool_new(runClick, nullptr, 1, FALSE, nullptr);
+    static GThreadPool* const worker = g_thread_pool_new(runClick, nullptr, 1, TRUE, nullptr);
     return worker;
 }
 
@@ -237,8 +237,10 @@ void initProvider(GTypeInstance* instance, gpointer)
     auto* self = reinterpret_cast<MenuProvider*>(instance);
     self->finderSync = nullptr;
     // Without the object the provider offers no menu; Nautilus itself goes on.
-    guarded(kLog, "Starting the extension",
-            [self] { self->finderSync = new FinderSync(HostHandOver(hostBinary())); });
+    guarded(kLog, "Starting the extension", [self] {
+        self->finderSync = new FinderSync(HostHandOver(hostBinary()));
+        clickWorker(); // started now, so that no click waits for a thread to start
+    });
 }
 
 void registerProvider(GTypeModule* module)
