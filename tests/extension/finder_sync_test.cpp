@@ -187,11 +187,12 @@ TEST_F(FinderSyncTest, AnItemOfAnOlderMenuUsesTheTemplatesOfItsBuild)
               std::string::npos)
         << olderLog;
     // No host runs and the program is missing: the hand-over fails and says why.
-    EXPECT_NE(olderLog.find(line("ERROR", "Could not hand the request to the app: could not "
-                                          "start " +
-                                              (scratchFolder() / "no-host").string() +
-                                              ": No such file or directory")),
-              std::string::npos)
+    const std::string host = (scratchFolder() / "no-host").string();
+    EXPECT_NE(
+        olderLog.find(line("ERROR", "Could not hand the request to the app: could not start " +
+                                        host + ": Failed to execute child process “" + host +
+                                        "” (No such file or directory)")),
+        std::string::npos)
         << olderLog;
 
     const std::string newerLog =
