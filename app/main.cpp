@@ -9,6 +9,8 @@
 #include "host_server.h"
 #include "host_services.h"
 #include "instance_lock.h"
+#include "localization.h"
+#include "logger.h"
 #include "nautilus_extension.h"
 #include "settings_windows.h"
 #include "update_checker.h"
@@ -29,15 +31,11 @@ namespace {
 
 using namespace tessary;
 
-bool hasDisplay()
+// Widgets need a display server, or a Qt platform chosen explicitly (offscreen in tests).
+bool canShowWindows()
 {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform != nullptr && *platform != '\0') {
-        return true;
-    }
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (display != nullptr && *display != '\0') || (wayland != nullptr && *wayland != '\0');
+    return (platform != nullptr && *platform != '\0') || hasGraphicalSession();
 }
 
 // Hands the URLs to the running instance, which may still be starting up.
@@ -70,7 +68,7 @@ int runHost(int argc, char** argv, const CommandLine& line)
         return forwardToInstance(line);
     }
 
-    const bool graphical = hasDisplay();
+    const bool graphical = canShowWindows();
     std::unique_ptr<QCoreApplication> application;
     std::unique_ptr<UserPrompts> prompts;
     if (graphical) {
@@ -90,7 +88,7 @@ int runHost(int argc, char** argv, const CommandLine& line)
     const LaunchReason reason = line.login      ? LaunchReason::loginItem
                                 : line.shortcut ? LaunchReason::shortcut
                                                 : LaunchReason::user;
-    AppDelegate delegate(services.requests, reason, &services.launchTasks);
+    AppDelegate delegate(services.requests, services.queue, reason, &services.launchTasks);
     NautilusExtension extension;
     std::unique_ptr<SettingsWindows> windows;
     if (graphical) {
@@ -104,9 +102,9 @@ int runHost(int argc, char** argv, const CommandLine& line)
             delegate, services.workspace);
     }
     HostServer server([&delegate, &services, &windows](const HostMessage& message) {
-        delegate.applicationOpen(message.urls);
+        delegate.applicationOpen(message.urls, message.activates);
         if (message.shortcut) {
-            services.hotKey.handlePress();
+            services.hotKey.pressed();
         }
         if (message.reopen && windows) {
             windows->showSettings();
@@ -119,18 +117,20 @@ int runHost(int argc, char** argv, const CommandLine& line)
     }
 
     if (!line.urls.empty()) {
-        delegate.applicationOpen(line.urls);
+        delegate.applicationOpen(line.urls, line.activate);
     }
     delegate.applicationDidFinishLaunching();
     if (line.shortcut) {
-        QTimer::singleShot(0, [&services] { services.hotKey.handlePress(); });
+        services.hotKey.pressed();
     }
     // A window shown now is painted before the warm-up runs.
     const bool showsWindow = delegate.openedByUser() && windows;
     if (showsWindow) {
         windows->showSettings();
     }
-    QTimer::singleShot(showsWindow ? 1000 : 0, [&services] { services.warmUp(); });
+    QTimer::singleShot(showsWindow ? 1000 : 0, [&services] {
+        guarded(Logger("app"), "Warming up", [&services] { services.warmUp(); });
+    });
     return application->exec();
 }
 
@@ -167,6 +167,15 @@ int runCreate(int argc, char** argv, const CommandLine& line)
     return 0;
 }
 
+// The autostart entry, when the host starts at login: the file to delete to stop that.
+std::optional<std::string> loginItemEntry(HostServices& services)
+{
+    if (services.loginItem.status() != LoginItemStatus::enabled) {
+        return std::nullopt;
+    }
+    return AutostartLoginItems::entryPath().string();
+}
+
 int runGrant(const CommandLine& line)
 {
     ConsolePrompts prompts;
@@ -176,12 +185,35 @@ int runGrant(const CommandLine& line)
     try {
         services.diskAccess.saveGrant(folder);
     } catch (const std::system_error& failure) {
-        std::fprintf(stderr, "tessary: Couldn't save disk access: %s\n",
-                     failure.code().message().c_str());
+        prompts.showAlert(tr("Couldn't save disk access"), failure.code().message());
         return 1;
     }
     services.loginItem.registerLoginItemOnFirstLaunch();
     std::printf("%s\n", folder.c_str());
+    if (const auto entry = loginItemEntry(services)) {
+        std::printf("%s\n", tr("Tessary also starts when you log in. To stop that, delete %@ "
+                               "(tessary forget leaves it).",
+                               *entry)
+                                .c_str());
+    }
+    return 0;
+}
+
+int runForget()
+{
+    ConsolePrompts prompts;
+    HostServices services(prompts);
+    try {
+        services.diskAccess.forgetDiskAccess();
+    } catch (const std::system_error& failure) {
+        prompts.showAlert(tr("Couldn't forget disk access"), failure.code().message());
+        return 1;
+    }
+    if (const auto entry = loginItemEntry(services)) {
+        std::printf(
+            "%s\n",
+            tr("Tessary still starts when you log in. To stop that, delete %@.", *entry).c_str());
+    }
     return 0;
 }
 
@@ -228,11 +260,8 @@ int main(int argc, char** argv)
             return runCreate(argc, argv, line);
         case CommandLine::Mode::grant:
             return runGrant(line);
-        case CommandLine::Mode::forget: {
-            ConsolePrompts prompts;
-            HostServices(prompts).diskAccess.forgetDiskAccess();
-            return 0;
-        }
+        case CommandLine::Mode::forget:
+            return runForget();
         case CommandLine::Mode::checkUpdates:
             return runCheckUpdates(argc, argv);
         case CommandLine::Mode::host:

@@ -16,20 +16,22 @@ struct AlertRequest {
     std::string informativeText;      // the explanation below it
     std::vector<std::string> buttons; // in order; the first is the default
     std::size_t cancelButton = 0;     // the answer when nobody can be asked
+    bool bringForward = true;         // raise and activate it, taking the focus
 };
 
 struct FolderPanelRequest {
     std::string message;
     std::string prompt; // the confirm button's title
     std::filesystem::path startIn;
+    bool bringForward = true; // raise and activate it, taking the focus
 };
 
 class UserPrompts {
 public:
     virtual ~UserPrompts() = default;
 
-    // Brings the application to the front and runs the alert modally; returns the index of
-    // the chosen button.
+    // Runs the alert modally, brought to the front when it asks for that; returns the index
+    // of the chosen button.
     virtual std::size_t runAlert(const AlertRequest& alert) = 0;
     // A modal panel that chooses one existing folder; none when cancelled.
     virtual std::optional<std::filesystem::path> chooseFolder(const FolderPanelRequest& panel) = 0;

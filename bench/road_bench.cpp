@@ -193,7 +193,7 @@ int warm(int count)
     const pid_t fileManager = setup.startFileManager();
     const pid_t host = setup.startHost();
 
-    const RequestKey key = requestKey(DefaultsStore::appGroup());
+    const RequestKey key = requestKey(DefaultsStore::appGroup()).value();
     std::vector<double> samples;
     for (int i = 0; i < count + 50; ++i) { // the first 50 warm up and are not counted
         const fs::path folder = setup.work / ("folder " + std::to_string(i));
@@ -226,7 +226,7 @@ int warm(int count)
 int cold(int count)
 {
     Setup setup;
-    const RequestKey key = requestKey(DefaultsStore::appGroup());
+    const RequestKey key = requestKey(DefaultsStore::appGroup()).value();
     std::vector<double> road;
     std::vector<double> bare;
     std::vector<double> ratios;
@@ -298,7 +298,7 @@ int idle(int seconds)
     const pid_t fileManager = setup.startFileManager();
     const pid_t host = setup.startHost();
     // One request first, so the idle host is one that has done its work.
-    const RequestKey key = requestKey(DefaultsStore::appGroup());
+    const RequestKey key = requestKey(DefaultsStore::appGroup()).value();
     deliverToHost(
         {{*CreateRequest{setup.work.string(), 0}.signedURL(key, CreateRequest::Clock::now())},
          false,

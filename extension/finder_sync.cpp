@@ -71,8 +71,8 @@ std::optional<std::string> FinderSync::createFile(std::int64_t tag,
         return std::nullopt;
     }
     const CreateRequest request{*directory, tag};
-    const RequestKey key = requestKey(DefaultsStore::appGroup());
-    const auto url = request.signedURL(key, CreateRequest::Clock::now());
+    const auto key = requestKey(DefaultsStore::appGroup());
+    const auto url = key ? request.signedURL(*key, CreateRequest::Clock::now()) : std::nullopt;
     if (!url) {
         m_logger.error("createFile: could not build a request for %{public}s", *directory);
         return std::nullopt;

@@ -3,16 +3,9 @@
 
 #include "host_channel.h"
 
-#include <cerrno>
-#include <cstring>
 #include <thread>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include <glib.h>
 
 namespace tessary {
 
@@ -33,7 +26,15 @@ std::vector<std::string> HostHandOver::hostCommand(const std::string& url, bool 
 
 std::optional<std::string> HostHandOver::handOver(const std::string& url, bool activates) const
 {
-    const DeliveryResult delivery = deliverToHost({{url}, activates, false}, kDeliveryTimeout);
+    const HostMessage message{{url}, activates, false};
+    DeliveryResult delivery = deliverToHost(message, kDeliveryTimeout);
+    const Clock::time_point startedAt{Clock::duration(m_startedAt->load())};
+    while (delivery.status == DeliveryStatus::noHost && m_startedAt->load() != 0 &&
+           Clock::now() < startedAt + kStartWindow) {
+        // The host started for an earlier request is not listening yet.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        delivery = deliverToHost(message, kDeliveryTimeout);
+    }
     switch (delivery.status) {
     case DeliveryStatus::delivered:
         return std::nullopt;
@@ -46,6 +47,7 @@ std::optional<std::string> HostHandOver::handOver(const std::string& url, bool a
     if (auto error = m_spawn(hostCommand(url, activates))) {
         return "could not start " + m_hostBinary.string() + ": " + *error;
     }
+    m_startedAt->store(Clock::now().time_since_epoch().count());
     return std::nullopt;
 }
 
@@ -54,33 +56,22 @@ std::optional<std::string> HostHandOver::spawnDetached(const std::vector<std::st
     if (argv.empty()) {
         return "nothing to start";
     }
-    std::vector<char*> args;
+    std::vector<gchar*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(const_cast<gchar*>(arg.c_str()));
     }
     args.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    // The host outlives this process; it must not keep the caller's folder busy.
-    ::posix_spawn_file_actions_addchdir_np(&actions, "/");
-    // Nor the caller's input and output: a caller reading our output through a pipe would
-    // otherwise wait until the host exits. Its log lines still go to stderr.
-    ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int code = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    if (code != 0) {
-        return std::strerror(code);
+    GError* error = nullptr;
+    if (g_spawn_async(
+            "/", args.data(), nullptr,
+            static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL),
+            nullptr, nullptr, nullptr, &error)) {
+        return std::nullopt;
     }
-    std::thread([pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
-    return std::nullopt;
+    std::string text = error != nullptr ? error->message : "unknown error";
+    g_clear_error(&error);
+    return text;
 }
 
 } // namespace tessary

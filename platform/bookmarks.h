@@ -1,8 +1,8 @@
 // Remembered folder grants and the scope that confines writes to them.
 //
 // A bookmark records a folder (its path, device and inode). It resolves while that folder
-// exists; it is stale when the path now names another folder. While a ScopedAccess is
-// alive, writes through FolderGuard are allowed only inside its folder, as a sandbox would.
+// exists; it is stale when the path now names another folder. While a scope is open, files
+// may be written only inside its folder, as a sandbox would allow.
 #pragma once
 
 #include <cstdint>
@@ -34,9 +34,11 @@ public:
     // Opens the scope of `folder` for this thread; false if the platform refuses.
     virtual bool startAccessing(const std::filesystem::path& folder) = 0;
     virtual void stopAccessing(const std::filesystem::path& folder) = 0;
-    // Whether a file may be written in `folder` under the scopes opened on this thread:
-    // anywhere when none is open, else only inside (by real path) an open one.
-    virtual bool mayWriteIn(const std::filesystem::path& folder) = 0;
+    // Whether a file may be written in the folder open as `folder` (the handle the file is
+    // then created through, so nothing can move in between) under the scopes opened on this
+    // thread: anywhere when none is open, else only inside an open one. False whenever that
+    // cannot be established.
+    virtual bool mayWriteIn(int folder) = 0;
 };
 
 } // namespace tessary

@@ -9,8 +9,8 @@ declare -A groups=(
            libxcb-keysyms1-dev libxcb-xtest0-dev libnautilus-extension-dev libgtk-4-dev
            libcanberra-dev libqt6svg6"
   [test]="libgtest-dev libgmock-dev clang-format adwaita-icon-theme gnome-settings-daemon-common
-          python3-dbusmock libglib2.0-bin"
-  [bench]="libbenchmark-dev libx11-dev libxdamage-dev"
+          python3-dbusmock libglib2.0-bin exfatprogs exfat-fuse fuse3"
+  [bench]="libbenchmark-dev libx11-dev libxdamage-dev bc"
   [fuzz]="clang libclang-rt-14-dev"
   [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip
          mutter python3-dbus libglib2.0-bin"

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <mutex>
 #include <vector>
 
 #include <locale.h>
@@ -37,6 +38,35 @@ RequestKey newKey()
 {
     RequestKey key{};
     randomBytes(key);
+    return key;
+}
+
+// Logs why there is no key, once for as long as the reason stays the same rather than at
+// every request that runs into it.
+void reportKeyFailure(std::string_view message, std::error_code error)
+{
+    static const Logger log("settings");
+    static std::mutex mutex;
+    static std::string lastLine;
+    const std::string line = format(message, error.message());
+    const std::lock_guard lock(mutex);
+    if (line != lastLine) {
+        lastLine = line;
+        log.log(LogLevel::error, line);
+    }
+}
+
+// The stored key when one of the right length is there. `unreadable` tells (and the log
+// says) that a value is there which cannot be read, and so must not be replaced.
+std::optional<RequestKey> storedKey(const DefaultsStore& store, bool& unreadable)
+{
+    std::error_code error;
+    auto key = asKey(store.data(kRequestKeyKey, error));
+    unreadable = static_cast<bool>(error);
+    if (unreadable) {
+        reportKeyFailure("Could not read the request key, so it was not replaced: %{public}s",
+                         error);
+    }
     return key;
 }
 
@@ -85,8 +115,61 @@ bool hasParentPiece(std::string_view path)
     return false;
 }
 
-// A decimal integer with an optional sign, within the signed 64-bit range, not negative.
-std::optional<std::int64_t> parseIndex(std::string_view text)
+// Absolute, without ".." pieces, and without a NUL byte, which no path holds (the system
+// would read the path only up to it).
+bool isFolderPath(std::string_view path)
+{
+    return path.starts_with('/') && !hasParentPiece(path) &&
+           path.find('\0') == std::string_view::npos;
+}
+
+// The whole text as a C-locale decimal floating-point number (fractions and exponents
+// allowed; no hexadecimal form, no "inf" or "nan", no spaces).
+std::optional<double> parseTimestamp(const std::string& text)
+{
+    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", nullptr);
+    if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string::npos) {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const double value = ::strtod_l(text.c_str(), &end, cLocale);
+    if (end != text.c_str() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+std::optional<RequestKey> requestKey(const DefaultsStore& store)
+{
+    bool unreadable = false;
+    if (auto stored = storedKey(store, unreadable); stored || unreadable) {
+        return stored;
+    }
+    RequestKey key = newKey();
+    const std::error_code created = store.createIfAbsent(kRequestKeyKey, key);
+    if (!created) {
+        return key;
+    }
+    if (created != std::errc::file_exists) {
+        reportKeyFailure("Could not store the request key: %{public}s", created);
+        return std::nullopt;
+    }
+    // Another process stored a key first, or a key of the wrong length is there.
+    return store.withLock([&]() -> std::optional<RequestKey> {
+        if (auto stored = storedKey(store, unreadable); stored || unreadable) {
+            return stored;
+        }
+        if (const std::error_code error = store.setData(kRequestKeyKey, key)) {
+            reportKeyFailure("Could not store the request key: %{public}s", error);
+            return std::nullopt;
+        }
+        return key;
+    });
+}
+
+std::optional<std::int64_t> parseTemplateIndex(std::string_view text)
 {
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
@@ -106,51 +189,6 @@ std::optional<std::int64_t> parseIndex(std::string_view text)
     return static_cast<std::int64_t>(magnitude);
 }
 
-// The whole text as a C-locale floating-point number (fractions and exponents allowed).
-std::optional<double> parseTimestamp(const std::string& text)
-{
-    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", nullptr);
-    if (text.empty() || text.front() == ' ' || text.front() == '\t' || text.front() == '\n' ||
-        text.front() == '\v' || text.front() == '\f' || text.front() == '\r') {
-        return std::nullopt;
-    }
-    char* end = nullptr;
-    const double value = ::strtod_l(text.c_str(), &end, cLocale);
-    if (end != text.c_str() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-} // namespace
-
-RequestKey requestKey(const DefaultsStore& store)
-{
-    static const Logger log("settings");
-    if (const auto stored = asKey(store.data(kRequestKeyKey))) {
-        return *stored;
-    }
-    RequestKey key = newKey();
-    const std::error_code created = store.createIfAbsent(kRequestKeyKey, key);
-    if (!created) {
-        return key;
-    }
-    if (created != std::errc::file_exists) {
-        log.error("Could not store the request key: %{public}s", created.message());
-        return key;
-    }
-    // Another process stored a key first, or a key of the wrong length is there.
-    return store.withLock([&] {
-        if (const auto stored = asKey(store.data(kRequestKeyKey))) {
-            return *stored;
-        }
-        if (const std::error_code error = store.setData(kRequestKeyKey, key)) {
-            log.error("Could not store the request key: %{public}s", error.message());
-        }
-        return key;
-    });
-}
-
 std::string signingMessage(std::string_view dir, std::int64_t templateIndex, std::string_view ts)
 {
     std::string message;
@@ -163,7 +201,8 @@ std::string signingMessage(std::string_view dir, std::int64_t templateIndex, std
 std::optional<std::string> CreateRequest::signedURL(const RequestKey& key,
                                                     Clock::time_point date) const
 {
-    if (!directory.starts_with('/') || templateIndex < 0) {
+    if (!directory.starts_with('/') || directory.find('\0') != std::string::npos ||
+        templateIndex < 0) {
         return std::nullopt;
     }
     const auto seconds =
@@ -193,11 +232,11 @@ std::optional<CreateRequest> CreateRequest::verifying(std::string_view url, cons
         return std::nullopt;
     }
     const std::string* dir = parameter(*items, "dir");
-    if (dir == nullptr || !dir->starts_with('/') || hasParentPiece(*dir)) {
+    if (dir == nullptr || !isFolderPath(*dir)) {
         return std::nullopt;
     }
     const std::string* templateText = parameter(*items, "template");
-    const auto index = templateText != nullptr ? parseIndex(*templateText) : std::nullopt;
+    const auto index = templateText != nullptr ? parseTemplateIndex(*templateText) : std::nullopt;
     if (!index) {
         return std::nullopt;
     }

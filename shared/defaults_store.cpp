@@ -4,9 +4,12 @@
 #include "posix_io.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <random>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <glib.h>
 #include <pwd.h>
@@ -54,20 +57,142 @@ std::span<const std::uint8_t> asBytes(std::string_view text)
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+// Temporary files are named ".<key>.<six characters>"; no key starts with a dot.
+constexpr std::size_t kSuffixLength = 6;
+
+bool isTemporaryName(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    return name.starts_with('.') && dot != std::string_view::npos && dot > 1 &&
+           name.size() - dot - 1 == kSuffixLength;
+}
+
+std::string randomSuffix()
+{
+    static constexpr std::string_view kLetters =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 generator{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
+    std::string suffix(kSuffixLength, ' ');
+    for (char& c : suffix) {
+        c = kLetters[pick(generator)];
+    }
+    return suffix;
+}
+
+// A file holding the value, synced and locked, under a fresh temporary name. The lock lasts
+// while `fd` is open and tells removeStaleTemporaries() that its writer is alive.
+struct Temporary {
+    UniqueFd fd;
+    std::string path;
+};
+
+std::error_code fillAndSync(int fd, std::span<const std::uint8_t> value)
+{
+    std::error_code error =
+        writeAll(fd, {reinterpret_cast<const char*>(value.data()), value.size()});
+    if (!error && ::fchmod(fd, 0600) != 0) {
+        error = lastError();
+    }
+    if (!error && ::fsync(fd) != 0) {
+        error = lastError();
+    }
+    return error;
+}
+
+std::error_code makeTemporary(const std::filesystem::path& folder, std::string_view key,
+                              std::span<const std::uint8_t> value, Temporary& out)
+{
+    const std::string prefix = (folder / ("." + std::string(key) + ".")).string();
+    // Where the file system has unnamed files, the name appears only once the file is
+    // locked and complete, so a writer killed before that leaves nothing behind.
+    UniqueFd unnamed(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (unnamed.get() >= 0 && ::flock(unnamed.get(), LOCK_EX) == 0) {
+        if (const std::error_code error = fillAndSync(unnamed.get(), value)) {
+            return error;
+        }
+        const std::string self = "/proc/self/fd/" + std::to_string(unnamed.get());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string path = prefix + randomSuffix();
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                out = {std::move(unnamed), std::move(path)};
+                return {};
+            }
+            if (errno != EEXIST) {
+                break; // no /proc, or no links here: name the file from the start instead
+            }
+        }
+    }
+    std::string path = prefix + "XXXXXX";
+    UniqueFd named(::mkostemp(path.data(), O_CLOEXEC));
+    if (named.get() < 0) {
+        return lastError();
+    }
+    ::flock(named.get(), LOCK_EX);
+    if (const std::error_code error = fillAndSync(named.get(), value)) {
+        ::unlink(path.c_str());
+        return error;
+    }
+    out = {std::move(named), std::move(path)};
+    return {};
+}
+
+std::error_code renameOver(const std::string& temporary, const std::string& target)
+{
+    return ::rename(temporary.c_str(), target.c_str()) == 0 ? std::error_code() : lastError();
+}
+
+// Moves the temporary file to `target` unless a value is there already. File systems that
+// cannot rename without replacing get a hard link instead, and those without hard links an
+// exclusive create of the target itself (readers may then briefly see a part of the value).
+std::error_code createFrom(const std::string& temporary, const std::string& target,
+                           std::span<const std::uint8_t> value)
+{
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        return {};
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        return lastError();
+    }
+    if (::link(temporary.c_str(), target.c_str()) == 0) {
+        ::unlink(temporary.c_str());
+        return {};
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) {
+        return lastError();
+    }
+    const UniqueFd fd(
+        ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.get() < 0) {
+        return lastError();
+    }
+    if (const std::error_code error = fillAndSync(fd.get(), value)) {
+        ::unlink(target.c_str());
+        return error;
+    }
+    ::unlink(temporary.c_str());
+    return {};
+}
+
 } // namespace
 
-std::filesystem::path DefaultsStore::rootFolder()
+std::filesystem::path configHome()
 {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config != nullptr && config[0] == '/') {
-        return std::filesystem::path(config) / "tessary";
+        return config;
     }
     const char* home = std::getenv("HOME");
     if (home == nullptr || home[0] != '/') {
         const passwd* entry = ::getpwuid(::getuid());
         home = entry != nullptr ? entry->pw_dir : "/";
     }
-    return std::filesystem::path(home) / ".config" / "tessary";
+    return std::filesystem::path(home) / ".config";
+}
+
+std::filesystem::path DefaultsStore::rootFolder()
+{
+    return configHome() / "tessary";
 }
 
 std::optional<DefaultsStore> DefaultsStore::open(std::string_view domain)
@@ -118,39 +243,55 @@ void DefaultsStore::setStandardDomain(std::string_view domain)
 
 std::optional<Bytes> DefaultsStore::data(std::string_view key) const
 {
+    std::error_code ignored;
+    return data(key, ignored);
+}
+
+std::optional<Bytes> DefaultsStore::data(std::string_view key, std::error_code& error) const
+{
+    error.clear();
     if (!isValidKey(key)) {
         return std::nullopt;
     }
-    const int fd = ::open((m_folder / key).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    // Never follows a link and never waits for a FIFO's writer: the file manager reads here.
+    const UniqueFd fd(
+        ::open((m_folder / key).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (fd.get() < 0) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            error = lastError();
+        }
         return std::nullopt;
     }
     struct stat info {};
-    std::optional<Bytes> result;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        Bytes bytes(static_cast<std::size_t>(info.st_size));
-        std::size_t filled = 0;
-        while (true) {
-            if (filled == bytes.size()) {
-                bytes.resize(bytes.size() + 4096); // the file may have grown since fstat
-            }
-            const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n < 0) {
-                break;
-            }
-            if (n == 0) {
-                bytes.resize(filled);
-                result = std::move(bytes);
-                break;
-            }
-            filled += static_cast<std::size_t>(n);
-        }
+    if (::fstat(fd.get(), &info) != 0) {
+        error = lastError();
+        return std::nullopt;
     }
-    ::close(fd);
-    return result;
+    if (!S_ISREG(info.st_mode)) {
+        error = std::make_error_code(S_ISDIR(info.st_mode) ? std::errc::is_a_directory
+                                                           : std::errc::not_supported);
+        return std::nullopt;
+    }
+    Bytes bytes(static_cast<std::size_t>(info.st_size));
+    std::size_t filled = 0;
+    while (true) {
+        if (filled == bytes.size()) {
+            bytes.resize(bytes.size() + 4096); // the file may have grown since fstat
+        }
+        const ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            error = lastError();
+            return std::nullopt;
+        }
+        if (n == 0) {
+            bytes.resize(filled);
+            return bytes;
+        }
+        filled += static_cast<std::size_t>(n);
+    }
 }
 
 std::optional<std::string> DefaultsStore::string(std::string_view key) const
@@ -250,49 +391,56 @@ std::error_code DefaultsStore::write(std::string_view key, std::span<const std::
     if (!isValidKey(key)) {
         return std::make_error_code(std::errc::invalid_argument);
     }
-    // The temporary name starts with a dot, which no key may, so it never shadows a key.
-    std::string temporary = (m_folder / ("." + std::string(key) + ".XXXXXX")).string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return lastError();
-    }
-    std::error_code error =
-        writeAll(fd, {reinterpret_cast<const char*>(value.data()), value.size()});
-    if (!error && ::fchmod(fd, 0600) != 0) {
-        error = lastError();
-    }
-    if (!error && ::fsync(fd) != 0) {
-        error = lastError();
-    }
-    if (::close(fd) != 0 && !error) {
-        error = lastError();
+    Temporary temporary;
+    if (const std::error_code error = makeTemporary(m_folder, key, value, temporary)) {
+        return error;
     }
     const std::string target = (m_folder / key).string();
-    if (!error) {
-        // link() never replaces an existing name, which makes create-if-absent atomic;
-        // rename() replaces it atomically.
-        const int result = onlyIfAbsent ? ::link(temporary.c_str(), target.c_str())
-                                        : ::rename(temporary.c_str(), target.c_str());
-        if (result != 0) {
-            error = lastError();
+    const std::error_code error = onlyIfAbsent ? createFrom(temporary.path, target, value)
+                                               : renameOver(temporary.path, target);
+    if (error) {
+        ::unlink(temporary.path.c_str());
+        return error;
+    }
+    const UniqueFd folder(::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0) {
+        ::fsync(folder.get());
+    }
+    removeStaleTemporaries();
+    return {};
+}
+
+void DefaultsStore::removeStaleTemporaries() const
+{
+    DIR* listing = ::opendir(m_folder.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    const int folder = ::dirfd(listing);
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!isTemporaryName(entry->d_name)) {
+            continue;
+        }
+        // A writer holds the lock on its temporary file until it is renamed; a file whose lock
+        // can be taken belongs to a writer that is gone.
+        const UniqueFd fd(
+            ::openat(folder, entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        struct stat opened {};
+        struct stat named {};
+        if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+            ::fstat(fd.get(), &opened) == 0 &&
+            ::fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            opened.st_ino == named.st_ino && opened.st_dev == named.st_dev) {
+            ::unlinkat(folder, entry->d_name, 0);
         }
     }
-    if (error || onlyIfAbsent) {
-        ::unlink(temporary.c_str());
-    }
-    if (!error) {
-        const int folder = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder >= 0) {
-            ::fsync(folder);
-            ::close(folder);
-        }
-    }
-    return error;
+    ::closedir(listing);
 }
 
 int DefaultsStore::lock() const
 {
-    const int fd = ::open((m_folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd =
+        ::open((m_folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd >= 0) {
         while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
         }

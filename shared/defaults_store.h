@@ -5,8 +5,11 @@
 // "requestKey" the 32 key bytes). Strings are UTF-8 text, booleans the text "true" or
 // "false", dates ISO 8601 in UTC; a value that does not have the form asked for reads as
 // absent. Writes replace a file atomically (a temporary file in the same folder, fsync,
-// rename), so a reader in any process sees the old value or the new one, never a part.
-// Folders are created 0700 and files 0600: the request key is a secret.
+// rename), so a reader in any process sees the old value or the new one, never a part; a
+// write also removes the temporary files of writers that were killed. Only regular files
+// are read: a symbolic link, a folder or a FIFO under a key's name is a value that cannot
+// be read, not an absent one. Folders are created 0700 and files 0600: the request key is
+// a secret.
 #pragma once
 
 #include <chrono>
@@ -22,6 +25,10 @@
 namespace tessary {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// $XDG_CONFIG_HOME, or ~/.config (the home folder from the password database when HOME is
+// not set): the folder of per-user configuration.
+std::filesystem::path configHome();
 
 class DefaultsStore {
 public:
@@ -41,11 +48,15 @@ public:
     static DefaultsStore standard();
     // Names the process's own domain (kHostDomain unless changed); call before first use.
     static void setStandardDomain(std::string_view domain);
-    // $XDG_CONFIG_HOME/tessary, or ~/.config/tessary.
+    // configHome()/tessary.
     static std::filesystem::path rootFolder();
 
     const std::filesystem::path& folder() const { return m_folder; }
 
+    // The value, or none when it is absent. A value that exists but cannot be read (no
+    // permission, an I/O error, not a regular file) sets `error` and gives none.
+    std::optional<Bytes> data(std::string_view key, std::error_code& error) const;
+    // As above, with a value that cannot be read giving none.
     std::optional<Bytes> data(std::string_view key) const;
     std::optional<std::string> string(std::string_view key) const;
     std::optional<bool> boolean(std::string_view key) const;
@@ -58,7 +69,8 @@ public:
     std::error_code remove(std::string_view key) const;
 
     // Stores `value` only if the key has no value yet, atomically across processes: of two
-    // concurrent callers exactly one succeeds and the other gets errc::file_exists.
+    // concurrent callers exactly one succeeds and the other gets errc::file_exists. Needs no
+    // hard links where the file system can rename without replacing.
     std::error_code createIfAbsent(std::string_view key, std::span<const std::uint8_t> value) const;
 
     // Runs `work` holding the domain's exclusive lock (an advisory lock shared by every
@@ -79,6 +91,7 @@ private:
 
     std::error_code write(std::string_view key, std::span<const std::uint8_t> value,
                           bool onlyIfAbsent) const;
+    void removeStaleTemporaries() const;
     int lock() const;
     void unlock(int fd) const;
 

@@ -61,7 +61,8 @@ std::string encodeHostMessage(const HostMessage& message)
 
 std::optional<HostMessage> decodeHostMessage(std::string_view line)
 {
-    if (line.size() > kHostMessageLimit) {
+    // A NUL byte is no part of a JSON text; one after the object must not pass unseen.
+    if (line.size() > kHostMessageLimit || line.find('\0') != std::string_view::npos) {
         return std::nullopt;
     }
     const nlohmann::json object = nlohmann::json::parse(line, nullptr, false);

@@ -44,6 +44,28 @@ std::string_view levelName(LogLevel level)
     return "INFO";
 }
 
+// Control characters are written as escapes, so that a value holding a line feed (a folder
+// name, a URL from anyone) can neither split its line nor forge another. The journal keeps
+// a message whole on its own.
+void appendEscaped(std::string& line, std::string_view message)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    for (const char c : message) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            line += c;
+        } else if (c == '\n') {
+            line += "\\n";
+        } else if (c == '\t') {
+            line += "\\t";
+        } else if (c == '\r') {
+            line += "\\r";
+        } else {
+            line.append("\\x").append(1, kDigits[byte >> 4]).append(1, kDigits[byte & 0xf]);
+        }
+    }
+}
+
 int priority(LogLevel level)
 {
     switch (level) {
@@ -73,7 +95,9 @@ void Logger::log(LogLevel level, std::string_view message) const
         std::string line;
         line.reserve(message.size() + 48);
         line.append(levelName(level)).append(" ").append(kLogSubsystem);
-        line.append("[").append(m_category).append("] ").append(message).append("\n");
+        line.append("[").append(m_category).append("] ");
+        appendEscaped(line, message);
+        line += '\n';
         writeAll(STDERR_FILENO, line);
     }
     errno = savedErrno;

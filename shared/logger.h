@@ -7,6 +7,7 @@
 
 #include "text_format.h"
 
+#include <exception>
 #include <string_view>
 
 namespace tessary {
@@ -39,5 +40,19 @@ public:
 private:
     std::string_view m_category;
 };
+
+// Runs `work` and logs what it throws instead of letting it go further: for the callbacks of
+// event loops and C libraries, which no exception may cross.
+template <typename Work>
+void guarded(const Logger& log, std::string_view what, Work&& work) noexcept
+{
+    try {
+        work();
+    } catch (const std::exception& error) {
+        log.error("%s failed: %{public}s", what, error.what());
+    } catch (...) {
+        log.error("%s failed", what);
+    }
+}
 
 } // namespace tessary

@@ -51,11 +51,11 @@ int run(int argc, char** argv)
     }
     const auto defaultIndex = settings.defaultTemplateIndex();
 
-    const RequestKey key = requestKey(store);
+    const auto key = requestKey(store);
     const CreateRequest request{folder, index};
     const auto now = CreateRequest::Clock::now();
-    const auto url = request.signedURL(key, now);
-    const auto verified = url ? CreateRequest::verifying(*url, key, now) : std::nullopt;
+    const auto url = key ? request.signedURL(*key, now) : std::nullopt;
+    const auto verified = url ? CreateRequest::verifying(*url, *key, now) : std::nullopt;
 
     const nlohmann::json report = {
         {"store", store.folder().string()},

@@ -2,6 +2,7 @@
 #include "shared_settings.h"
 
 #include "json_decoding.h"
+#include "localization.h"
 #include "logger.h"
 
 #include <array>
@@ -158,18 +159,41 @@ std::string utcStamp()
     return std::string(text.data(), length);
 }
 
+class SettingsCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "settings"; }
+    std::string message(int value) const override
+    {
+        switch (static_cast<SettingsError>(value)) {
+        case SettingsError::unreadable:
+            return tr("The saved settings can’t be read, so Tessary left them as they are.");
+        case SettingsError::notKeptAside:
+            return tr("The saved settings can’t be decoded or kept aside, so Tessary left them "
+                      "as they are.");
+        }
+        return "unknown settings error";
+    }
+};
+
 // Keeps a stored document that does not decode under a key of its own, so that a save
-// never destroys templates the user may still want back. False if it could not be kept.
-bool keepUnreadableDocument(const DefaultsStore& store)
+// never destroys templates the user may still want back. An error if it could not be kept,
+// or if the stored document cannot be read at all.
+std::error_code keepUnreadableDocument(const DefaultsStore& store)
 {
-    const auto stored = store.data(kSettingsKey);
+    std::error_code readError;
+    const auto stored = store.data(kSettingsKey, readError);
+    if (readError) {
+        kLog.error("Could not read the stored settings, so they were not replaced: %{public}s",
+                   readError.message());
+        return SettingsError::unreadable;
+    }
     if (!stored) {
-        return true;
+        return {};
     }
     try {
         SharedSettings::decode(
             std::string_view(reinterpret_cast<const char*>(stored->data()), stored->size()));
-        return true;
+        return {};
     } catch (const DecodingError&) {
     }
     const std::string base = std::string(kSettingsKey) + ".unreadable-" + utcStamp();
@@ -180,7 +204,7 @@ bool keepUnreadableDocument(const DefaultsStore& store)
         if (!error) {
             kLog.error("Kept the unreadable settings as “%{public}s” before replacing them",
                        (store.folder() / key).string());
-            return true;
+            return {};
         }
         if (error != std::errc::file_exists) {
             break;
@@ -189,10 +213,16 @@ bool keepUnreadableDocument(const DefaultsStore& store)
     kLog.error("Could not keep the unreadable settings aside, so they were not replaced: "
                "%{public}s",
                error.message());
-    return false;
+    return SettingsError::notKeptAside;
 }
 
 } // namespace
+
+std::error_code make_error_code(SettingsError error)
+{
+    static const SettingsCategory category;
+    return {static_cast<int>(error), category};
+}
 
 std::optional<std::size_t> SharedSettings::defaultTemplateIndex() const
 {
@@ -281,7 +311,11 @@ SharedSettings SharedSettings::load()
 
 SharedSettings SharedSettings::load(const DefaultsStore& store)
 {
-    const auto stored = store.data(kSettingsKey);
+    std::error_code readError;
+    const auto stored = store.data(kSettingsKey, readError);
+    if (readError) {
+        kLog.error("Failed to read settings, using defaults: %s", readError.message());
+    }
     if (!stored) {
         return defaults();
     }
@@ -308,8 +342,8 @@ std::error_code SharedSettings::save(const DefaultsStore& store) const
         kLog.error("Failed to encode settings: %s", error.what());
         return std::make_error_code(std::errc::illegal_byte_sequence);
     }
-    if (!keepUnreadableDocument(store)) {
-        return std::make_error_code(std::errc::file_exists);
+    if (const std::error_code kept = keepUnreadableDocument(store)) {
+        return kept;
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const std::error_code error = store.setData(kSettingsKey, {data, bytes.size()});

@@ -17,6 +17,13 @@ namespace tessary {
 
 inline constexpr std::string_view kSettingsKey = "settings";
 
+// Why save() left the stored document as it was; the descriptions are for the user.
+enum class SettingsError {
+    unreadable = 1, // it exists but cannot be read
+    notKeptAside,   // it does not decode and could not be kept aside
+};
+std::error_code make_error_code(SettingsError error);
+
 struct SharedSettings {
     std::vector<FileTemplate> templates = builtInTemplates(); // menu order; index = tag
     std::optional<Uuid> defaultTemplateID;
@@ -43,7 +50,7 @@ struct SharedSettings {
 
     // Writes the whole document; failures are logged and returned. A stored document that
     // does not decode is first kept aside under "settings.unreadable-<UTC time>", and if that
-    // is not possible nothing is replaced.
+    // is not possible, or the stored one cannot be read at all, nothing is replaced.
     [[nodiscard]] std::error_code save() const;
     [[nodiscard]] std::error_code save(const DefaultsStore& store) const;
 
@@ -57,3 +64,6 @@ struct SharedSettings {
 };
 
 } // namespace tessary
+
+template <> struct std::is_error_code_enum<tessary::SettingsError> : std::true_type {
+};

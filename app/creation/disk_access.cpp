@@ -31,7 +31,7 @@ DiskAccessError DiskAccessError::notGranted()
 
 DiskAccessError DiskAccessError::denied()
 {
-    return {Case::denied, tr("macOS refused the saved disk access.")};
+    return {Case::denied, tr("The system refused the saved disk access.")};
 }
 
 DiskAccess::DiskAccess(Bookmarks& bookmarks, UserPrompts& prompts, LoginItem& loginItem)
@@ -67,7 +67,7 @@ void DiskAccess::withDiskAccess(const SharedSettings& settings, const std::funct
     body();
 }
 
-bool DiskAccess::promptForDiskAccess(const std::optional<std::string>& reason)
+bool DiskAccess::promptForDiskAccess(const std::optional<std::string>& reason, bool bringForward)
 {
     std::string informative =
         tr("Grant access once and Tessary can create files in every folder. In the next panel, "
@@ -79,16 +79,17 @@ bool DiskAccess::promptForDiskAccess(const std::optional<std::string>& reason)
     const std::size_t choice = m_prompts.runAlert({tr("Tessary needs access to your disk"),
                                                    informative,
                                                    {tr("Grant Access…"), tr("Cancel")},
-                                                   1});
-    return choice == 0 && grantDiskAccess();
+                                                   1,
+                                                   bringForward});
+    return choice == 0 && grantDiskAccess(bringForward);
 }
 
-bool DiskAccess::grantDiskAccess()
+bool DiskAccess::grantDiskAccess(bool bringForward)
 {
     const auto folder = m_prompts.chooseFolder(
         {tr("Select your startup disk so Tessary can create files in every folder, then click "
             "Grant Access."),
-         tr("Grant Access"), "/"});
+         tr("Grant Access"), "/", bringForward});
     if (!folder) {
         return false;
     }
@@ -126,7 +127,7 @@ void DiskAccess::forgetDiskAccess()
 
 std::string DiskAccess::startupDiskName()
 {
-    return volumeLabel("/").value_or(tr("Computer"));
+    return volumeLabel("/").value_or(tr("Computer")); // as the file manager names "/"
 }
 
 } // namespace tessary

@@ -38,10 +38,11 @@ public:
     // Runs `body` inside the grant's scope (directly when no grant is stored). Throws
     // DiskAccessError, or whatever `body` throws, unchanged.
     void withDiskAccess(const SharedSettings& settings, const std::function<void()>& body);
-    // The explanatory alert, then the grant panel; true when a grant was saved.
-    bool promptForDiskAccess(const std::optional<std::string>& reason);
+    // The explanatory alert, then the grant panel; true when a grant was saved. Both take the
+    // focus only when `bringForward` is set.
+    bool promptForDiskAccess(const std::optional<std::string>& reason, bool bringForward = true);
     // The grant panel; true when a grant was saved.
-    bool grantDiskAccess();
+    bool grantDiskAccess(bool bringForward = true);
     // Records `folder` as the grant in the shared settings; throws std::system_error.
     void saveGrant(const std::filesystem::path& folder);
     // Drops the grant from the shared settings; throws std::system_error.

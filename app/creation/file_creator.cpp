@@ -51,13 +51,6 @@ std::optional<std::unordered_set<std::string>> namesStartingWith(int folder,
     return names;
 }
 
-// A dangling symbolic link occupies its name as much as a file does.
-bool exists(int folder, const std::string& name)
-{
-    struct stat info {};
-    return ::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
 std::filesystem::path standardized(const std::filesystem::path& path)
 {
     std::filesystem::path normal = path.lexically_normal();
@@ -69,16 +62,23 @@ std::filesystem::path standardized(const std::filesystem::path& path)
 
 } // namespace
 
+std::string numberedName(const std::string& baseName, const std::string& fileExtension,
+                         unsigned long long n)
+{
+    std::string name = baseName + "-" + std::to_string(n);
+    return fileExtension.empty() ? name : name + "." + fileExtension;
+}
+
 FileCreatorError::FileCreatorError(Case kind, const std::string& description)
     : std::runtime_error(description), m_case(kind)
 {
 }
 
-FileCreatorError FileCreatorError::failed(const std::filesystem::path& url, std::error_code error)
+FileCreatorError FileCreatorError::failed(const std::filesystem::path& file, std::error_code error)
 {
     FileCreatorError failure(
-        Case::failed, tr("Could not create %@: %@", url.filename().string(), error.message()));
-    failure.m_url = url;
+        Case::failed, tr("Could not create %@: %@", file.filename().string(), error.message()));
+    failure.m_path = file;
     failure.m_underlying = error;
     return failure;
 }
@@ -107,36 +107,47 @@ std::filesystem::path FileCreator::create(const FileTemplate& fileTemplate,
         throw FileCreatorError::invalidName(fileTemplate.name);
     }
 
-    // Every step below goes through this handle, so a folder renamed meanwhile cannot send
-    // the file elsewhere.
+    // Every step below goes through this handle, so a folder renamed or a link changed
+    // meanwhile cannot send the file elsewhere, the grant check included.
     const UniqueFd folder(::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0) {
         throw FileCreatorError::failed(directory / fileTemplate.fileName(), errnoCode(errno));
     }
-    std::string name = fileTemplate.fileName();
-    if (exists(folder.get(), name)) {
-        // Read the folder once rather than probing base-2, base-3, ... one by one.
-        const auto taken = namesStartingWith(folder.get(), fileTemplate.baseName);
-        name = firstFreeName(
-            fileTemplate.baseName, fileTemplate.fileExtension, [&](const std::string& candidate) {
-                return taken ? taken->contains(candidate) : exists(folder.get(), candidate);
-            });
-    }
-    const std::filesystem::path file = directory / name;
-    if (standardized(file.parent_path()) != standardized(directory)) {
+    if (standardized((directory / fileTemplate.fileName()).parent_path()) !=
+        standardized(directory)) {
         throw FileCreatorError::invalidName(fileTemplate.name);
     }
-    if (!m_bookmarks.mayWriteIn(directory)) {
-        throw FileCreatorError::failed(file, errnoCode(EPERM));
+    if (!m_bookmarks.mayWriteIn(folder.get())) {
+        throw FileCreatorError::failed(directory / fileTemplate.fileName(), errnoCode(EPERM));
     }
 
-    // O_EXCL never replaces anything, a symbolic link included, and decides between two
-    // creators that chose the same name.
-    UniqueFd out(::openat(folder.get(), name.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (out.get() < 0) {
-        throw FileCreatorError::failed(file, errnoCode(errno));
+    // The first name whose exclusive create succeeds: a name listed below is skipped, and one
+    // the listing misses (on a case-insensitive folder, or made by someone else meanwhile)
+    // fails the create and the search goes on. O_EXCL never replaces anything, a symbolic
+    // link included.
+    std::optional<std::unordered_set<std::string>> taken;
+    std::string name;
+    UniqueFd out;
+    for (unsigned long long n = 1; !out; ++n) {
+        name = n == 1 ? fileTemplate.fileName()
+                      : numberedName(fileTemplate.baseName, fileTemplate.fileExtension, n);
+        if (n == 2) {
+            // Read the folder once rather than trying base-2, base-3, ... one by one.
+            taken = namesStartingWith(folder.get(), fileTemplate.baseName);
+        }
+        if (taken && taken->contains(name)) {
+            continue;
+        }
+        out.reset(::openat(folder.get(), name.c_str(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (!out && errno != EEXIST) {
+            throw FileCreatorError::failed(directory / name, errnoCode(errno));
+        }
+        if (!out) {
+            kLog.debug("%{public}s exists; trying the next name", (directory / name).string());
+        }
     }
+    const std::filesystem::path file = directory / name;
     std::error_code error = writeAll(out.get(), fileTemplate.contents);
     if (::close(out.release()) != 0 && !error) {
         error = errnoCode(errno);

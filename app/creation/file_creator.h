@@ -18,29 +18,27 @@ class FileCreatorError : public std::runtime_error {
 public:
     enum class Case { failed, invalidName };
 
-    // The file at `url` could not be written; the description names its last component.
-    static FileCreatorError failed(const std::filesystem::path& url, std::error_code error);
+    // The file at `file` could not be written; the description names its last component.
+    static FileCreatorError failed(const std::filesystem::path& file, std::error_code error);
     // The template's base name or extension cannot be used on disk.
     static FileCreatorError invalidName(const std::string& templateName);
 
     Case kind() const { return m_case; }
-    const std::filesystem::path& url() const { return m_url; }
+    const std::filesystem::path& path() const { return m_path; }
     std::error_code underlying() const { return m_underlying; }
 
 private:
     FileCreatorError(Case kind, const std::string& description);
 
     Case m_case;
-    std::filesystem::path m_url;
+    std::filesystem::path m_path;
     std::error_code m_underlying;
 };
 
-// The first of base, base-2, base-3, ... (each with ".ext" when the extension is not empty)
-// for which `isTaken` is false. Existing numbers are not parsed: the search always starts
-// at the plain name.
-template <typename IsTaken>
-std::string firstFreeName(const std::string& baseName, const std::string& fileExtension,
-                          IsTaken&& isTaken);
+// Candidate `n` of base, base-2, base-3, ... (n >= 2), with ".ext" when the extension is not
+// empty. Existing numbers are not parsed: the search always starts at the plain name.
+std::string numberedName(const std::string& baseName, const std::string& fileExtension,
+                         unsigned long long n);
 
 class FileCreator {
 public:
@@ -55,19 +53,5 @@ private:
     Workspace& m_workspace;
     Bookmarks& m_bookmarks;
 };
-
-template <typename IsTaken>
-std::string firstFreeName(const std::string& baseName, const std::string& fileExtension,
-                          IsTaken&& isTaken)
-{
-    const auto withExtension = [&](std::string name) {
-        return fileExtension.empty() ? name : name + "." + fileExtension;
-    };
-    std::string candidate = withExtension(baseName);
-    for (unsigned long long n = 2; isTaken(candidate); ++n) {
-        candidate = withExtension(baseName + "-" + std::to_string(n));
-    }
-    return candidate;
-}
 
 } // namespace tessary

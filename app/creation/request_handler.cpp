@@ -17,18 +17,37 @@ RequestHandler::RequestHandler(DiskAccess& diskAccess, FileCreator& creator,
 {
 }
 
-void RequestHandler::handleCreateURL(std::string_view url)
+void RequestHandler::handleCreateURL(std::string_view url, bool activates)
 {
-    const RequestKey key = requestKey(DefaultsStore::appGroup());
-    const auto request = CreateRequest::verifying(url, key, CreateRequest::Clock::now());
+    const auto key = requestKey(DefaultsStore::appGroup());
+    if (!key) {
+        kLog.error("Ignoring a request because there is no request key: %{public}s", url);
+        return;
+    }
+    const auto request = CreateRequest::verifying(url, *key, CreateRequest::Clock::now());
     if (!request) {
         kLog.error("Ignoring a request that is malformed, unsigned or expired: %{public}s", url);
         return;
     }
-    performCreate(*request);
+    performCreate(*request, activates);
 }
 
-std::optional<std::filesystem::path> RequestHandler::performCreate(const CreateRequest& request)
+std::optional<std::filesystem::path> RequestHandler::performCreate(const CreateRequest& request,
+                                                                   bool activates)
+{
+    try {
+        return createFor(request, activates);
+    } catch (const std::exception& error) {
+        // Something other than creation failed (the prompt, the settings): said as a failed
+        // creation is.
+        kLog.error("Create failed in %{public}s: %{public}s", request.directory, error.what());
+        m_prompts.showAlert(tr("Couldn't create the file"), error.what());
+    }
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> RequestHandler::createFor(const CreateRequest& request,
+                                                               bool activates)
 {
     SharedSettings settings = SharedSettings::load();
     if (request.templateIndex < 0 ||
@@ -42,7 +61,7 @@ std::optional<std::filesystem::path> RequestHandler::performCreate(const CreateR
     const std::filesystem::path directory = request.directory;
 
     if (!settings.hasDiskAccess()) {
-        if (!m_diskAccess.promptForDiskAccess(std::nullopt)) {
+        if (!m_diskAccess.promptForDiskAccess(std::nullopt, activates)) {
             return std::nullopt;
         }
         settings = SharedSettings::load();
@@ -51,7 +70,7 @@ std::optional<std::filesystem::path> RequestHandler::performCreate(const CreateR
         return createWithAccess(fileTemplate, directory, settings);
     } catch (const DiskAccessError& error) {
         kLog.error("Disk access failed: %{public}s", error.what());
-        if (!m_diskAccess.promptForDiskAccess(std::string(error.what()))) {
+        if (!m_diskAccess.promptForDiskAccess(std::string(error.what()), activates)) {
             return std::nullopt;
         }
         try {

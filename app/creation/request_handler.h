@@ -21,16 +21,21 @@ public:
                    UserPrompts& prompts);
 
     // Verifies a received URL and creates what it asks for; invalid URLs are logged only.
-    void handleCreateURL(std::string_view url);
+    // `activates`: the sender asked for the host to come forward (it knew of no grant), so a
+    // grant prompt may take the focus; otherwise it opens without taking it.
+    void handleCreateURL(std::string_view url, bool activates = false);
     // Never throws: failures are logged and, where the user should know, shown. Returns the
-    // created file, if any.
-    std::optional<std::filesystem::path> performCreate(const CreateRequest& request);
+    // created file, if any. `activates` as above.
+    std::optional<std::filesystem::path> performCreate(const CreateRequest& request,
+                                                       bool activates = true);
     // Creates inside the grant and starts renaming; throws what creation or access throws.
     std::filesystem::path createWithAccess(const FileTemplate& fileTemplate,
                                            const std::filesystem::path& directory,
                                            const SharedSettings& settings);
 
 private:
+    std::optional<std::filesystem::path> createFor(const CreateRequest& request, bool activates);
+
     DiskAccess& m_diskAccess;
     FileCreator& m_creator;
     RenameImmediately& m_rename;

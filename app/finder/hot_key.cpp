@@ -51,8 +51,9 @@ HotKey::RegistrationError HotKey::RegistrationError::failed(int status)
 }
 
 HotKey::HotKey(GlobalShortcut& service, FinderAutomation& automation, RequestHandler& requests,
-               UserPrompts& prompts)
-    : m_service(service), m_automation(automation), m_requests(requests), m_prompts(prompts)
+               RequestQueue& queue, UserPrompts& prompts)
+    : m_service(service), m_automation(automation), m_requests(requests), m_queue(queue),
+      m_prompts(prompts)
 {
 }
 
@@ -66,7 +67,7 @@ void HotKey::registerShortcut(const SharedSettings& settings)
     }
     if (!m_handlerInstalled) {
         m_service.onPress = [this] {
-            handlePress();
+            pressed();
         };
         m_handlerInstalled = true;
     }
@@ -87,6 +88,11 @@ void HotKey::registerShortcut(const SharedSettings& settings)
     }
     kLog.error("RegisterEventHotKey failed: %d", result.status);
     throw RegistrationError::failed(result.status);
+}
+
+void HotKey::pressed()
+{
+    m_queue.submit([this] { handlePress(); });
 }
 
 void HotKey::handlePress()

@@ -7,6 +7,7 @@
 #include "finder_automation.h"
 #include "global_shortcut.h"
 #include "request_handler.h"
+#include "request_queue.h"
 #include "shared_settings.h"
 #include "user_prompts.h"
 
@@ -39,13 +40,16 @@ public:
     };
 
     HotKey(GlobalShortcut& service, FinderAutomation& automation, RequestHandler& requests,
-           UserPrompts& prompts);
+           RequestQueue& queue, UserPrompts& prompts);
 
     // Removes the current registration, then registers the settings' shortcut when it is
     // switched on. Throws RegistrationError; a failed change leaves no shortcut active.
     void registerShortcut(const SharedSettings& settings);
     bool isRegistered() const { return m_registered; }
 
+    // A press, from the service or handed over by `tessary --shortcut`: handled in turn
+    // with the requests, so it waits while a request's prompt is on screen.
+    void pressed();
     // One press: creates the default template's file in the front folder when the file
     // manager is in front; beeps when its window shows no folder; an alert for other
     // failures. Never throws.
@@ -55,6 +59,7 @@ private:
     GlobalShortcut& m_service;
     FinderAutomation& m_automation;
     RequestHandler& m_requests;
+    RequestQueue& m_queue;
     UserPrompts& m_prompts;
     bool m_registered = false;
     bool m_handlerInstalled = false;

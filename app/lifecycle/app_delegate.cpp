@@ -20,8 +20,9 @@ bool isAppWindow(const WindowInfo& window)
     return !window.isPanel && !window.isSheet && window.titled;
 }
 
-AppDelegate::AppDelegate(RequestHandler& requests, LaunchReason reason, LaunchTasks* tasks)
-    : m_requests(requests), m_reason(reason), m_tasks(tasks)
+AppDelegate::AppDelegate(RequestHandler& requests, RequestQueue& queue, LaunchReason reason,
+                         LaunchTasks* tasks)
+    : m_requests(requests), m_queue(queue), m_reason(reason), m_tasks(tasks)
 {
 }
 
@@ -29,13 +30,19 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     m_finishedLaunching = true;
 
-    // Only a missing document is seeded: one that does not decode is left for the user.
+    // Only a missing document is seeded: one that does not decode or cannot be read is left
+    // for the user.
     const DefaultsStore store = DefaultsStore::appGroup();
-    if (!store.data(kSettingsKey)) {
+    std::error_code readError;
+    const bool stored = store.data(kSettingsKey, readError).has_value();
+    if (readError) {
+        kLog.error("Could not read the stored settings, so they were not replaced: %{public}s",
+                   readError.message());
+    } else if (!stored) {
         // A failure is logged by save; the launch goes on with the defaults in memory.
         static_cast<void>(SharedSettings::defaults().save(store));
     }
-    requestKey(DefaultsStore::appGroup());
+    static_cast<void>(requestKey(DefaultsStore::appGroup())); // a failure is logged there
 
     m_openedByUser = m_launchedForURL ? false : wasOpenedByUser();
     kLog.info("Host app launched, opened by user: %{bool}d", m_openedByUser ? 1 : 0);
@@ -49,27 +56,29 @@ void AppDelegate::applicationDidFinishLaunching()
         m_tasks->atEndOfLaunch();
     }
 
-    for (const std::string& url : std::exchange(m_early, {})) {
-        open(url);
+    for (const auto& [url, activates] : std::exchange(m_early, {})) {
+        open(url, activates);
     }
 }
 
-void AppDelegate::applicationOpen(const std::vector<std::string>& urls)
+void AppDelegate::applicationOpen(const std::vector<std::string>& urls, bool activates)
 {
     if (!m_finishedLaunching) {
         m_launchedForURL = true;
-        m_early.insert(m_early.end(), urls.begin(), urls.end());
+        for (const std::string& url : urls) {
+            m_early.emplace_back(url, activates);
+        }
         return;
     }
     for (const std::string& url : urls) {
-        open(url);
+        open(url, activates);
     }
 }
 
-void AppDelegate::open(const std::string& url)
+void AppDelegate::open(const std::string& url, bool activates)
 {
     kLog.info("Received %{public}s", url);
-    m_requests.handleCreateURL(url);
+    m_queue.submit([this, url, activates] { m_requests.handleCreateURL(url, activates); });
 }
 
 void AppDelegate::showInDock(const WindowInfo& window)

@@ -1,12 +1,13 @@
 // The host's start-up and URL intake: seeds the settings on a fresh installation, makes
 // sure the signing key exists, decides whether the user opened the host, and hands every
 // URL to request handling. Also keeps the activation-policy rule (an application shows as
-// a regular one only while one of its own titled windows is open), which has no visible
-// effect on Linux but decides what the host does when its windows close.
+// a regular one only while one of its own titled windows is open) for a front end to report
+// its windows to; on Linux the policy changes nothing visible.
 #pragma once
 
 #include "launch_tasks.h"
 #include "request_handler.h"
+#include "request_queue.h"
 
 #include <functional>
 #include <string>
@@ -37,12 +38,14 @@ bool isAppWindow(const WindowInfo& window);
 class AppDelegate {
 public:
     // Without `tasks` the launch starts no services of other parts (tests).
-    AppDelegate(RequestHandler& requests, LaunchReason reason, LaunchTasks* tasks = nullptr);
+    AppDelegate(RequestHandler& requests, RequestQueue& queue, LaunchReason reason,
+                LaunchTasks* tasks = nullptr);
 
     void applicationDidFinishLaunching();
-    // URLs arriving before launch handling are the reason for the launch; they are handled
-    // once it is done, in order.
-    void applicationOpen(const std::vector<std::string>& urls);
+    // Each URL becomes a request in `queue`, in order. URLs arriving before launch handling
+    // are the reason for the launch; they are handed on once it is done. `activates` is the
+    // sender's wish for the host to come forward.
+    void applicationOpen(const std::vector<std::string>& urls, bool activates = false);
 
     bool wasOpenedByUser() const { return m_reason == LaunchReason::user; }
     bool finishedLaunching() const { return m_finishedLaunching; }
@@ -59,16 +62,17 @@ public:
     std::function<void()> hide;
 
 private:
-    void open(const std::string& url);
+    void open(const std::string& url, bool activates);
 
     RequestHandler& m_requests;
+    RequestQueue& m_queue;
     LaunchReason m_reason;
     LaunchTasks* m_tasks;
     bool m_finishedLaunching = false;
     bool m_launchedForURL = false;
     bool m_openedByUser = false;
     ActivationPolicy m_policy = ActivationPolicy::accessory;
-    std::vector<std::string> m_early;
+    std::vector<std::pair<std::string, bool>> m_early; // URLs and their activates
 };
 
 } // namespace tessary

@@ -1,7 +1,7 @@
 // Parsing of the host's arguments.
 #include "command_line.h"
 
-#include <charconv>
+#include "create_request.h"
 
 namespace tessary {
 namespace {
@@ -12,16 +12,6 @@ CommandLine invalid(std::string error)
     line.mode = CommandLine::Mode::invalid;
     line.error = std::move(error);
     return line;
-}
-
-std::optional<std::int64_t> parseIndex(const std::string& text)
-{
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 0) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 CommandLine parseNew(const std::vector<std::string>& arguments)
@@ -37,7 +27,7 @@ CommandLine parseNew(const std::vector<std::string>& arguments)
                 return invalid("--template needs an index");
             }
             const std::string value = inlineValue ? argument.substr(11) : arguments[++i];
-            line.templateIndex = parseIndex(value);
+            line.templateIndex = parseTemplateIndex(value);
             if (!line.templateIndex) {
                 return invalid(std::string("not a template index: ").append(value));
             }

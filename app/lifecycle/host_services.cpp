@@ -10,7 +10,7 @@ HostServices::HostServices(UserPrompts& prompts)
     : loginItem(loginItems), diskAccess(bookmarks, prompts, loginItem),
       creator(workspace, bookmarks), automation(fileManager, workspace),
       rename(automation, fileManager, keys), requests(diskAccess, creator, rename, prompts),
-      hotKey(shortcuts, automation, requests, prompts), updates(workspace, &prompts),
+      hotKey(shortcuts, automation, requests, queue, prompts), updates(workspace, &prompts),
       launchTasks(loginItem, updates, hotKey)
 {
 }

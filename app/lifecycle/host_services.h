@@ -16,6 +16,7 @@
 #include "nautilus_file_manager.h"
 #include "rename_immediately.h"
 #include "request_handler.h"
+#include "request_queue.h"
 #include "session_global_shortcut.h"
 #include "update_checker.h"
 #include "xtest_key_events.h"
@@ -40,6 +41,7 @@ struct HostServices {
     FinderAutomation automation;
     RenameImmediately rename;
     RequestHandler requests;
+    RequestQueue queue; // every request of the running host goes through it
     HotKey hotKey;
     UpdateChecker updates;
     LaunchTasks launchTasks;

@@ -13,12 +13,18 @@
 namespace tessary {
 namespace {
 
-void bringForward(QWidget& dialog)
+// A dialog that is not brought forward still opens; the desktop decides whether it gets the
+// focus (GNOME asks for attention rather than stealing it).
+void show(QWidget& dialog, bool bringForward)
 {
-    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (bringForward) {
+        dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    }
     dialog.show();
-    dialog.raise();
-    dialog.activateWindow();
+    if (bringForward) {
+        dialog.raise();
+        dialog.activateWindow();
+    }
 }
 
 } // namespace
@@ -48,7 +54,7 @@ std::size_t WidgetPrompts::runAlert(const AlertRequest& alert)
         box.setDefaultButton(buttons.front());
         box.setEscapeButton(buttons[alert.cancelButton]);
     }
-    bringForward(box);
+    show(box, alert.bringForward);
     box.exec();
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         if (box.clickedButton() == buttons[i]) {
@@ -82,7 +88,7 @@ std::optional<std::filesystem::path> WidgetPrompts::chooseFolder(const FolderPan
     dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly |
                       QFileDialog::DontUseNativeDialog);
     dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(panel.prompt));
-    bringForward(dialog);
+    show(dialog, panel.bringForward);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

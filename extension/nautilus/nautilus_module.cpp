@@ -3,12 +3,13 @@
 //
 // Nautilus builds these menus ahead of time, on its UI thread, whenever a folder loads or
 // the selection changes; each item carries the context of its build and runs the create
-// action with it when activated. No C++ exception may leave a callback: Nautilus is C.
+// action with it when activated, on a worker thread of its own. No C++ exception may leave a
+// callback: Nautilus is C.
 #include "finder_sync.h"
 #include "nautilus_bridge.h"
 
-#include <exception>
 #include <filesystem>
+#include <memory>
 
 #include <dlfcn.h>
 
@@ -46,18 +47,6 @@ MenuProvider* asProvider(gpointer object)
         g_type_check_instance_cast(static_cast<GTypeInstance*>(object), g_providerType));
 }
 
-// Runs `work`, logging instead of letting an exception reach Nautilus.
-template <typename Work> void guarded(const char* what, Work&& work) noexcept
-{
-    try {
-        work();
-    } catch (const std::exception& error) {
-        kLog.error("%s failed: %{public}s", what, error.what());
-    } catch (...) {
-        kLog.error("%s failed", what);
-    }
-}
-
 // The folder this module was loaded from.
 std::filesystem::path moduleFolder()
 {
@@ -71,28 +60,6 @@ std::filesystem::path moduleFolder()
 std::filesystem::path hostBinary()
 {
     return (moduleFolder() / TESSARY_MODULE_TO_BINDIR / "tessary").lexically_normal();
-}
-
-// GLib's spawn forks twice when the pid is not wanted, so the host is never left a zombie
-// of Nautilus, and it reports an exec failure as an error.
-std::optional<std::string> spawnWithGLib(const std::vector<std::string>& argv)
-{
-    std::vector<gchar*> args;
-    args.reserve(argv.size() + 1);
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<gchar*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
-    GError* error = nullptr;
-    if (g_spawn_async(
-            "/", args.data(), nullptr,
-            static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL),
-            nullptr, nullptr, nullptr, &error)) {
-        return std::nullopt;
-    }
-    std::string message = error != nullptr ? error->message : "unknown error";
-    g_clear_error(&error);
-    return message;
 }
 
 // The local path of a file: URI, or none for every other location (search, recent files,
@@ -117,13 +84,40 @@ struct ItemAction {
     std::int64_t tag;
 };
 
+// One chosen item on its way to the host, on the worker thread.
+struct Click {
+    gpointer provider; // a reference, released by the worker
+    std::shared_ptr<const MenuContext> context;
+    std::int64_t tag;
+};
+
+void runClick(gpointer data, gpointer)
+{
+    const std::unique_ptr<Click> click(static_cast<Click*>(data));
+    guarded(kLog, "Creating a file", [&] {
+        if (const FinderSync* finderSync = asProvider(click->provider)->finderSync) {
+            finderSync->createFile(click->tag, *click->context);
+        }
+    });
+    g_object_unref(click->provider);
+}
+
+// Everything after a click (the key, signing, the hand-over, starting the host) runs on this
+// one thread, a click at a time in the order chosen, so Nautilus's UI thread never waits for
+// the host and no two clicks start a host each.
+GThreadPool* clickWorker()
+{
+    static GThreadPool* const worker = g_thread_pool_new(runClick, nullptr, 1, TRUE, nullptr);
+    return worker;
+}
+
 void activateItem(NautilusMenuItem*, gpointer data)
 {
-    guarded("Creating a file", [data] {
+    guarded(kLog, "Creating a file", [data] {
         const auto* action = static_cast<const ItemAction*>(data);
-        if (const FinderSync* finderSync = asProvider(action->provider)->finderSync) {
-            finderSync->createFile(action->tag, *action->context);
-        }
+        g_thread_pool_push(clickWorker(),
+                           new Click{g_object_ref(action->provider), action->context, action->tag},
+                           nullptr);
     });
 }
 
@@ -184,7 +178,7 @@ GList* toNautilus(gpointer provider, const std::optional<BuiltMenu>& built)
 GList* backgroundItems(NautilusMenuProvider* provider, NautilusFileInfo* currentFolder)
 {
     GList* items = nullptr;
-    guarded("Building the folder menu", [&] {
+    guarded(kLog, "Building the folder menu", [&] {
         FinderSync* finderSync = asProvider(provider)->finderSync;
         const auto folder = localPath(currentFolder);
         if (finderSync == nullptr || !folder) {
@@ -199,7 +193,7 @@ GList* fileItems(NautilusMenuProvider* provider, GList* files)
 {
     noteSelection(files);
     GList* items = nullptr;
-    guarded("Building the items menu", [&] {
+    guarded(kLog, "Building the items menu", [&] {
         FinderSync* finderSync = asProvider(provider)->finderSync;
         if (finderSync == nullptr || files == nullptr) {
             return;
@@ -245,8 +239,9 @@ void initProvider(GTypeInstance* instance, gpointer)
     auto* self = reinterpret_cast<MenuProvider*>(instance);
     self->finderSync = nullptr;
     // Without the object the provider offers no menu; Nautilus itself goes on.
-    guarded("Starting the extension", [self] {
-        self->finderSync = new FinderSync(HostHandOver(hostBinary(), spawnWithGLib));
+    guarded(kLog, "Starting the extension", [self] {
+        self->finderSync = new FinderSync(HostHandOver(hostBinary()));
+        clickWorker(); // started now, so that no click waits for a thread to start
     });
 }
 
@@ -269,7 +264,8 @@ extern "C" {
 
 void nautilus_module_initialize(GTypeModule* module)
 {
-    tessary::guarded("Loading the module", [module] { tessary::registerProvider(module); });
+    tessary::guarded(tessary::kLog, "Loading the module",
+                     [module] { tessary::registerProvider(module); });
     tessary::startBridge();
 }
 

@@ -1,12 +1,16 @@
 // Writes, removes and reads the autostart desktop entry.
 #include "autostart_login_items.h"
 
+#include "defaults_store.h"
+#include "posix_io.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,20 +19,12 @@
 namespace tessary {
 namespace {
 
-std::filesystem::path configHome()
+// Desktop-entry quoting of one argument: one with a reserved character goes in double
+// quotes, inside which ", `, $ and \ are escaped with a backslash.
+std::string quoteArgument(const std::string& argument)
 {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/') {
-        return config;
-    }
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : "/") / ".config";
-}
-
-// Desktop-entry Exec quoting: arguments with reserved characters go in double quotes.
-std::string execArgument(const std::string& argument)
-{
-    if (argument.find_first_of(" \t\"'\\$`<>~|&;*?#()") == std::string::npos) {
+    if (!argument.empty() &&
+        argument.find_first_of(" \t\n\"'\\$`<>~|&;*?#()") == std::string::npos) {
         return argument;
     }
     std::string out = "\"";
@@ -39,6 +35,41 @@ std::string execArgument(const std::string& argument)
         out += c;
     }
     return out + "\"";
+}
+
+// The Exec value as the entry stores it: the quoted command line with "%" doubled (a single
+// one starts a field code), then written as a desktop-entry string, whose own escapes come
+// off first when it is read (so a literal backslash ends up as four).
+std::string execValue(const std::vector<std::string>& arguments)
+{
+    std::string value;
+    for (const std::string& argument : arguments) {
+        if (!value.empty()) {
+            value += ' ';
+        }
+        for (const char c : quoteArgument(argument)) {
+            switch (c) {
+            case '%':
+                value += "%%";
+                break;
+            case '\\':
+                value += "\\\\";
+                break;
+            case '\n':
+                value += "\\n";
+                break;
+            case '\t':
+                value += "\\t";
+                break;
+            case '\r':
+                value += "\\r";
+                break;
+            default:
+                value += c;
+            }
+        }
+    }
+    return value;
 }
 
 std::string runningProgramCommand()
@@ -84,25 +115,31 @@ void AutostartLoginItems::registerApp()
         "Name=Tessary\n"
         "Comment=Creates new files from templates in the file manager\n"
         "Exec=" +
-        execArgument(m_command.empty() ? runningProgramCommand() : m_command) +
-        " --login\n"
+        execValue({m_command.empty() ? runningProgramCommand() : m_command, "--login"}) +
+        "\n"
         "Icon=com.orvane.tessary\n"
         "Terminal=false\n"
         "NoDisplay=true\n"
         "X-GNOME-Autostart-enabled=true\n";
-    const std::string temporary = path.string() + ".new";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << entry;
-        out.close();
-        if (!out) {
-            throw LoginItemError(std::strerror(errno));
-        }
+    // A fresh name made exclusively, so no file or link already there is written through.
+    std::string temporary = path.string() + ".XXXXXX";
+    UniqueFd out(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!out) {
+        throw LoginItemError(std::strerror(errno));
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int code = errno;
+    error = writeAll(out.get(), entry);
+    if (!error && ::fsync(out.get()) != 0) {
+        error = {errno, std::generic_category()};
+    }
+    if (::close(out.release()) != 0 && !error) {
+        error = {errno, std::generic_category()};
+    }
+    if (!error && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = {errno, std::generic_category()};
+    }
+    if (error) {
         ::unlink(temporary.c_str());
-        throw LoginItemError(std::strerror(code));
+        throw LoginItemError(error.message());
     }
 }
 

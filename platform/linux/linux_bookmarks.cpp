@@ -2,12 +2,14 @@
 #include "linux_bookmarks.h"
 
 #include "localization.h"
+#include "posix_io.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
@@ -24,14 +26,6 @@ std::optional<std::filesystem::path> realPath(const std::filesystem::path& path)
     std::filesystem::path result(resolved);
     std::free(resolved);
     return result;
-}
-
-bool isInside(const std::filesystem::path& path, const std::filesystem::path& folder)
-{
-    const std::string& inner = path.native();
-    const std::string& outer = folder.native();
-    return inner == outer || outer == "/" ||
-           (inner.size() > outer.size() && inner.starts_with(outer) && inner[outer.size()] == '/');
 }
 
 } // namespace
@@ -75,36 +69,54 @@ ResolvedBookmark LinuxBookmarks::resolve(const std::vector<std::uint8_t>& bookma
 
 bool LinuxBookmarks::startAccessing(const std::filesystem::path& folder)
 {
-    const auto real = realPath(folder);
-    if (!real) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         return false;
     }
-    m_scopes.push_back(*real);
+    m_scopes.push_back({folder, info.st_dev, info.st_ino});
     return true;
 }
 
 void LinuxBookmarks::stopAccessing(const std::filesystem::path& folder)
 {
-    const auto real = realPath(folder).value_or(folder);
-    const auto found = std::find(m_scopes.rbegin(), m_scopes.rend(), real);
+    const auto found = std::find_if(m_scopes.rbegin(), m_scopes.rend(),
+                                    [&](const Scope& scope) { return scope.path == folder; });
     if (found != m_scopes.rend()) {
         m_scopes.erase(std::next(found).base());
     } else if (!m_scopes.empty()) {
-        m_scopes.pop_back(); // the folder went away while in use: close the innermost scope
+        m_scopes.pop_back();
     }
 }
 
-bool LinuxBookmarks::mayWriteIn(const std::filesystem::path& folder)
+bool LinuxBookmarks::mayWriteIn(int folder)
 {
     if (m_scopes.empty()) {
         return true;
     }
-    const auto real = realPath(folder);
-    if (!real) {
-        return true; // a folder that does not exist fails the write on its own
+    // Up from the folder itself through "..", which no symbolic link and no path length
+    // can fool, until a granted folder or the root.
+    UniqueFd current(::openat(folder, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat info {};
+    if (current.get() < 0 || ::fstat(current.get(), &info) != 0) {
+        return false;
     }
-    return std::any_of(m_scopes.begin(), m_scopes.end(),
-                       [&](const std::filesystem::path& scope) { return isInside(*real, scope); });
+    while (true) {
+        for (const Scope& scope : m_scopes) {
+            if (scope.device == info.st_dev && scope.inode == info.st_ino) {
+                return true;
+            }
+        }
+        UniqueFd parent(::openat(current.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat parentInfo {};
+        if (parent.get() < 0 || ::fstat(parent.get(), &parentInfo) != 0) {
+            return false;
+        }
+        if (parentInfo.st_dev == info.st_dev && parentInfo.st_ino == info.st_ino) {
+            return false; // the root, and no granted folder on the way
+        }
+        current = std::move(parent);
+        info = parentInfo;
+    }
 }
 
 } // namespace tessary

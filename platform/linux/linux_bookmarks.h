@@ -1,10 +1,13 @@
 // Folder grants on Linux: a bookmark is {"path", "device", "inode"} of the granted folder as
-// JSON bytes, and a scope confines writes to the real path of that folder.
+// JSON bytes, and a scope confines writes to that folder and the folders below it, found by
+// walking up from the folder written in to the root.
 #pragma once
 
 #include "bookmarks.h"
 
 #include <vector>
+
+#include <sys/types.h>
 
 namespace tessary {
 
@@ -14,10 +17,15 @@ public:
     ResolvedBookmark resolve(const std::vector<std::uint8_t>& bookmark) override;
     bool startAccessing(const std::filesystem::path& folder) override;
     void stopAccessing(const std::filesystem::path& folder) override;
-    bool mayWriteIn(const std::filesystem::path& folder) override;
+    bool mayWriteIn(int folder) override;
 
 private:
-    std::vector<std::filesystem::path> m_scopes; // real paths, innermost last
+    struct Scope {
+        std::filesystem::path path; // as given to startAccessing
+        dev_t device;
+        ino_t inode;
+    };
+    std::vector<Scope> m_scopes; // innermost last
 };
 
 } // namespace tessary

@@ -10,7 +10,7 @@
 namespace tessary {
 namespace {
 
-const Logger kLog("creator");
+const Logger kLog("workspace");
 
 constexpr int kCallTimeoutMs = 5000;
 
@@ -20,13 +20,6 @@ std::string fileUri(const std::filesystem::path& path)
     std::string text = uri != nullptr ? uri : std::string();
     g_free(uri);
     return text;
-}
-
-bool hasGraphicalSession()
-{
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
 void openFolderInstead(const std::string& folderUri)
@@ -72,6 +65,13 @@ void openAnswered(GObject*, GAsyncResult* result, gpointer data)
 }
 
 } // namespace
+
+bool hasGraphicalSession()
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
 
 LinuxWorkspace::LinuxWorkspace() = default;
 

@@ -13,6 +13,9 @@ typedef struct _GDBusConnection GDBusConnection;
 
 namespace tessary {
 
+// Whether the environment names a display server (X11 or Wayland) to show windows on.
+bool hasGraphicalSession();
+
 class LinuxWorkspace : public Workspace {
 public:
     LinuxWorkspace();

@@ -20,7 +20,8 @@ TEST_F(LifecycleTest, TheFirstLaunchSeedsTheSettingsAndKeyButNeverReplacesADocum
     const Bytes undecodable{'{', '}', '}'};
     for (const bool stored : {false, true}) {
         test::capturedLog([&] {
-            AppDelegate(services.requests, LaunchReason::user).applicationDidFinishLaunching();
+            AppDelegate(services.requests, services.queue, LaunchReason::user)
+                .applicationDidFinishLaunching();
         });
         EXPECT_EQ(store.data(kSettingsKey) == undecodable, stored);
         EXPECT_EQ(store.data(kRequestKeyKey).value_or(Bytes()).size(), 32u);

@@ -137,7 +137,9 @@ TEST_F(RequestHandlerTest, TheGrantAndTheAnswersDecideWhatIsAskedAndCreated)
         EXPECT_EQ(created,
                   row.created.empty() ? std::nullopt : std::optional(target / row.created));
         EXPECT_EQ(fs::is_empty(target), row.created.empty());
-        EXPECT_TRUE(services.bookmarks.mayWriteIn("/")) << "the grant's scope was left open";
+        const int rootFolder = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        EXPECT_TRUE(services.bookmarks.mayWriteIn(rootFolder)) << "the grant's scope was left open";
+        ::close(rootFolder);
         EXPECT_EQ(services.loginItems.status() == LoginItemStatus::enabled,
                   log.find("Granted access") != std::string::npos)
             << "the login item is registered with the first grant through the panel";

@@ -1,14 +1,18 @@
 // The staged Nautilus module, loaded into this process the way Nautilus loads it: the menus
-// it offers, and a choice handed to the real host program beside it (stage/bin/tessary),
-// which the first choice starts and the next one reaches; the same through tessary-menu.
-// No display and no session bus.
+// it offers, a click that never waits for the host, and a choice handed to the real host
+// program beside it (stage/bin/tessary), which the first choice starts and the next one
+// reaches; the same through tessary-menu. No display and no session bus.
+#include "host_channel.h"
 #include "shared_settings.h"
 #include "test_support.h"
 
+#include <cstring>
 #include <set>
 
 #include <gmodule.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 extern "C" {
 #include <nautilus-extension.h>
@@ -266,6 +270,32 @@ TEST_F(NautilusModuleTest, AChoiceStartsTheHostOnceAndThenReachesIt)
         EXPECT_EQ(hostProcesses(), started) << "a second host process was started";
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
     }
+}
+
+// A click returns to Nautilus at once, before the host has even answered, and the request
+// still reaches the host.
+TEST_F(NautilusModuleTest, AClickReturnsBeforeTheHostAnswers)
+{
+    // A host that takes connections only when told to, and answers only then.
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, hostSocketPath(true)->c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    GList* items = menuItems({fileUri(scratchFolder()) + "/"}, true);
+    ASSERT_NE(items, nullptr);
+    nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(items->data));
+
+    // Only now the host takes the request: the click must still be waiting for the answer.
+    const int client = ::accept(listener, nullptr, nullptr);
+    char line[4096] = {};
+    EXPECT_GT(::read(client, line, sizeof(line) - 1), 0);
+    EXPECT_EQ(::send(client, "ok\n", 3, MSG_NOSIGNAL), 3) << "the click gave up on the host";
+    EXPECT_NE(std::string(line).find("tessary://create?"), std::string::npos) << line;
+    ::close(client);
+    ::close(listener);
+    nautilus_menu_item_list_free(items);
 }
 
 } // namespace

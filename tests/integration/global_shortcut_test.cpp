@@ -104,7 +104,8 @@ TEST_F(ShortcutGrab, ACombinationHeldElsewhereIsTakenUntilReleased)
     // A second program: its launch logs the failure and goes on.
     ConsolePrompts prompts;
     HostServices second(prompts);
-    AppDelegate delegate(second.requests, LaunchReason::loginItem, &second.launchTasks);
+    AppDelegate delegate(second.requests, second.queue, LaunchReason::loginItem,
+                         &second.launchTasks);
     const std::string launch = capturedLog([&] { delegate.applicationDidFinishLaunching(); });
     EXPECT_NE(launch.find("ERROR com.orvane.tessary[hotkey] RegisterEventHotKey failed: 10\n"
                           "ERROR com.orvane.tessary[app] Shortcut not registered: Ctrl+Alt+N is "

@@ -61,7 +61,7 @@ TEST(Workspace, RevealsTheFileOrOpensItsFolder)
         g_autofree char* path = g_file_get_path(folderOpened);
         EXPECT_EQ(fs::path(path != nullptr ? path : ""), file.parent_path()) << line;
         const std::string text = log.text();
-        EXPECT_TRUE(text.starts_with("ERROR com.orvane.tessary[creator] The file manager did not "
+        EXPECT_TRUE(text.starts_with("ERROR com.orvane.tessary[workspace] The file manager did not "
                                      "show the file: ") &&
                     std::count(text.begin(), text.end(), '\n') == 1)
             << text;

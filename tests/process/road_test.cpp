@@ -26,7 +26,7 @@ protected:
     std::string signedUrl(std::int64_t index, std::chrono::seconds age = {}) const
     {
         return *CreateRequest{folder().string(), index}.signedURL(
-            requestKey(DefaultsStore::appGroup()), CreateRequest::Clock::now() - age);
+            requestKey(DefaultsStore::appGroup()).value(), CreateRequest::Clock::now() - age);
     }
     fs::path folder() const { return scratchFolder() / "Folder with spaces & more"; }
     fs::path out() const { return runtimeFolder() / "out.txt"; }

@@ -143,7 +143,7 @@ TEST_F(RequestKeyTest, ProcessesStartingTogetherAgreeOnTheStoredKey)
                 char go = 0;
                 ::close(gate[1]);
                 static_cast<void>(::read(gate[0], &go, 1)); // returns when the parent closes it
-                const RequestKey key = requestKey(DefaultsStore::appGroup());
+                const RequestKey key = requestKey(DefaultsStore::appGroup()).value();
                 ::_exit(::write(results[1], key.data(), key.size()) == 32 ? 0 : 1);
             }
         }

@@ -130,7 +130,7 @@ protected:
     ConsolePrompts prompts;
     HostServices services{prompts};
     std::optional<NautilusExtension> extension;
-    AppDelegate delegate{services.requests, LaunchReason::user};
+    AppDelegate delegate{services.requests, services.queue, LaunchReason::user};
     std::optional<SettingsWindows> windows;
 };
 

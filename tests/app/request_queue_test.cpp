@@ -1,0 +1,120 @@
+// Requests reaching the running host through its socket while a prompt is open: they wait
+// their turn and run in order, a failing request is logged without stopping the next, and a
+// grant prompt takes the focus only for a request that asked for it.
+#include "app_delegate.h"
+#include "host_server.h"
+#include "host_services.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <future>
+
+namespace tessary {
+namespace {
+
+// Answers from a script, and runs `whileOpen` inside the next alert, as the alert's own
+// event loop would deliver whatever arrives meanwhile.
+class OpenPrompts : public UserPrompts {
+public:
+    std::function<void()> whileOpen;
+    std::deque<std::size_t> alertAnswers;
+    std::deque<std::filesystem::path> panelAnswers;
+    std::vector<AlertRequest> alerts;
+
+    std::size_t runAlert(const AlertRequest& alert) override
+    {
+        alerts.push_back(alert);
+        if (const auto work = std::exchange(whileOpen, {})) {
+            work();
+        }
+        return alertAnswers.empty() ? alert.cancelButton : take(alertAnswers);
+    }
+    std::optional<std::filesystem::path> chooseFolder(const FolderPanelRequest&) override
+    {
+        return panelAnswers.empty() ? std::nullopt : std::optional(take(panelAnswers));
+    }
+    void beep() override {}
+
+private:
+    template <typename T> static T take(std::deque<T>& answers)
+    {
+        T answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+class RequestQueueTest : public test::ConfigFolderTest {
+protected:
+    void SetUp() override
+    {
+        ConfigFolderTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(server.listen(*hostSocketPath(true), &error)) << error;
+        test::capturedLog([&] { delegate.applicationDidFinishLaunching(); });
+    }
+    // One message per URL, as separate clicks send them; the event loop turns until the host
+    // has taken them all.
+    void deliver(const std::vector<std::string>& urls, bool activates)
+    {
+        auto sent = std::async(std::launch::async, [&] {
+            for (const std::string& url : urls) {
+                EXPECT_EQ(deliverToHost({{url}, activates, false}).status,
+                          DeliveryStatus::delivered);
+            }
+        });
+        test::waitUntil(
+            [&] { return sent.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            test::kDeadline, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
+        QCoreApplication::processEvents();
+    }
+    std::string url(std::int64_t index)
+    {
+        return *CreateRequest{scratchFolder().string(), index}.signedURL(
+            requestKey(DefaultsStore::appGroup()).value(), CreateRequest::Clock::now());
+    }
+
+    int argc = 0;
+    QCoreApplication application{argc, nullptr};
+    OpenPrompts prompts;
+    HostServices services{prompts};
+    AppDelegate delegate{services.requests, services.queue, LaunchReason::user};
+    HostServer server{[this](const HostMessage& message) {
+        delegate.applicationOpen(message.urls, message.activates);
+    }};
+};
+
+TEST_F(RequestQueueTest, RequestsWaitForThePromptOnScreenAndAFailureStopsNoOther)
+{
+    prompts.whileOpen = [&] {
+        deliver({url(1), url(2)}, false);
+    };
+    prompts.alertAnswers = {0};
+    prompts.panelAnswers = {scratchFolder()};
+    const std::string log = test::capturedLog([&] { deliver({url(0)}, false); });
+    ASSERT_EQ(prompts.alerts.size(), 1u) << log;
+    EXPECT_FALSE(prompts.alerts[0].bringForward) << "the request did not ask to come forward";
+    std::size_t previous = 0;
+    for (const char* name : {"untitled.txt", "untitled.md", "untitled\n"}) {
+        const std::size_t created = log.find("Created " + (scratchFolder() / name).string());
+        EXPECT_NE(created, std::string::npos) << name << " missing:\n" << log;
+        EXPECT_GE(created, previous) << name << " out of order:\n" << log;
+        previous = created;
+    }
+
+    services.diskAccess.forgetDiskAccess();
+    prompts.whileOpen = [] {
+        throw std::runtime_error("the dialog broke");
+    };
+    const std::string failure = test::capturedLog([&] { deliver({url(0), url(1)}, true); });
+    EXPECT_NE(failure.find("the dialog broke"), std::string::npos) << failure;
+    EXPECT_EQ(prompts.alerts.back().messageText, "Tessary needs access to your disk");
+    EXPECT_TRUE(prompts.alerts.back().bringForward) << "the request asked to come forward";
+}
+
+} // namespace
+} // namespace tessary

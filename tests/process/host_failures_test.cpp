@@ -1,0 +1,98 @@
+// The real `tessary` when things go wrong: a grant or a forget that cannot be stored says so
+// and fails, and a host whose descriptors run out keeps its socket and serves again.
+#include "create_request.h"
+#include "host_channel.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace tessary {
+namespace {
+
+namespace fs = std::filesystem;
+
+class HostFailuresTest : public test::ConfigFolderTest {
+protected:
+    // Runs tessary to its end; its exit status, and what it printed.
+    std::pair<int, std::string> run(const std::vector<std::string>& arguments)
+    {
+        const fs::path out = scratchFolder() / "out.txt";
+        const int status = test::runProgram(TESSARY_HOST_BINARY, arguments, out);
+        return {status, test::readFile(out)};
+    }
+};
+
+TEST_F(HostFailuresTest, GrantAndForgetSayWhatTheyDidAndFailWhenNothingWasStored)
+{
+    const fs::path settings = configHome() / "tessary" / "group.com.orvane.tessary" / "settings";
+    const fs::path entry = configHome() / "autostart" / "com.orvane.tessary.desktop";
+    const std::string unreadable =
+        "The saved settings can’t be read, so Tessary left them as they are.";
+    struct Row {
+        std::vector<std::string> arguments;
+        bool settingsReadable;
+        int status;
+        std::string output;
+        bool startsAtLogin;
+    } rows[] = {
+        {{"grant", "/tmp"}, false, 1, "Couldn't save disk access\n" + unreadable, false},
+        {{"forget"}, false, 1, "Couldn't forget disk access\n" + unreadable, false},
+        {{"grant", "/tmp"}, true, 0, "starts when you log in", true},
+        {{"forget"}, true, 0, entry.string(), true},
+    };
+    for (const Row& row : rows) {
+        fs::remove_all(settings);
+        if (!row.settingsReadable) {
+            fs::create_directories(settings);
+        }
+        const auto [status, output] = run(row.arguments);
+        EXPECT_EQ(status, row.status) << row.arguments[0] << ": " << output;
+        EXPECT_NE(output.find(row.output), std::string::npos) << output;
+        EXPECT_TRUE(row.status == 0 || output.find("Granted access") == std::string::npos)
+            << output;
+        EXPECT_EQ(fs::exists(entry), row.startsAtLogin) << output;
+    }
+}
+
+TEST_F(HostFailuresTest, AHostOutOfDescriptorsKeepsListeningAndServesAgain)
+{
+    ASSERT_EQ(run({"grant", scratchFolder().string()}).first, 0);
+    const fs::path log = scratchFolder() / "host.log";
+    test::ChildProcess host("prlimit", {"--nofile=40", "--", TESSARY_HOST_BINARY}, log);
+    const auto serves = [](const HostMessage& message) {
+        return test::waitUntil(
+            [&] { return deliverToHost(message).status == DeliveryStatus::delivered; });
+    };
+    ASSERT_TRUE(serves({})) << test::readFile(log);
+    std::vector<pollfd> idle;
+    for (int i = 0; i < 100; ++i) {
+        idle.push_back({::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0), POLLIN, 0});
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, hostSocketPath()->c_str(), sizeof(address.sun_path) - 1);
+        ::connect(idle.back().fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    }
+    // Each ends, refused at once or dropped as idle, once the host has run out of descriptors.
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return ::poll(idle.data(), idle.size(), 0) == static_cast<int>(idle.size()); }));
+    for (const pollfd& connection : idle) {
+        ::close(connection.fd);
+    }
+    fs::remove(*hostSocketPath()); // and loses its socket
+    const std::string url = *CreateRequest{scratchFolder().string(), 0}.signedURL(
+        requestKey(DefaultsStore::appGroup()).value(), CreateRequest::Clock::now());
+    EXPECT_TRUE(serves({{url}, false, false})) << test::readFile(log);
+    EXPECT_TRUE(test::waitUntil([&] { return fs::exists(scratchFolder() / "untitled.txt"); }))
+        << test::readFile(log);
+}
+
+} // namespace
+} // namespace tessary
