@@ -33,7 +33,7 @@ public:
     // Closes the session, which unbinds the shortcut.
     void remove() override;
 
-    // The trigger in the form of the portal's shortcuts specification: "CTRL+ALT+n".
+    // The trigger as the portal writes shortcuts: "CTRL+ALT+n".
     static std::string trigger(const ShortcutKeys& keys);
 
 private:
