@@ -94,7 +94,7 @@ std::error_code fillAndSync(int fd, std::span<const std::uint8_t> value)
     if (!error && ::fchmod(fd, 0600) != 0) {
         error = lastError();
     }
-    if (!error && ::fsync(fd) != 0) {
+    if (!error && ::fdatasync(fd) != 0) {
         error = lastError();
     }
     return error;
@@ -402,10 +402,9 @@ std::error_code DefaultsStore::write(std::string_view key, std::span<const std::
         ::unlink(temporary.path.c_str());
         return error;
     }
-    const UniqueFd folder(::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() >= 0) {
-        ::fsync(folder.get());
-    }
+    // The folder is not synced: the value was on disk before it got its name, so after a
+    // crash the key holds the old value or the new one, whichever the rename reached, and a
+    // sync of the folder would only double the time every change of a setting takes.
     removeStaleTemporaries();
     return {};
 }
