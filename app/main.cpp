@@ -92,14 +92,10 @@ int runHost(int argc, char** argv, const CommandLine& line)
     NautilusExtension extension;
     std::unique_ptr<SettingsWindows> windows;
     if (graphical) {
-        windows = std::make_unique<SettingsWindows>(
-            SettingsServices{
-                services.diskAccess,
-                services.loginItem,
-                extension,
-                [&services] { return services.rename.renameRoute() != RenameRoute::none; },
-                {}},
-            delegate, services.workspace);
+        const SettingsServices pages{services.diskAccess,  services.loginItem, extension,
+                                     services.fileManager, services.hotKey,    services.automation,
+                                     services.rename,      services.updates,   {}};
+        windows = std::make_unique<SettingsWindows>(pages, delegate, services.workspace);
     }
     HostServer server([&delegate, &services, &windows](const HostMessage& message) {
         delegate.applicationOpen(message.urls, message.activates);

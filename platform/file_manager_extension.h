@@ -1,6 +1,6 @@
 // Tessary's module in the file manager: whether it is installed where the file manager
-// looks for modules, whether the running file manager has loaded it, and restarting the
-// file manager so that it does.
+// looks for modules, and whether the running file manager has loaded it (restarting the file
+// manager so that it does is FileManager::restart).
 #pragma once
 
 #include <filesystem>
@@ -21,9 +21,6 @@ public:
     virtual FileManagerExtensionState state() = 0;
     // The folder the module must be installed into.
     virtual std::filesystem::path moduleFolder() const = 0;
-    // Quits the file manager and starts it again with a window, without waiting for it;
-    // starts it when it does not run. Problems are logged.
-    virtual void restartFileManager() = 0;
 };
 
 } // namespace tessary

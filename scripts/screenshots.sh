@@ -15,12 +15,23 @@ if [[ -z "${TESSARY_SCREENSHOTS_INSIDE:-}" ]]; then
     [[ -x $build/stage/bin/tessary ]] || build=build/debug
   fi
   [[ -x $build/stage/bin/tessary ]] || { echo "screenshots: build $build first" >&2; exit 1; }
-  TESSARY_SCREENSHOTS_INSIDE=1 TESSARY_BUILD="$root/$build" \
-    exec tests/integration/with-desktop.sh -- "$0"
+  # A screen tall enough for the whole General page.
+  desktop=(tests/integration/with-desktop.sh -screen 0 1280x1024x24 -- "$0")
+  export TESSARY_SCREENSHOTS_INSIDE=1 TESSARY_BUILD="$root/$build"
+  module=$(find "$build/stage" -name 'libtessary-nautilus.so' -print -quit)
+  if [[ $(id -u) -eq 0 && -n $module ]]; then
+    # The window shows the module just built as installed: its folder is mounted over the
+    # one Nautilus reads, in a mount namespace of this run's own (the machine's is untouched).
+    exec unshare --mount --propagation private bash -c 'mount --bind "$1" "$2" && exec "${@:3}"' \
+      _ "$(dirname "$module")" "$(pkg-config --variable=extensiondir libnautilus-extension-4)" \
+      "${desktop[@]}"
+  fi
+  exec "${desktop[@]}"
 fi
 
 tessary="$TESSARY_BUILD/stage/bin/tessary"
-export TESSARY_LOG=stderr LANGUAGE=en LC_ALL=C.UTF-8
+# The launch-time update check goes to a closed local port, not to the website.
+export TESSARY_LOG=stderr LANGUAGE=en LC_ALL=C.UTF-8 TESSARY_WEBSITE=http://127.0.0.1:9
 "$tessary" grant / >/dev/null
 # Two more templates, as "Add Recommended" would add them.
 /usr/bin/python3 - "$XDG_CONFIG_HOME/tessary/group.com.orvane.tessary/settings" <<'PY'
@@ -37,10 +48,12 @@ json.dump(document, open(path, "w"))
 PY
 pane="$XDG_CONFIG_HOME/tessary/com.orvane.tessary/settingsPane"
 
-# Waits for the settings window, lets it settle and captures it with its frame.
+# Waits for the settings window, makes it HEIGHT tall when given, lets it settle and
+# captures it with its frame. Usage: capture NAME FILE [HEIGHT]
 capture() {
   local id
   id=$(xdotool search --sync --onlyvisible --name "$1" | head -n 1)
+  [[ -z ${3:-} ]] || xdotool windowsize --sync "$id" 820 "$3"
   sleep 1
   import -window "$(xwininfo -id "$id" -frame | awk '/Window id/ {print $4}')" -frame "$2"
 }
@@ -49,7 +62,7 @@ for page in templates general setup; do
   printf '%s' "$page" >"$pane"
   "$tessary" &
   pid=$!
-  capture "Tessary Settings" "$root/docs/settings-$page.png"
+  capture "Tessary Settings" "$root/docs/settings-$page.png" "$([[ $page == general ]] && echo 770)"
   if [[ $page == setup ]]; then
     window=$(xdotool search --onlyvisible --name "Tessary Settings" | head -n 1)
     eval "$(xdotool getwindowgeometry --shell "$window")"

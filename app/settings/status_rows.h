@@ -2,7 +2,9 @@
 // here, if any.
 #pragma once
 
+#include "finder_automation.h"
 #include "login_items.h"
+#include "rename_immediately.h"
 
 #include <string>
 #include <string_view>
@@ -17,10 +19,13 @@ struct StatusRow {
     Action action = Action::none;
 };
 
-// Whether the rename key press can reach the file manager: through the extension inside it,
-// or as an X11 key press (XTEST). Without either, restarting the file manager loads the
-// extension.
-StatusRow renameStatusRow(bool canPressRenameKey);
+// Whether the shortcut can learn the open folder: Files runs and Tessary's extension inside
+// it answers. While Files runs without the extension, restarting Files loads it.
+StatusRow automationStatusRow(const FinderAutomation::Permission& permission);
+
+// How a rename is started here: by the extension inside the file manager, or as an X11 key
+// press (XTEST). Without either, restarting the file manager loads the extension.
+StatusRow renameStatusRow(RenameRoute route);
 
 // The "Open at login" switch reads on while the entry is registered.
 bool isLoginSwitchOn(LoginItemStatus status);

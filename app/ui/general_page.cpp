@@ -1,41 +1,58 @@
 // The General page's sections and their bindings.
 #include "general_page.h"
 
+#include "finder_automation.h"
 #include "form_parts.h"
+#include "hot_key.h"
 #include "localization.h"
 #include "login_item.h"
+#include "rename_immediately.h"
+#include "shortcut_recorder.h"
 #include "status_rows.h"
+#include "update_checker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace tessary {
 namespace {
 
-constexpr std::string_view kCheckForUpdatesKey = "checkForUpdatesAutomatically";
-
-QColor statusTint(std::string_view symbol)
+QColor statusTint(std::string_view symbol, const QWidget* widget)
 {
-    return symbol == "checkmark.circle" ? QColor(0x26, 0xa2, 0x69) : QColor(0xc6, 0x46, 0x00);
+    if (symbol == "checkmark.circle") {
+        return {0x26, 0xa2, 0x69};
+    }
+    return symbol == "exclamationmark.triangle" ? QColor(0xc6, 0x46, 0x00)
+                                                : secondaryColour(widget);
+}
+
+void showRow(StatusRowWidget* widget, const StatusRow& row, const std::function<void()>& restart)
+{
+    const bool restarts = row.action == StatusRow::Action::restartFileManager;
+    widget->setRow(row.text, row.symbol, statusTint(row.symbol, widget),
+                   restarts ? tessary::tr("Restart Files…") : std::string(),
+                   restarts ? restart : std::function<void()>());
 }
 
 } // namespace
 
-GeneralPage::GeneralPage(SettingsStore& store, LoginItem& loginItem,
-                         std::function<bool()> canPressRenameKey,
+GeneralPage::GeneralPage(SettingsStore& store, SettingsServices services,
                          std::function<void()> restartFileManager, QWidget* parent)
-    : QWidget(parent), m_store(store), m_loginItem(loginItem),
-      m_canPressRenameKey(std::move(canPressRenameKey)),
+    : QWidget(parent), m_store(store), m_services(std::move(services)),
       m_restartFileManager(std::move(restartFileManager)), m_sections(new QVBoxLayout(this))
 {
     m_sections->setContentsMargins(0, 0, 0, 0);
     m_sections->setSpacing(16);
     addMenuSection();
+    addShortcutSection();
     addAfterCreatingSection();
     addStartupSection();
     addUpdatesSection();
@@ -64,6 +81,42 @@ void GeneralPage::addMenuSection()
             const Uuid id = templates[static_cast<std::size_t>(index)].id;
             m_store.update([id](SharedSettings& settings) { settings.defaultTemplateID = id; });
         }
+    });
+}
+
+void GeneralPage::addShortcutSection()
+{
+    QGroupBox* section = sectionBox(tessary::tr("Keyboard shortcut"), this);
+    m_shortcutEnabled =
+        new QCheckBox(toQt(tessary::tr("Create the default file with a shortcut")), section);
+    m_shortcutRow = new QWidget(section);
+    auto* form = new QFormLayout(m_shortcutRow);
+    form->setContentsMargins(0, 0, 0, 0);
+    form->addRow(toQt(tessary::tr("Shortcut")),
+                 new ShortcutRecorder(m_store,
+                                      std::bind_front(&GeneralPage::registerShortcut, this),
+                                      m_shortcutRow));
+    m_automationStatus = new StatusRowWidget(section);
+    m_shortcutError = new ErrorLabel(section);
+    QLayout* layout = section->layout();
+    layout->addWidget(m_shortcutEnabled);
+    layout->addWidget(m_shortcutRow);
+    layout->addWidget(captionLabel(
+        tessary::tr("Works while Files is in front: creates the default template in the front "
+                    "window's folder, or on the Desktop when no window is open. Nothing happens "
+                    "in other apps."),
+        section));
+    layout->addWidget(
+        captionLabel(tessary::tr("To learn which folder is open, Tessary asks its extension "
+                                 "inside Files. Files loads the extension when it starts."),
+                     section));
+    layout->addWidget(m_automationStatus);
+    layout->addWidget(m_shortcutError);
+    m_sections->addWidget(section);
+
+    connect(m_shortcutEnabled, &QCheckBox::toggled, this, [this](bool on) {
+        m_store.update([on](SharedSettings& settings) { settings.shortcutEnabled = on; });
+        registerShortcut();
     });
 }
 
@@ -109,7 +162,7 @@ void GeneralPage::addStartupSection()
 
     connect(m_openAtLogin, &QCheckBox::toggled, this, [this](bool on) {
         try {
-            m_loginItem.setLoginItemEnabled(on);
+            m_services.loginItem.setLoginItemEnabled(on);
             m_loginError->setMessage(std::nullopt);
         } catch (const LoginItemError& error) {
             m_loginError->setMessage(error.what());
@@ -121,16 +174,26 @@ void GeneralPage::addStartupSection()
 void GeneralPage::addUpdatesSection()
 {
     QGroupBox* section = sectionBox(tessary::tr("Updates"), this);
-    const DefaultsStore defaults = DefaultsStore::standard();
     auto* automatic = new QCheckBox(toQt(tessary::tr("Check for updates automatically")), section);
-    automatic->setChecked(defaults.boolean(kCheckForUpdatesKey).value_or(true));
+    automatic->setChecked(UpdateChecker::checksAutomatically());
     auto* saveError = new ErrorLabel(section);
     auto* version =
         new QLabel(toQt(tessary::tr("Version %@", std::string(TESSARY_VERSION))), section);
     makeSecondary(version);
     version->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_checkingIndicator = new QProgressBar(section);
+    m_checkingIndicator->setRange(0, 0); // busy, without a known end
+    m_checkingIndicator->setTextVisible(false);
+    m_checkingIndicator->setMaximumWidth(60);
+    QSizePolicy keepsPlace = m_checkingIndicator->sizePolicy();
+    keepsPlace.setRetainSizeWhenHidden(true); // "Check Now" stays where it is
+    m_checkingIndicator->setSizePolicy(keepsPlace);
+    m_checkingIndicator->setAccessibleName(toQt(tessary::tr("Checking for updates")));
+    m_checkNow = new QPushButton(toQt(tessary::tr("Check Now")), section);
     auto* versionRow = new QHBoxLayout;
     versionRow->addWidget(version, 1);
+    versionRow->addWidget(m_checkingIndicator);
+    versionRow->addWidget(m_checkNow);
     auto* layout = static_cast<QVBoxLayout*>(section->layout());
     layout->addWidget(automatic);
     layout->addWidget(saveError);
@@ -138,11 +201,13 @@ void GeneralPage::addUpdatesSection()
     m_sections->addWidget(section);
 
     connect(automatic, &QCheckBox::toggled, this, [saveError](bool on) {
-        const std::error_code error = DefaultsStore::standard().setBool(kCheckForUpdatesKey, on);
+        const std::error_code error = UpdateChecker::setChecksAutomatically(on);
         saveError->setMessage(
             error ? std::optional(tessary::tr("Couldn't save the setting: %@", error.message()))
                   : std::nullopt);
     });
+    connect(m_checkNow, &QPushButton::clicked, this, &GeneralPage::checkForUpdates);
+    showCheckingForUpdates(false);
 }
 
 void GeneralPage::showSettings()
@@ -165,6 +230,10 @@ void GeneralPage::showSettings()
         toQt(tessary::tr("The menu of Files gets a direct “New %@” item for it, next to "
                          "the “Tessary” submenu with every template.",
                          index ? settings.templates[*index].name : std::string())));
+    const QSignalBlocker shortcutBlocker(m_shortcutEnabled);
+    m_shortcutEnabled->setChecked(settings.shortcutEnabled);
+    m_shortcutRow->setVisible(settings.shortcutEnabled);
+    m_automationStatus->setVisible(settings.shortcutEnabled);
     const QSignalBlocker openBlocker(m_openAfterCreate);
     m_openAfterCreate->setChecked(settings.openAfterCreate);
     const QSignalBlocker renameBlocker(m_renameImmediately);
@@ -174,15 +243,45 @@ void GeneralPage::showSettings()
 
 void GeneralPage::refreshStatus()
 {
-    const StatusRow row = renameStatusRow(m_canPressRenameKey());
-    m_renameStatus->setRow(row.text, row.symbol, statusTint(row.symbol),
-                           row.action == StatusRow::Action::restartFileManager
-                               ? tessary::tr("Restart Files…")
-                               : std::string(),
-                           m_restartFileManager);
+    showRow(m_automationStatus, automationStatusRow(m_services.automation.permission()),
+            m_restartFileManager);
+    showRow(m_renameStatus, renameStatusRow(m_services.rename.renameRoute()), m_restartFileManager);
     m_renameStatus->setVisible(m_store.settings().renameImmediately);
     const QSignalBlocker blocker(m_openAtLogin);
-    m_openAtLogin->setChecked(isLoginSwitchOn(m_loginItem.status()));
+    m_openAtLogin->setChecked(isLoginSwitchOn(m_services.loginItem.status()));
+}
+
+void GeneralPage::showEvent(QShowEvent* event)
+{
+    registerShortcut();
+    QWidget::showEvent(event);
+}
+
+void GeneralPage::registerShortcut()
+{
+    try {
+        m_services.hotKey.registerShortcut(m_store.settings());
+        m_shortcutError->setMessage(std::nullopt);
+    } catch (const HotKey::RegistrationError& error) {
+        m_shortcutError->setMessage(error.what());
+    }
+}
+
+void GeneralPage::checkForUpdates()
+{
+    showCheckingForUpdates(true);
+    // The checker never calls back once it is gone; the page may go first.
+    m_services.updates.check(true, [page = QPointer(this)](const UpdateChecker::Result&) {
+        if (page) {
+            page->showCheckingForUpdates(false);
+        }
+    });
+}
+
+void GeneralPage::showCheckingForUpdates(bool checking)
+{
+    m_checkingIndicator->setVisible(checking);
+    m_checkNow->setEnabled(!checking);
 }
 
 } // namespace tessary

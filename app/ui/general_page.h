@@ -1,9 +1,10 @@
-// The General page: the default template, what happens after a file is created, starting at
-// login and update checks, with live status rows. Each section is built by one method, in
-// page order, so further sections slot in between them.
+// The General page: the default template, the global shortcut, what happens after a file is
+// created, starting at login and update checks, with live status rows. Each section is built
+// by one method, in page order.
 #pragma once
 
 #include "settings_store.h"
+#include "settings_window.h"
 
 #include <QWidget>
 
@@ -12,44 +13,58 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QProgressBar;
+class QPushButton;
 class QVBoxLayout;
 
 namespace tessary {
 
 class ErrorLabel;
-class LoginItem;
 class StatusRowWidget;
 
 class GeneralPage : public QWidget {
 public:
-    // `canPressRenameKey` tells whether the rename key press can reach the file manager;
-    // `restartFileManager` asks first, then restarts it.
-    GeneralPage(SettingsStore& store, LoginItem& loginItem, std::function<bool()> canPressRenameKey,
+    // `restartFileManager` asks first, then restarts the file manager so that it loads the
+    // extension.
+    GeneralPage(SettingsStore& store, SettingsServices services,
                 std::function<void()> restartFileManager, QWidget* parent = nullptr);
 
     // Reads the states that can change outside the window again (when the host is activated).
     void refreshStatus();
 
+protected:
+    // Registers the shortcut again, so the page shows whether it really is active.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void addMenuSection();
+    void addShortcutSection();
     void addAfterCreatingSection();
     void addStartupSection();
     void addUpdatesSection();
     void showSettings();
+    void registerShortcut();
+    void checkForUpdates();
+    void showCheckingForUpdates(bool checking);
 
     SettingsStore& m_store;
-    LoginItem& m_loginItem;
-    std::function<bool()> m_canPressRenameKey;
+    SettingsServices m_services;
     std::function<void()> m_restartFileManager;
     QVBoxLayout* m_sections;
 
     QComboBox* m_defaultTemplate = nullptr;
     QLabel* m_menuCaption = nullptr;
+    QCheckBox* m_shortcutEnabled = nullptr;
+    QWidget* m_shortcutRow = nullptr;
+    StatusRowWidget* m_automationStatus = nullptr;
+    ErrorLabel* m_shortcutError = nullptr;
     QCheckBox* m_openAfterCreate = nullptr;
     QCheckBox* m_renameImmediately = nullptr;
     StatusRowWidget* m_renameStatus = nullptr;
     QCheckBox* m_openAtLogin = nullptr;
     ErrorLabel* m_loginError = nullptr;
+    QProgressBar* m_checkingIndicator = nullptr;
+    QPushButton* m_checkNow = nullptr;
 };
 
 } // namespace tessary

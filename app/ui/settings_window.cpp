@@ -2,7 +2,9 @@
 #include "settings_window.h"
 
 #include "disk_access.h"
+#include "file_manager.h"
 #include "file_manager_extension.h"
+#include "finder_automation.h"
 #include "form_parts.h"
 #include "general_page.h"
 #include "localization.h"
@@ -137,21 +139,25 @@ void SettingsWindow::display()
 
 QWidget* SettingsWindow::buildPage(SettingsPage page)
 {
-    const auto restart = [this] {
-        restartFileManager();
-    };
     QWidget* built = nullptr;
     switch (page) {
     case SettingsPage::templates:
         built = new TemplatesPage(m_store);
         break;
     case SettingsPage::general:
-        built = m_general =
-            new GeneralPage(m_store, m_services.loginItem, m_services.canPressRenameKey, restart);
+        built = m_general = new GeneralPage(m_store, m_services, [this] {
+            if (confirmRestart()) {
+                m_services.automation.openAutomationSettings();
+            }
+        });
         break;
     case SettingsPage::setup:
         built = m_setup =
-            new SetupPage(m_store, m_services.diskAccess, m_services.extension, restart);
+            new SetupPage(m_store, m_services.diskAccess, m_services.extension, [this] {
+                if (confirmRestart()) {
+                    m_services.fileManager.restart();
+                }
+            });
         break;
     }
     return isWidthCapped(page) ? new ReadableScrollArea(built, this) : built;
@@ -168,7 +174,7 @@ void SettingsWindow::reload()
     }
 }
 
-void SettingsWindow::restartFileManager()
+bool SettingsWindow::confirmRestart()
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Tessary"),
                     toQt(tessary::tr("Restart Files?")), QMessageBox::NoButton, this);
@@ -180,9 +186,7 @@ void SettingsWindow::restartFileManager()
     QPushButton* cancel = box.addButton(toQt(tessary::tr("Cancel")), QMessageBox::RejectRole);
     box.setDefaultButton(cancel);
     box.exec();
-    if (box.clickedButton() == restart) {
-        m_services.extension.restartFileManager();
-    }
+    return box.clickedButton() == restart;
 }
 
 } // namespace tessary

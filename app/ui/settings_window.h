@@ -19,10 +19,15 @@ namespace tessary {
 
 class DiskAccess;
 class ErrorLabel;
+class FileManager;
 class FileManagerExtension;
+class FinderAutomation;
 class GeneralPage;
+class HotKey;
 class LoginItem;
+class RenameImmediately;
 class SetupPage;
+class UpdateChecker;
 class Workspace;
 
 // What the pages act on.
@@ -30,8 +35,11 @@ struct SettingsServices {
     DiskAccess& diskAccess;
     LoginItem& loginItem;
     FileManagerExtension& extension;
-    // Whether the rename key press can reach the file manager.
-    std::function<bool()> canPressRenameKey;
+    FileManager& fileManager;
+    HotKey& hotKey;
+    FinderAutomation& automation;
+    RenameImmediately& rename;
+    UpdateChecker& updates;
     std::function<void()> showAbout;
 };
 
@@ -48,7 +56,8 @@ private:
     // Shows the current page, building it the first time.
     void display();
     QWidget* buildPage(SettingsPage page);
-    void restartFileManager();
+    // Asks first, since restarting Files closes its windows.
+    bool confirmRestart();
 
     SettingsServices m_services;
     SettingsStore m_store;

@@ -37,17 +37,6 @@ GSettingsSchema* lookUpSchema(const char* id)
     return source != nullptr ? g_settings_schema_source_lookup(source, id, TRUE) : nullptr;
 }
 
-std::vector<std::string> stringList(GSettings* settings, const char* key)
-{
-    std::vector<std::string> list;
-    gchar** values = g_settings_get_strv(settings, key);
-    for (gchar** value = values; *value != nullptr; ++value) {
-        list.emplace_back(*value);
-    }
-    g_strfreev(values);
-    return list;
-}
-
 void setStringList(GSettings* settings, const char* key, const std::vector<std::string>& list)
 {
     std::vector<const gchar*> values;
@@ -111,6 +100,17 @@ std::vector<std::string> boundAccelerators()
 }
 
 } // namespace
+
+std::vector<std::string> stringList(GSettings* settings, const char* key)
+{
+    std::vector<std::string> list;
+    gchar** values = g_settings_get_strv(settings, key);
+    for (gchar** value = values; *value != nullptr; ++value) {
+        list.emplace_back(*value);
+    }
+    g_strfreev(values);
+    return list;
+}
 
 std::optional<Accelerator> parseAccelerator(std::string_view text)
 {

@@ -9,8 +9,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+typedef struct _GSettings GSettings;
 
 namespace tessary {
+
+// The texts of a GSettings key that holds a list of strings, such as custom-keybindings.
+std::vector<std::string> stringList(GSettings* settings, const char* key);
 
 // The modifiers and key of a GTK accelerator, for comparing two of them.
 struct Accelerator {

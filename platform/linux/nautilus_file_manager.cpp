@@ -3,6 +3,7 @@
 
 #include "display_session.h"
 #include "logger.h"
+#include "session_bus.h"
 
 #include <gio/gio.h>
 
@@ -15,65 +16,64 @@ constexpr const char* kNautilusName = "org.gnome.Nautilus";
 constexpr const char* kBridgePath = "/com/orvane/tessary/Bridge";
 constexpr const char* kBridgeInterface = "com.orvane.tessary.Bridge";
 constexpr int kPropertyTimeoutMs = 1000;
+constexpr unsigned kQuitTimeoutSeconds = 10;
 
-// A call that never starts the file manager; none (and `error` filled) when it fails.
-GVariant* call(GDBusConnection* bus, const char* name, const char* path, const char* interface,
-               const char* method, GVariant* parameters, const char* replyType, int timeoutMs,
-               FileManagerError* error = nullptr)
+// The answer of a "(b)" reply, which it frees; none without a reply.
+std::optional<bool> booleanReply(GVariant* reply)
 {
-    GError* failure = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, name, path, interface, method, parameters, G_VARIANT_TYPE(replyType),
-        G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &failure);
     if (reply == nullptr) {
-        if (error != nullptr) {
-            error->accessDenied =
-                g_error_matches(failure, G_DBUS_ERROR, G_DBUS_ERROR_ACCESS_DENIED);
-            error->code = failure->code;
-            error->message = failure->message;
-        }
-        g_error_free(failure);
+        return std::nullopt;
     }
-    return reply;
+    gboolean answer = FALSE;
+    g_variant_get(reply, "(b)", &answer);
+    g_variant_unref(reply);
+    return answer != FALSE;
 }
 
-struct Restart {
-    GDBusConnection* bus;
-    guint watch = 0;
-};
-
-void spawnNautilus(const char* argument, GPid* pid)
+// Starts the file manager with a window, not waiting for it.
+void startWithWindow()
 {
-    const gchar* argv[] = {"nautilus", argument, nullptr};
+    const gchar* argv[] = {"nautilus", "--new-window", nullptr};
     GError* error = nullptr;
-    const auto flags =
-        static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                 G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
-    if (!g_spawn_async(nullptr, const_cast<gchar**>(argv), nullptr, flags, nullptr, nullptr, pid,
-                       &error)) {
+    if (!g_spawn_async(nullptr, const_cast<gchar**>(argv), nullptr,
+                       static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL |
+                                                G_SPAWN_STDERR_TO_DEV_NULL),
+                       nullptr, nullptr, nullptr, &error)) {
         kLog.error("Could not start the file manager: %{public}s", error->message);
         g_error_free(error);
-        *pid = 0;
     }
 }
+
+// A restart under way: the old instance has been asked to quit; the new one starts once
+// the old one has left the bus.
+struct Restart {
+    GDBusConnection* bus; // a reference of its own
+    guint watch = 0;
+    guint timeout = 0;
+};
 
 void nameVanished(GDBusConnection*, const gchar*, gpointer data)
 {
     auto* restart = static_cast<Restart*>(data);
+    g_source_remove(restart->timeout);
+    startWithWindow();
     g_bus_unwatch_name(restart->watch); // frees `restart`
-    GPid pid = 0;
-    spawnNautilus("--new-window", &pid);
-    if (pid != 0) {
-        g_child_watch_add(
-            pid, [](GPid child, gint, gpointer) { g_spawn_close_pid(child); }, nullptr);
-    }
 }
 
-// Once the old instance has quit and left the bus, the new one starts.
-void quitEnded(GPid pid, gint, gpointer data)
+gboolean quitTimedOut(gpointer data)
+{
+    auto* restart = static_cast<Restart*>(data);
+    kLog.error("The file manager did not quit within %u seconds", kQuitTimeoutSeconds);
+    g_bus_unwatch_name(restart->watch);
+    return G_SOURCE_REMOVE;
+}
+
+// `nautilus -q` has handed the quit to the running instance.
+void quitSent(GPid pid, gint, gpointer data)
 {
     g_spawn_close_pid(pid);
     auto* restart = static_cast<Restart*>(data);
+    restart->timeout = g_timeout_add_seconds(kQuitTimeoutSeconds, quitTimedOut, restart);
     restart->watch =
         g_bus_watch_name_on_connection(restart->bus, kNautilusName, G_BUS_NAME_WATCHER_FLAGS_NONE,
                                        nullptr, nameVanished, restart, [](gpointer done) {
@@ -85,57 +85,32 @@ void quitEnded(GPid pid, gint, gpointer data)
 
 } // namespace
 
-NautilusFileManager::NautilusFileManager() = default;
-
-NautilusFileManager::~NautilusFileManager()
-{
-    if (m_bus != nullptr) {
-        g_object_unref(m_bus);
-    }
-}
-
-GDBusConnection* NautilusFileManager::bus()
-{
-    if (m_bus == nullptr) {
-        m_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    }
-    return m_bus;
-}
-
 std::optional<bool> NautilusFileManager::isRunning()
 {
-    GDBusConnection* connection = bus();
+    GDBusConnection* connection = m_bus.connection();
     if (connection == nullptr) {
         return std::nullopt;
     }
-    GVariant* reply =
-        call(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-             "NameHasOwner", g_variant_new("(s)", kNautilusName), "(b)", kPropertyTimeoutMs);
-    if (reply == nullptr) {
-        return std::nullopt;
-    }
-    gboolean owned = FALSE;
-    g_variant_get(reply, "(b)", &owned);
-    g_variant_unref(reply);
-    return owned != FALSE;
+    return booleanReply(callSync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                 "org.freedesktop.DBus", "NameHasOwner",
+                                 g_variant_new("(s)", kNautilusName), "(b)", kPropertyTimeoutMs));
 }
 
 std::optional<WindowLocations>
 NautilusFileManager::openWindowsWithLocations(FileManagerError* error)
 {
-    GDBusConnection* connection = bus();
+    GDBusConnection* connection = m_bus.connection();
     if (connection == nullptr) {
         *error = {false, 0, "no session bus"};
         return std::nullopt;
     }
     // Asked of Nautilus's own name, so another program that owns FileManager1 is not asked.
     GError* failure = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        connection, kNautilusName, "/org/freedesktop/FileManager1",
-        "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", "org.freedesktop.FileManager1", "OpenWindowsWithLocations"),
-        G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, kPropertyTimeoutMs, nullptr,
-        &failure);
+    GVariant* reply =
+        callSync(connection, kNautilusName, "/org/freedesktop/FileManager1",
+                 "org.freedesktop.DBus.Properties", "Get",
+                 g_variant_new("(ss)", "org.freedesktop.FileManager1", "OpenWindowsWithLocations"),
+                 "(v)", kPropertyTimeoutMs, &failure);
     if (reply == nullptr) {
         // Not running: no window.
         const bool notRunning =
@@ -173,12 +148,12 @@ NautilusFileManager::openWindowsWithLocations(FileManagerError* error)
 
 std::optional<FileManagerWindow> NautilusFileManager::bridgeActiveWindow()
 {
-    GDBusConnection* connection = bus();
+    GDBusConnection* connection = m_bus.connection();
     if (connection == nullptr) {
         return std::nullopt;
     }
-    GVariant* reply = call(connection, kNautilusName, kBridgePath, kBridgeInterface, "ActiveWindow",
-                           nullptr, "(bss)", kBridgeTimeoutMs);
+    GVariant* reply = callSync(connection, kNautilusName, kBridgePath, kBridgeInterface,
+                               "ActiveWindow", nullptr, "(bss)", kBridgeTimeoutMs);
     if (reply == nullptr) {
         return std::nullopt;
     }
@@ -193,19 +168,12 @@ std::optional<FileManagerWindow> NautilusFileManager::bridgeActiveWindow()
 
 std::optional<bool> NautilusFileManager::bridgeRename(const std::string& uri)
 {
-    GDBusConnection* connection = bus();
+    GDBusConnection* connection = m_bus.connection();
     if (connection == nullptr) {
         return std::nullopt;
     }
-    GVariant* reply = call(connection, kNautilusName, kBridgePath, kBridgeInterface, "Rename",
-                           g_variant_new("(s)", uri.c_str()), "(b)", kBridgeTimeoutMs);
-    if (reply == nullptr) {
-        return std::nullopt;
-    }
-    gboolean started = FALSE;
-    g_variant_get(reply, "(b)", &started);
-    g_variant_unref(reply);
-    return started != FALSE;
+    return booleanReply(callSync(connection, kNautilusName, kBridgePath, kBridgeInterface, "Rename",
+                                 g_variant_new("(s)", uri.c_str()), "(b)", kBridgeTimeoutMs));
 }
 
 std::optional<FileManagerWindow> NautilusFileManager::x11ActiveWindow()
@@ -226,16 +194,26 @@ std::optional<FileManagerWindow> NautilusFileManager::x11ActiveWindow()
 
 void NautilusFileManager::restart()
 {
-    GDBusConnection* connection = bus();
-    if (connection == nullptr) {
+    GDBusConnection* connection = m_bus.connection();
+    if (connection == nullptr || isRunning() != true) {
+        startWithWindow();
         return;
     }
+    kLog.info("Restarting the file manager so it loads the extension");
+    const gchar* argv[] = {"nautilus", "-q", nullptr};
+    const auto flags =
+        static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                 G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
     GPid pid = 0;
-    spawnNautilus("-q", &pid);
-    if (pid != 0) {
-        g_child_watch_add(pid, quitEnded,
-                          new Restart{static_cast<GDBusConnection*>(g_object_ref(connection))});
+    GError* error = nullptr;
+    if (!g_spawn_async(nullptr, const_cast<gchar**>(argv), nullptr, flags, nullptr, nullptr, &pid,
+                       &error)) {
+        kLog.error("The file manager did not quit: %{public}s", error->message);
+        g_error_free(error);
+        return;
     }
+    g_child_watch_add(pid, quitSent,
+                      new Restart{static_cast<GDBusConnection*>(g_object_ref(connection))});
 }
 
 } // namespace tessary

@@ -5,11 +5,10 @@
 #pragma once
 
 #include "file_manager.h"
+#include "session_bus.h"
 #include "x11_display.h"
 
 #include <memory>
-
-typedef struct _GDBusConnection GDBusConnection;
 
 namespace tessary {
 
@@ -17,11 +16,6 @@ class NautilusFileManager : public FileManager {
 public:
     // The bridge gets this long to answer before it counts as missing.
     static constexpr int kBridgeTimeoutMs = 250;
-
-    NautilusFileManager();
-    ~NautilusFileManager() override;
-    NautilusFileManager(const NautilusFileManager&) = delete;
-    NautilusFileManager& operator=(const NautilusFileManager&) = delete;
 
     std::optional<bool> isRunning() override;
     std::optional<WindowLocations> openWindowsWithLocations(FileManagerError* error) override;
@@ -31,9 +25,7 @@ public:
     void restart() override;
 
 private:
-    GDBusConnection* bus();
-
-    GDBusConnection* m_bus = nullptr;
+    SessionBus m_bus;
     std::unique_ptr<X11Display> m_display;
     bool m_triedDisplay = false;
 };

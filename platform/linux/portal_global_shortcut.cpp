@@ -2,6 +2,7 @@
 #include "portal_global_shortcut.h"
 
 #include "logger.h"
+#include "session_bus.h"
 
 #include <exception>
 
@@ -37,26 +38,22 @@ PortalGlobalShortcut::PortalGlobalShortcut() = default;
 
 PortalGlobalShortcut::~PortalGlobalShortcut()
 {
-    if (m_bus != nullptr) {
-        remove();
-        if (m_subscription != 0) {
-            g_dbus_connection_signal_unsubscribe(m_bus, m_subscription);
-        }
-        g_object_unref(m_bus);
+    remove();
+    if (m_subscription != 0) {
+        g_dbus_connection_signal_unsubscribe(m_bus.connection(), m_subscription);
     }
 }
 
 bool PortalGlobalShortcut::offered()
 {
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (bus == nullptr) {
+    SessionBus bus;
+    if (bus.connection() == nullptr) {
         return false;
     }
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, kPortalName, kPortalPath, "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", kInterface, "version"), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE,
-        kVersionTimeoutMs, nullptr, nullptr);
-    g_object_unref(bus);
+    // The portal may be started for the question.
+    GVariant* reply = callSync(
+        bus.connection(), kPortalName, kPortalPath, "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", kInterface, "version"), "(v)", kVersionTimeoutMs, nullptr, true);
     if (reply == nullptr) {
         return false;
     }
@@ -80,8 +77,9 @@ std::string PortalGlobalShortcut::trigger(const ShortcutKeys& keys)
 std::optional<PortalGlobalShortcut::Answer>
 PortalGlobalShortcut::request(const char* method, GVariant* parameters, const std::string& token)
 {
+    GDBusConnection* bus = m_bus.connection();
     // The request object's path is known before the call, so its answer cannot be missed.
-    std::string sender = g_dbus_connection_get_unique_name(m_bus) + 1;
+    std::string sender = g_dbus_connection_get_unique_name(bus) + 1;
     for (char& c : sender) {
         c = c == '.' ? '_' : c;
     }
@@ -93,7 +91,7 @@ PortalGlobalShortcut::request(const char* method, GVariant* parameters, const st
     g_main_context_push_thread_default(context);
     Pending pending;
     const guint subscription = g_dbus_connection_signal_subscribe(
-        m_bus, kPortalName, "org.freedesktop.portal.Request", "Response", path.c_str(), nullptr,
+        bus, kPortalName, "org.freedesktop.portal.Request", "Response", path.c_str(), nullptr,
         G_DBUS_SIGNAL_FLAGS_NONE,
         [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
            GVariant* signal, gpointer data) {
@@ -103,9 +101,8 @@ PortalGlobalShortcut::request(const char* method, GVariant* parameters, const st
         },
         &pending, nullptr);
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        m_bus, kPortalName, kPortalPath, kInterface, method, parameters, G_VARIANT_TYPE("(o)"),
-        G_DBUS_CALL_FLAGS_NONE, kAnswerTimeoutMs, nullptr, &error);
+    GVariant* reply = callSync(bus, kPortalName, kPortalPath, kInterface, method, parameters, "(o)",
+                               kAnswerTimeoutMs, &error, true);
     if (reply != nullptr) {
         g_variant_unref(reply);
         bool timedOut = false;
@@ -127,7 +124,7 @@ PortalGlobalShortcut::request(const char* method, GVariant* parameters, const st
         kLog.error("The shortcut portal refused %{public}s: %{public}s", method, error->message);
         g_error_free(error);
     }
-    g_dbus_connection_signal_unsubscribe(m_bus, subscription);
+    g_dbus_connection_signal_unsubscribe(bus, subscription);
     g_main_context_pop_thread_default(context);
     g_main_context_unref(context);
     if (!pending.done) {
@@ -138,14 +135,14 @@ PortalGlobalShortcut::request(const char* method, GVariant* parameters, const st
 
 ShortcutRegistration PortalGlobalShortcut::add(const ShortcutKeys& keys)
 {
-    if (m_bus == nullptr) {
-        m_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-        if (m_bus == nullptr) {
-            return {ShortcutRegistration::Outcome::failed, kShortcutUnavailable};
-        }
+    GDBusConnection* bus = m_bus.connection();
+    if (bus == nullptr) {
+        return {ShortcutRegistration::Outcome::failed, kShortcutUnavailable};
+    }
+    if (m_subscription == 0) {
         // In the default context: presses arrive in the host's event loop.
         m_subscription = g_dbus_connection_signal_subscribe(
-            m_bus, kPortalName, kInterface, "Activated", kPortalPath, nullptr,
+            bus, kPortalName, kInterface, "Activated", kPortalPath, nullptr,
             G_DBUS_SIGNAL_FLAGS_NONE,
             [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
                GVariant* signal,
@@ -211,12 +208,12 @@ ShortcutRegistration PortalGlobalShortcut::add(const ShortcutKeys& keys)
 
 void PortalGlobalShortcut::remove()
 {
-    if (m_bus == nullptr || m_session.empty()) {
+    if (m_session.empty()) {
         return;
     }
-    g_dbus_connection_call(m_bus, kPortalName, m_session.c_str(), "org.freedesktop.portal.Session",
-                           "Close", nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr,
-                           nullptr);
+    g_dbus_connection_call(m_bus.connection(), kPortalName, m_session.c_str(),
+                           "org.freedesktop.portal.Session", "Close", nullptr, nullptr,
+                           G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
     m_session.clear();
 }
 

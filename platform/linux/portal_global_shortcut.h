@@ -4,11 +4,11 @@
 #pragma once
 
 #include "global_shortcut.h"
+#include "session_bus.h"
 
 #include <optional>
 #include <string>
 
-typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GVariant GVariant;
 
 namespace tessary {
@@ -45,7 +45,7 @@ private:
                                   const std::string& token);
     void activated(GVariant* parameters);
 
-    GDBusConnection* m_bus = nullptr;
+    SessionBus m_bus;
     unsigned m_subscription = 0;
     std::string m_session;
 };

@@ -360,11 +360,32 @@ TEST(SetupTexts, StepsNotesAndTheAllSetLine)
     EXPECT_EQ(allSetText(settings), "All set. Right-click any folder in Files and choose New .");
 }
 
-TEST(StatusRows, RenameRowOffersTheRestartOnlyWhenTheKeyCannotBePressed)
+TEST(StatusRows, OnlyARowThatARestartOfFilesFixesOffersIt)
 {
-    EXPECT_EQ(renameStatusRow(true).action, StatusRow::Action::none);
-    EXPECT_EQ(renameStatusRow(false).action, StatusRow::Action::restartFileManager);
-    EXPECT_EQ(renameStatusRow(false).symbol, "exclamationmark.triangle");
+    using Case = FinderAutomation::Permission::Case;
+    using Action = StatusRow::Action;
+    const struct {
+        StatusRow row;
+        std::string_view symbol;
+        Action action;
+    } rows[] = {
+        {automationStatusRow({Case::granted}), "checkmark.circle", Action::none},
+        {automationStatusRow({Case::notDetermined}), "exclamationmark.triangle",
+         Action::restartFileManager},
+        {automationStatusRow({Case::finderNotRunning}), "questionmark.circle", Action::none},
+        {automationStatusRow({Case::unknown, -1}), "questionmark.circle", Action::none},
+        {renameStatusRow(RenameRoute::fileManagerBridge), "checkmark.circle", Action::none},
+        {renameStatusRow(RenameRoute::x11KeyPress), "checkmark.circle", Action::none},
+        {renameStatusRow(RenameRoute::none), "exclamationmark.triangle",
+         Action::restartFileManager},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.row.text);
+        EXPECT_EQ(row.row.symbol, row.symbol);
+        EXPECT_EQ(row.row.action, row.action);
+    }
+    EXPECT_EQ(automationStatusRow({Case::unknown, -1}).text,
+              "Can’t tell whether Files is running (status -1)");
 }
 
 } // namespace

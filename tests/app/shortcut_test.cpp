@@ -74,17 +74,6 @@ TEST(GnomeAccelerators, SpellingsOfOneShortcutCompareEqual)
     }
 }
 
-std::vector<std::string> strings(GSettings* settings, const char* key)
-{
-    std::vector<std::string> list;
-    gchar** values = g_settings_get_strv(settings, key);
-    for (gchar** value = values; *value != nullptr; ++value) {
-        list.emplace_back(*value);
-    }
-    g_strfreev(values);
-    return list;
-}
-
 // One test, one process: GSettings keeps the backend it made first.
 class GnomeKeybindingTest : public test::ConfigFolderTest {};
 
@@ -123,14 +112,14 @@ TEST_F(GnomeKeybindingTest, AddsItsOwnEntryUnlessTakenAndRemovesExactlyIt)
     GSettings* entry =
         g_settings_new_with_path("org.gnome.settings-daemon.plugins.media-keys.custom-keybinding",
                                  GnomeKeybinding::kEntryPath);
-    EXPECT_EQ(strings(mediaKeys, "custom-keybindings"),
+    EXPECT_EQ(stringList(mediaKeys, "custom-keybindings"),
               (std::vector<std::string>{other, GnomeKeybinding::kEntryPath}));
     gchar* command = g_settings_get_string(entry, "command");
     EXPECT_STREQ(command, "/usr/bin/tessary --shortcut");
     g_free(command);
 
     binding.remove();
-    EXPECT_EQ(strings(mediaKeys, "custom-keybindings"), std::vector<std::string>{other});
+    EXPECT_EQ(stringList(mediaKeys, "custom-keybindings"), std::vector<std::string>{other});
     gchar* binding_ = g_settings_get_string(entry, "binding");
     EXPECT_STREQ(binding_, "");
     g_free(binding_);

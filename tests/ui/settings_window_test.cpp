@@ -4,6 +4,7 @@
 #include "about_window.h"
 #include "form_parts.h"
 #include "console_prompts.h"
+#include "gnome_keybinding.h"
 #include "host_services.h"
 #include "nautilus_extension.h"
 #include "settings_windows.h"
@@ -14,6 +15,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -98,10 +100,10 @@ protected:
         std::ofstream(scratchFolder() / "modules" / "libtessary-nautilus.so") << "module";
         services.diskAccess.saveGrant("/");
         extension.emplace(scratchFolder() / "modules", "libtessary-nautilus.so");
-        windows.emplace(
-            SettingsServices{
-                services.diskAccess, services.loginItem, *extension, [] { return true; }, {}},
-            delegate, services.workspace);
+        const SettingsServices pages{services.diskAccess,  services.loginItem, *extension,
+                                     services.fileManager, services.hotKey,    services.automation,
+                                     services.rename,      services.updates,   {}};
+        windows.emplace(pages, delegate, services.workspace);
     }
     void TearDown() override
     {
@@ -125,6 +127,33 @@ protected:
             }
         }
         return titles;
+    }
+
+    // The General page on its own, and the texts of the warnings it shows.
+    SettingsWindow* generalPage()
+    {
+        windows->showSettings();
+        windows->settingsWindow()->showPage(SettingsPage::general);
+        return windows->settingsWindow();
+    }
+    std::vector<QString> shownErrors()
+    {
+        std::vector<QString> texts;
+        for (ErrorLabel* label : ours<ErrorLabel>(windows->settingsWindow())) {
+            if (label->isVisible()) {
+                texts.push_back(label->text());
+            }
+        }
+        return texts;
+    }
+    // GNOME's list of custom keybindings, as the gsettings program reads it.
+    std::string customKeybindings()
+    {
+        const fs::path out = scratchFolder() / "gsettings.txt";
+        test::runProgram(
+            "gsettings",
+            {"get", "org.gnome.settings-daemon.plugins.media-keys", "custom-keybindings"}, out);
+        return test::readFile(out);
     }
 
     ConsolePrompts prompts;
@@ -208,6 +237,61 @@ TEST_F(SettingsWindowTest, AShortcutIsRecordedFromTheNextKeyPressAnywhere)
     EXPECT_EQ(box->text(), "Ctrl+Alt+K");
     EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Value),
               "Control Alt K");
+}
+
+TEST_F(SettingsWindowTest, TheShortcutSectionShowsWhatRegisteringDid)
+{
+    // GNOME on Wayland without the shortcuts portal: a keybinding, in a private settings
+    // file where the window manager already binds Ctrl+Alt+N, the default shortcut.
+    ::setenv("XDG_SESSION_TYPE", "wayland", 1);
+    ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
+    ::setenv("GSETTINGS_BACKEND", "keyfile", 1);
+    if (!GnomeKeybinding::available()) {
+        GTEST_SKIP() << "GNOME's media-keys schema is not installed";
+    }
+    ASSERT_EQ(test::runProgram("gsettings", {"set", "org.gnome.desktop.wm.keybindings",
+                                             "switch-to-workspace-1", "['<Control><Alt>n']"}),
+              0);
+    SettingsWindow* window = generalPage();
+    EXPECT_EQ(shownErrors(), std::vector<QString>{"Ctrl+Alt+N is already used by another app. "
+                                                  "Choose a different shortcut."});
+    EXPECT_FALSE(services.hotKey.isRegistered());
+
+    auto* recorder = ours<ShortcutRecorder>(window).front();
+    child<QPushButton>(recorder, "Record Shortcut")->click();
+    QTest::keyClick(window, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(shownErrors().empty());
+    EXPECT_EQ(customKeybindings(), "['" + std::string(GnomeKeybinding::kEntryPath) + "']\n");
+
+    child<QCheckBox>(window, "Create the default file with a shortcut")->click();
+    EXPECT_FALSE(recorder->isVisible());
+    EXPECT_FALSE(SharedSettings::load().shortcutEnabled);
+    EXPECT_EQ(customKeybindings(), "@as []\n");
+}
+
+TEST_F(SettingsWindowTest, CheckNowWaitsForItsCheckAndAClosedPageIsLeftOutOfIt)
+{
+    const test::LogCapture log; // where the alert of a failed check goes
+    const auto pump = [] {
+        QApplication::processEvents();
+    };
+    auto* checkNow = child<QPushButton>(generalPage(), "Check Now");
+    checkNow->click(); // against a closed local port
+    EXPECT_FALSE(checkNow->isEnabled());
+    ASSERT_TRUE(test::waitUntil([&] { return checkNow->isEnabled(); }, test::kDeadline, pump));
+    const std::size_t firstAnswer = log.text().find("Couldn't check for updates");
+    ASSERT_NE(firstAnswer, std::string::npos);
+
+    checkNow->click();
+    windows->settingsWindow()->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(windows->settingsWindow(), nullptr);
+    EXPECT_TRUE(test::waitUntil(
+        [&] {
+            return log.text().find("Couldn't check for updates", firstAnswer + 1) !=
+                   std::string::npos;
+        },
+        test::kDeadline, pump));
 }
 
 TEST_F(SettingsWindowTest, OneWindowEachAndTheApplicationShowsOnlyWhileOneIsOpen)
