@@ -9,8 +9,9 @@
 namespace tessary {
 
 struct FrontApplication {
-    std::string id;   // e.g. "org.gnome.Nautilus"
-    std::string name; // for display
+    std::string id;       // e.g. "org.gnome.Nautilus"
+    std::string name;     // for display
+    bool desktop = false; // the desktop itself: no window is active, or the desktop's own
 };
 
 // The file manager's application id; the one the host drives.
@@ -27,7 +28,8 @@ public:
     // Opens a URL (a web page, a file: URI) with the user's default handler for its scheme.
     // Never fails: problems are logged.
     virtual void openURL(const std::string& url) = 0;
-    // The application whose window is active; none without a display or active window.
+    // The application whose window is active, or the desktop; none without a display or
+    // when the window manager does not say.
     virtual std::optional<FrontApplication> frontmostApplication() = 0;
 };
 

@@ -97,8 +97,10 @@ void HotKey::pressed()
 
 void HotKey::handlePress()
 {
+    // The desktop counts as the file manager's: a press there creates on the Desktop when
+    // no file-manager window is open, as in the file manager's front window otherwise.
     const auto front = m_automation.frontmostApplication();
-    if (!front || front->id != kFileManagerId) {
+    if (!front || (front->id != kFileManagerId && !front->desktop)) {
         kLog.info("Shortcut pressed while %{public}s is in front; ignored (Finder only)",
                   front && !front->name.empty() ? front->name : std::string("another app"));
         return;

@@ -74,30 +74,58 @@ X11Display::~X11Display()
     xcb_disconnect(m_connection);
 }
 
-std::uint32_t X11Display::activeWindow()
+std::optional<std::uint32_t> X11Display::activeWindow()
 {
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
     for (int i = 0; i < m_screen && screens.rem > 0; ++i) {
         xcb_screen_next(&screens);
     }
     if (screens.rem == 0) {
-        return XCB_WINDOW_NONE;
+        return std::nullopt;
     }
     const xcb_atom_t activeAtom = internAtom(m_connection, "_NET_ACTIVE_WINDOW");
     const auto active = property(m_connection, screens.data->root, activeAtom, XCB_ATOM_WINDOW);
     if (!active || active->size() < sizeof(xcb_window_t)) {
-        return XCB_WINDOW_NONE;
+        return std::nullopt;
     }
     xcb_window_t window = XCB_WINDOW_NONE;
     std::memcpy(&window, active->data(), sizeof(window));
     return window;
 }
 
+bool X11Display::isDesktopWindow(std::uint32_t window)
+{
+    // Some window managers leave _NET_ACTIVE_WINDOW naming the last window after it closed.
+    xcb_generic_error_t* error = nullptr;
+    const ReplyPtr<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+        m_connection, xcb_get_window_attributes(m_connection, window), &error));
+    if (!attributes) {
+        std::free(error);
+        return true;
+    }
+    const auto types = property(m_connection, window,
+                                internAtom(m_connection, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM);
+    const xcb_atom_t desktop = internAtom(m_connection, "_NET_WM_WINDOW_TYPE_DESKTOP");
+    for (std::size_t at = 0; types && at + sizeof(xcb_atom_t) <= types->size();
+         at += sizeof(xcb_atom_t)) {
+        xcb_atom_t type = XCB_ATOM_NONE;
+        std::memcpy(&type, types->data() + at, sizeof(type));
+        if (type == desktop && desktop != XCB_ATOM_NONE) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::optional<FrontApplication> X11Display::activeApplication()
 {
-    const xcb_window_t window = activeWindow();
-    if (window == XCB_WINDOW_NONE) {
+    const auto active = activeWindow();
+    if (!active) {
         return std::nullopt;
+    }
+    const xcb_window_t window = *active;
+    if (window == XCB_WINDOW_NONE || isDesktopWindow(window)) {
+        return FrontApplication{{}, {}, true};
     }
 
     const xcb_atom_t utf8 = internAtom(m_connection, "UTF8_STRING");
@@ -126,7 +154,7 @@ std::optional<FrontApplication> X11Display::activeApplication()
 
 std::optional<std::pair<std::string, std::string>> X11Display::activeWindowObjectPath()
 {
-    const xcb_window_t window = activeWindow();
+    const xcb_window_t window = activeWindow().value_or(XCB_WINDOW_NONE);
     if (window == XCB_WINDOW_NONE) {
         return std::nullopt;
     }

@@ -24,7 +24,9 @@ public:
 
     // The window named by _NET_ACTIVE_WINDOW on the root window: its application id from
     // _GTK_APPLICATION_ID, else the class part of WM_CLASS; its name from _NET_WM_NAME,
-    // else the class. None when no window is active or the window manager does not say.
+    // else the class. The desktop when no window is active (none, or one that has closed)
+    // or the active one is of type _NET_WM_WINDOW_TYPE_DESKTOP; none when the window
+    // manager does not say.
     std::optional<FrontApplication> activeApplication();
 
     // The D-Bus object path GTK gives the active window of a GtkApplication
@@ -38,7 +40,10 @@ public:
     bool pressAndRelease(std::uint32_t keysym);
 
 private:
-    std::uint32_t activeWindow();
+    // _NET_ACTIVE_WINDOW, which is 0 while no window has the focus; none when unset.
+    std::optional<std::uint32_t> activeWindow();
+    // Whether `window` is the desktop's (_NET_WM_WINDOW_TYPE_DESKTOP) or no longer exists.
+    bool isDesktopWindow(std::uint32_t window);
 
     explicit X11Display(xcb_connection_t* connection, int screen);
 

@@ -8,34 +8,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-fail() {
-  echo "nautilus.sh: $*" >&2
-  exit 1
-}
-
-# wait_for WHAT SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
-wait_for() {
-  local what=$1 deadline=$((SECONDS + $2))
-  shift 2
-  until "$@"; do
-    ((SECONDS < deadline)) || fail "timed out waiting for $what"
-    sleep 0.02
-  done
-}
+e2e_name=nautilus.sh
+source tests/e2e/common.sh
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
-# The processes whose environment names this run's private runtime folder: everything the
-# session started, D-Bus-activated services and the host included.
-session_processes() {
-  local marker="XDG_RUNTIME_DIR=$1" proc
-  for proc in /proc/[0-9]*; do
-    [ "${proc#/proc/}" != $$ ] || continue
-    if { tr '\0' '\n' <"$proc/environ"; } 2>/dev/null | grep -qxF "$marker"; then
-      echo "${proc#/proc/}"
-    fi
-  done
-}
 
 # ---- inside the private session (dbus-run-session runs this script again) ----
 
@@ -46,33 +22,8 @@ session() {
   pids=() nautilus_pid=""
   mkdir -p "$folder"
 
-  stop_session() {
-    import -window root "$out/shots/99-last.png" 2>/dev/null || true
-    if [ -n "$nautilus_pid" ]; then
-      nautilus -q 2>/dev/null || true
-      local deadline=$((SECONDS + 10))
-      while kill -0 "$nautilus_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
-      kill "$nautilus_pid" 2>/dev/null || true
-    fi
-    local pid
-    for pid in $(session_processes "$XDG_RUNTIME_DIR"); do
-      [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = /usr/bin/tessary ] && kill "$pid" 2>/dev/null
-    done
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-      kill "${pids[i]}" 2>/dev/null || true
-      wait "${pids[i]}" 2>/dev/null || true
-    done
-  }
-  trap stop_session EXIT
-
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$out/xvfb.log" &
-  pids+=($!)
-  wait_for "the X server" 20 test -s "$work/display"
-  export DISPLAY=:$(head -n1 "$work/display")
-
-  openbox --sm-disable >"$out/openbox.log" 2>&1 &
-  pids+=($!)
-  wait_for "the window manager" 20 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'
+  trap 'import -window root "$out/shots/99-last.png" 2>/dev/null || true; stop_session' EXIT
+  start_x11 "$work" "$out"
 
   # Every ShowItems call on the bus, with its URIs.
   dbus-monitor --session "type='method_call',interface='org.freedesktop.FileManager1',member='ShowItems'" \
@@ -155,50 +106,15 @@ fi
 
 # ---- outside: build, install, run the session, put everything back ----
 
-[ "$(id -u)" = 0 ] || fail "needs root to install into $(pkg-config --variable=extensiondir libnautilus-extension-4)"
 out=${TESSARY_E2E_OUT:-$PWD/build/e2e}
 rm -rf "$out"
 mkdir -p "$out/shots"
 cmake --preset release >/dev/null
 cmake --build --preset release
-
-work=$(mktemp -d /tmp/tessary-e2e-XXXXXX)
-mkdir -p "$work/home" "$work/config" "$work/data" "$work/cache" "$work/run" "$work/saved"
-chmod 700 "$work/run" "$work/config"
-
-# What the install will write, and what of it exists now (kept aside and put back after).
-DESTDIR=$work/image cmake --install build/release --prefix /usr >/dev/null
-(cd "$work/image" && find . ! -type d | sed 's|^\.||') >"$work/files"
-(cd "$work/image" && find . -mindepth 1 -type d | sed 's|^\.||') | while read -r dir; do
-  [ -d "$dir" ] || echo "$dir"
-done | sort -r >"$work/new-dirs"
-while read -r file; do
-  if [ -e "$file" ] || [ -L "$file" ]; then
-    mkdir -p "$work/saved$(dirname "$file")"
-    cp -a "$file" "$work/saved$file"
-  fi
-done <"$work/files"
-
-restore() {
-  local pid
-  for pid in $(session_processes "$work/run"); do kill "$pid" 2>/dev/null || true; done
-  while read -r file; do
-    rm -f "$file"
-    [ ! -e "$work/saved$file" ] || cp -a "$work/saved$file" "$file"
-  done <"$work/files"
-  while read -r dir; do rmdir "$dir" 2>/dev/null || true; done <"$work/new-dirs"
-  rm -rf "$work"
-}
-trap restore EXIT
-cmake --install build/release --prefix /usr >/dev/null
+install_for_run "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
 
 status=0
-env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS \
-  HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
-  XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/run" TESSARY_LOG=stderr \
-  TESSARY_WEBSITE=http://127.0.0.1:9 \
-  GTK_A11Y=none NO_AT_BRIDGE=1 \
-  dbus-run-session -- bash "$0" --in-session "$work" "$out" || status=$?
+in_private_session "$work" "$out" || status=$?
 [ $status = 0 ] && echo "nautilus.sh: passed; screenshots in $out/shots" ||
   echo "nautilus.sh: FAILED; logs and screenshots in $out" >&2
 exit $status

@@ -4,8 +4,8 @@
 #   on X11 (Xvfb, openbox): Ctrl+Alt+N in Files creates untitled.txt and untitled-2.txt in
 #   the folder it shows; another window in front or a Trash window creates nothing; the
 #   bridge's ActiveWindow follows the focus between two windows; Rename starts renaming the
-#   file just created and refuses any other; then the benchmarks of a press to the file and
-#   of the bridge's round trips;
+#   file just created and refuses any other; the benchmarks of a press to the file and of
+#   the bridge's round trips; with no window left, a press creates on the Desktop;
 #   on Wayland (headless mutter): the bridge answers, the host registers a GNOME custom
 #   keybinding, and `tessary --shortcut`, run as that keybinding runs it, creates the file in
 #   the folder Files shows.
@@ -15,20 +15,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-fail() {
-  echo "shortcut.sh: $*" >&2
-  exit 1
-}
-
-# wait_for WHAT SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
-wait_for() {
-  local what=$1 deadline=$((SECONDS + $2))
-  shift 2
-  until "$@"; do
-    ((SECONDS < deadline)) || fail "timed out waiting for $what"
-    sleep 0.02
-  done
-}
+e2e_name=shortcut.sh
+source tests/e2e/common.sh
 
 bridge() {
   gdbus call --session --dest org.gnome.Nautilus --object-path /com/orvane/tessary/Bridge \
@@ -40,26 +28,14 @@ files_in() { ls "$1" | tr '\n' ' '; }
 # start_common LOG: the grant, the host and Nautilus with the test folder; sets globals.
 start_common() {
   tessary grant "$work/root" >/dev/null 2>"$out/$1-grant.log" || fail "tessary grant failed"
-  tessary >"$out/$1-host.log" 2>&1 &
+  # Started as at login: in the background, without the settings window.
+  tessary --login >"$out/$1-host.log" 2>&1 &
   pids+=($!)
   wait_for "the host to register the shortcut" 20 grep -q "Shortcut Ctrl+Alt+N registered" "$out/$1-host.log"
   nautilus --new-window "$folder" >"$out/$1-nautilus.log" 2>&1 &
   nautilus_pid=$!
   wait_for "the module to load" 30 grep -q "Finder Sync extension launched" "$out/$1-nautilus.log"
   wait_for "the bridge to name the folder's window" 30 front_title_is Folder
-}
-
-stop_common() {
-  if [ -n "${nautilus_pid:-}" ]; then
-    nautilus -q 2>/dev/null || true
-    local deadline=$((SECONDS + 10))
-    while kill -0 "$nautilus_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
-    kill "$nautilus_pid" 2>/dev/null || true
-  fi
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
 }
 
 # press_creates FILE: Ctrl+Alt+N, then FILE appears.
@@ -70,14 +46,8 @@ press_creates() {
 
 x11_session() {
   pids=() nautilus_pid=""
-  trap stop_common EXIT
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$out/xvfb.log" &
-  pids+=($!)
-  wait_for "the X server" 20 test -s "$work/display"
-  export DISPLAY=:$(head -n1 "$work/display")
-  openbox --sm-disable >"$out/openbox.log" 2>&1 &
-  pids+=($!)
-  wait_for "the window manager" 20 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'
+  trap stop_session EXIT
+  start_x11 "$work" "$out"
   start_common x11
   local window
   window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Folder$' | head -n1)
@@ -89,7 +59,8 @@ x11_session() {
 
   # Another application in front: nothing but the log line naming it.
   xmessage -title Elsewhere "another application" &
-  pids+=($!)
+  local elsewhere=$!
+  pids+=($elsewhere)
   xdotool windowactivate --sync "$(timeout 10 xdotool search --sync --onlyvisible --name '^Elsewhere$' | head -n1)"
   xdotool key ctrl+alt+n
   wait_for "the ignored press" 10 grep -q "Shortcut pressed while Xmessage is in front; ignored (Finder only)" "$out/x11-host.log"
@@ -128,11 +99,17 @@ x11_session() {
     --benchmark_repetitions=20 --benchmark_report_aggregates_only=true | tee "$out/timings.txt"
   build/release/bench/file_manager_bench --benchmark_repetitions=10 \
     --benchmark_report_aggregates_only=true | tee -a "$out/timings.txt"
+
+  # No window left: the desktop is in front and the press creates on the Desktop.
+  kill "$elsewhere" || fail "the other window closed early"
+  nautilus -q 2>/dev/null || true # answers 255 as it quits
+  wait_for "Files to quit" 20 eval '! kill -0 "$nautilus_pid" 2>/dev/null'
+  press_creates "$work/root/Desktop/untitled.txt"
 }
 
 wayland_session() {
   pids=() nautilus_pid=""
-  trap stop_common EXIT
+  trap stop_session EXIT
   unset DISPLAY
   export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME WAYLAND_DISPLAY=tessary-e2e \
     GDK_BACKEND=wayland QT_QPA_PLATFORM=offscreen GSETTINGS_BACKEND=keyfile
@@ -169,49 +146,25 @@ time.sleep(600)' >"$out/keyboard.log" 2>&1 &
 }
 
 if [ "${1:-}" = --in-session ]; then
-  work=$3 out=$4 folder=$3/root/Folder
-  rm -rf "$work/root" "$XDG_CONFIG_HOME"/* && mkdir -p "$folder"
-  "$2_session"
+  work=$2 out=$3 folder=$2/root/Folder
+  rm -rf "$work/root" "$XDG_CONFIG_HOME"/* && mkdir -p "$folder" "$work/root/Desktop"
+  echo "XDG_DESKTOP_DIR=\"$work/root/Desktop\"" >"$XDG_CONFIG_HOME/user-dirs.dirs"
+  "$4_session"
   exit 0
 fi
 
 # ---- outside: build, install, run both sessions, put everything back ----
 
-[ "$(id -u)" = 0 ] || fail "needs root to install into $(pkg-config --variable=extensiondir libnautilus-extension-4)"
 out=${TESSARY_E2E_OUT:-$PWD/build/e2e-shortcut}
 rm -rf "$out"
 mkdir -p "$out"
 cmake --preset release >/dev/null
 cmake --build --preset release --target tessary tessary-nautilus tessary_translations file_manager_bench \
   shortcut_press_bench >/dev/null
-
-work=$(mktemp -d /tmp/tessary-shortcut-XXXXXX)
-mkdir -p "$work/home" "$work/config" "$work/data" "$work/cache" "$work/run" "$work/saved"
-chmod 700 "$work/run" "$work/config"
-DESTDIR=$work/image cmake --install build/release --prefix /usr >/dev/null
-(cd "$work/image" && find . ! -type d | sed 's|^\.||') >"$work/files"
-while read -r file; do
-  if [ -e "$file" ]; then
-    mkdir -p "$work/saved$(dirname "$file")"
-    cp -a "$file" "$work/saved$file"
-  fi
-done <"$work/files"
-restore() {
-  while read -r file; do
-    rm -f "$file"
-    [ ! -e "$work/saved$file" ] || cp -a "$work/saved$file" "$file"
-  done <"$work/files"
-  rm -rf "$work"
-}
-trap restore EXIT
-cmake --install build/release --prefix /usr >/dev/null
+install_for_run "$(mktemp -d /tmp/tessary-shortcut-XXXXXX)"
 
 for session in x11 wayland; do
-  env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS \
-    HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
-    XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/run" TESSARY_LOG=stderr \
-    GTK_A11Y=none NO_AT_BRIDGE=1 \
-    dbus-run-session -- bash "$0" --in-session "$session" "$work" "$out" ||
+  in_private_session "$work" "$out" "$session" ||
     { echo "shortcut.sh: FAILED on $session; logs in $out" >&2; exit 1; }
 done
 echo "shortcut.sh: passed; logs and timings in $out"

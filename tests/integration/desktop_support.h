@@ -33,6 +33,7 @@ public:
             return runProgram("timeout", {"2", "xdotool", "windowactivate", "--sync", m_id}) == 0;
         });
     }
+    const std::string& id() const { return m_id; }
     // The keys received so far: "+F2 -F2 " for a press and a release of F2.
     std::string keys() const
     {

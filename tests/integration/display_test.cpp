@@ -76,6 +76,30 @@ TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnd
     }
 }
 
+// The desktop is in front when the active window is the desktop's or has closed (openbox
+// then still names it as active).
+TEST(FrontApplicationOnDesktop, TheDesktopIsInFrontWhileNoOtherWindowIs)
+{
+    TemporaryFolder folder;
+    const auto display = X11Display::connect();
+    ASSERT_TRUE(display);
+    const auto front = [&] {
+        return display->activeApplication().value_or(FrontApplication());
+    };
+    {
+        const KeyLoggingWindow files(folder.path(), "Files", "org.gnome.Nautilus");
+        ASSERT_TRUE(files.activate());
+        EXPECT_EQ(front().id, "org.gnome.Nautilus");
+        EXPECT_FALSE(front().desktop);
+        ASSERT_EQ(
+            runProgram("xprop", {"-id", files.id(), "-f", "_NET_WM_WINDOW_TYPE", "32a", "-set",
+                                 "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP"}),
+            0);
+        EXPECT_TRUE(front().desktop);
+    }
+    EXPECT_TRUE(waitUntil([&] { return front().desktop; }));
+}
+
 // An X server without the XTEST extension cannot take synthetic keys: pressing reports
 // failure, the connection still answers afterwards, and renaming counts as not permitted.
 TEST(WithoutXTest, NoKeyIsMadeAndTheConnectionKeepsAnswering)

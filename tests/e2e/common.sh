@@ -1,0 +1,104 @@
+# Sourced by the end-to-end runs: waiting, the private X desktop, and the release build
+# installed under /usr for the length of a run. The sourcing script sets `e2e_name` first.
+
+fail() {
+  echo "$e2e_name: $*" >&2
+  exit 1
+}
+
+# wait_for WHAT SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
+wait_for() {
+  local what=$1 deadline=$((SECONDS + $2))
+  shift 2
+  until "$@"; do
+    ((SECONDS < deadline)) || fail "timed out waiting for $what"
+    sleep 0.02
+  done
+}
+
+# The processes whose environment names the private runtime folder $1: everything the
+# session started, D-Bus-activated services and the host included.
+session_processes() {
+  local marker="XDG_RUNTIME_DIR=$1" proc
+  for proc in /proc/[0-9]*; do
+    [ "${proc#/proc/}" != $$ ] || continue
+    if { tr '\0' '\n' <"$proc/environ"; } 2>/dev/null | grep -qxF "$marker"; then
+      echo "${proc#/proc/}"
+    fi
+  done
+}
+
+# start_x11 WORK OUT: an Xvfb display with openbox; exports DISPLAY and adds both to `pids`.
+start_x11() {
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$1/display" 2>"$2/xvfb.log" &
+  pids+=($!)
+  wait_for "the X server" 20 test -s "$1/display"
+  export DISPLAY=:$(head -n1 "$1/display")
+  openbox --sm-disable >"$2/openbox.log" 2>&1 &
+  pids+=($!)
+  wait_for "the window manager" 20 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'
+}
+
+# stop_session: quits Nautilus (`nautilus_pid`), the session's hosts and then `pids`, newest
+# first. For the exit trap inside the session.
+stop_session() {
+  if [ -n "${nautilus_pid:-}" ]; then
+    nautilus -q 2>/dev/null || true
+    local deadline=$((SECONDS + 10))
+    while kill -0 "$nautilus_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
+    kill "$nautilus_pid" 2>/dev/null || true
+  fi
+  local pid
+  for pid in $(session_processes "$XDG_RUNTIME_DIR"); do
+    [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" != /usr/bin/tessary ] || kill "$pid" 2>/dev/null || true
+  done
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+}
+
+# install_for_run WORK: installs build/release under /usr, keeping aside in WORK what it
+# replaces; the exit trap puts that back and removes WORK.
+install_for_run() {
+  work=$1
+  mkdir -p "$work/home" "$work/config" "$work/data" "$work/cache" "$work/run" "$work/saved"
+  chmod 700 "$work/run" "$work/config"
+  DESTDIR=$work/image cmake --install build/release --prefix /usr >/dev/null
+  (cd "$work/image" && find . ! -type d | sed 's|^\.||') >"$work/files"
+  (cd "$work/image" && find . -mindepth 1 -type d | sed 's|^\.||') | while read -r dir; do
+    [ -d "$dir" ] || echo "$dir"
+  done | sort -r >"$work/new-dirs"
+  while read -r file; do
+    if [ -e "$file" ] || [ -L "$file" ]; then
+      mkdir -p "$work/saved$(dirname "$file")"
+      cp -a "$file" "$work/saved$file"
+    fi
+  done <"$work/files"
+  restore() {
+    local pid
+    for pid in $(session_processes "$work/run"); do kill "$pid" 2>/dev/null || true; done
+    while read -r file; do
+      rm -f "$file"
+      [ ! -e "$work/saved$file" ] || cp -a "$work/saved$file" "$file"
+    done <"$work/files"
+    while read -r dir; do rmdir "$dir" 2>/dev/null || true; done <"$work/new-dirs"
+    rm -rf "$work"
+  }
+  trap restore EXIT
+  cmake --install build/release --prefix /usr >/dev/null
+}
+
+# in_private_session ARGUMENT...: runs the sourcing script again as
+# `SCRIPT --in-session ARGUMENT...` on a new session bus, with the home and XDG folders in
+# `work` and without the caller's display.
+in_private_session() {
+  env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS \
+    HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
+    XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/run" TESSARY_LOG=stderr \
+    TESSARY_WEBSITE=http://127.0.0.1:9 GTK_A11Y=none NO_AT_BRIDGE=1 \
+    dbus-run-session -- bash "$0" --in-session "$@"
+}
+
+[ "${1:-}" = --in-session ] || [ "$(id -u)" = 0 ] ||
+  fail "needs root to install into $(pkg-config --variable=extensiondir libnautilus-extension-4)"
