@@ -27,6 +27,10 @@ TEST(MenuIcons, EachExtensionHasOneSymbolAndEverySymbolAnIconOfTheTheme)
             EXPECT_EQ(ext.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ. "), std::string::npos) << ext;
         }
     }
+    // An extension is looked up as the user may type it, and unknown ones through MIME.
+    EXPECT_EQ(symbolName(" .MD "), symbolName("md"));
+    EXPECT_NE(symbolName("md"), "doc");
+    EXPECT_EQ(symbolName("PCX"), symbolForContentType("image/vnd.zbrush.pcx"));
     // The MIME fallback's symbols, by one type of each kind.
     for (const char* type : {"text/x-swift", "image/png", "video/mp4", "application/pdf",
                              "application/x-executable", "text/calendar", "font/ttf"}) {
