@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# End-to-end test in a real GNOME Files (Nautilus 43), run by .ci/run when TESSARY_E2E=1 (needs
+# End-to-end test in a real GNOME Files (Nautilus 43), run by .ci/run as root (it needs
 # root): installs the host and the module under /usr, chooses "New Text File" from a folder's
 # menu and then from a file's menu on a private desktop, checks the files, the context of
 # each choice and that Nautilus showed and selected each file, and prints the time from the
@@ -110,7 +110,7 @@ out=${TESSARY_E2E_OUT:-$PWD/build/e2e}
 rm -rf "$out"
 mkdir -p "$out/shots"
 cmake --preset release >/dev/null
-cmake --build --preset release
+cmake --build --preset release --target tessary tessary-nautilus tessary_translations >/dev/null
 install_for_run "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
 
 status=0

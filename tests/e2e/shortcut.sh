@@ -9,7 +9,7 @@
 #   on Wayland (headless mutter): the bridge answers, the host registers a GNOME custom
 #   keybinding, and `tessary --shortcut`, run as that keybinding runs it, creates the file in
 #   the folder Files shows.
-# Needs root; puts back what the install replaced. Run by .ci/run when TESSARY_E2E=1.
+# Needs root; puts back what the install replaced. Run by .ci/run as root.
 #
 #   tests/e2e/shortcut.sh        logs and timings in build/e2e-shortcut (or $TESSARY_E2E_OUT)
 set -euo pipefail
