@@ -272,12 +272,13 @@ std::optional<Bytes> DefaultsStore::data(std::string_view key, std::error_code& 
                                                            : std::errc::not_supported);
         return std::nullopt;
     }
-    Bytes bytes(static_cast<std::size_t>(info.st_size));
+    // Values are replaced whole, never written in place, so the opened file keeps the size
+    // fstat gave: a read that returns exactly that much is the whole value. The byte of room
+    // beyond it and the reads up to the end are for a file someone else grew meanwhile.
+    const auto expected = static_cast<std::size_t>(info.st_size);
+    Bytes bytes(expected + 1);
     std::size_t filled = 0;
     while (true) {
-        if (filled == bytes.size()) {
-            bytes.resize(bytes.size() + 4096); // the file may have grown since fstat
-        }
         const ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
         if (n < 0 && errno == EINTR) {
             continue;
@@ -286,11 +287,14 @@ std::optional<Bytes> DefaultsStore::data(std::string_view key, std::error_code& 
             error = lastError();
             return std::nullopt;
         }
-        if (n == 0) {
+        filled += static_cast<std::size_t>(n);
+        if (n == 0 || (filled == expected && filled > 0)) {
             bytes.resize(filled);
             return bytes;
         }
-        filled += static_cast<std::size_t>(n);
+        if (filled == bytes.size()) {
+            bytes.resize(bytes.size() + 4096);
+        }
     }
 }
 
