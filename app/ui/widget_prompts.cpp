@@ -6,9 +6,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include <canberra.h>
+#include <dlfcn.h>
 
 namespace tessary {
 namespace {
@@ -70,13 +73,25 @@ void WidgetPrompts::beep()
         QApplication::beep();
         return;
     }
-    static ca_context* sounds = [] {
+    // The sound library and what it loads are opened at the first beep, not at every start.
+    using Create = int (*)(ca_context**);
+    using Play = int (*)(ca_context*, std::uint32_t, ...);
+    static const auto play = [] {
+        void* library = ::dlopen("libcanberra.so.0", RTLD_LAZY | RTLD_LOCAL);
+        auto* create = library != nullptr
+                           ? reinterpret_cast<Create>(::dlsym(library, "ca_context_create"))
+                           : nullptr;
+        auto* playFunction = library != nullptr
+                                 ? reinterpret_cast<Play>(::dlsym(library, "ca_context_play"))
+                                 : nullptr;
         ca_context* context = nullptr;
-        return ca_context_create(&context) == CA_SUCCESS ? context : nullptr;
+        const bool ready =
+            create != nullptr && playFunction != nullptr && create(&context) == CA_SUCCESS;
+        return std::pair(ready ? context : nullptr, playFunction);
     }();
-    if (sounds != nullptr) {
-        ca_context_play(sounds, 0, CA_PROP_EVENT_ID, "bell-window-system",
-                        CA_PROP_EVENT_DESCRIPTION, "Tessary", nullptr);
+    if (play.first != nullptr) {
+        play.second(play.first, 0, CA_PROP_EVENT_ID, "bell-window-system",
+                    CA_PROP_EVENT_DESCRIPTION, "Tessary", nullptr);
     }
 }
 
