@@ -65,7 +65,7 @@ TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnd
             },
             kDeadline, pumpQt));
         // A key typed afterwards marks the end: whatever the calls sent arrived before it.
-        ASSERT_EQ(runProgram("xdotool", {"key", "Escape"}), 0);
+        ASSERT_EQ(runProgram("xdotool", {"key", "Escape"}, "/dev/null"), 0);
         ASSERT_TRUE(waitUntil([&] { return front.keys().ends_with("-Escape "); }));
         EXPECT_EQ(fileManager.keys(),
                   row.fileManagerKeys + (row.fileManagerAtEnd ? "+Escape -Escape " : ""));
