@@ -115,14 +115,23 @@ int runHost(int argc, char** argv, const CommandLine& line)
     if (!line.urls.empty()) {
         delegate.applicationOpen(line.urls, line.activate);
     }
+    // The launch tasks wait for the settings window's first paint when there is one.
+    services.launchTasks.hold();
     delegate.applicationDidFinishLaunching();
     if (line.shortcut) {
         services.hotKey.pressed();
     }
-    // A window shown now is painted before the warm-up runs.
+    const auto releaseTasks = [&services] {
+        guarded(Logger("app"), "Running the launch tasks",
+                [&services] { services.launchTasks.release(); });
+    };
+    // A window shown now is painted before the launch tasks and the warm-up run.
     const bool showsWindow = delegate.openedByUser() && windows;
     if (showsWindow) {
         windows->showSettings();
+        windows->afterFirstPaint(releaseTasks);
+    } else {
+        releaseTasks();
     }
     QTimer::singleShot(showsWindow ? 1000 : 0, [&services] {
         guarded(Logger("app"), "Warming up", [&services] { services.warmUp(); });

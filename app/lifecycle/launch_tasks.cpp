@@ -4,6 +4,8 @@
 #include "logger.h"
 #include "shared_settings.h"
 
+#include <utility>
+
 namespace tessary {
 namespace {
 
@@ -18,13 +20,47 @@ LaunchTasks::LaunchTasks(LoginItem& loginItem, UpdateChecker& updates, HotKey& h
 
 void LaunchTasks::afterHideDecision()
 {
+    if (m_held) {
+        m_afterHideDecisionWaits = true;
+        return;
+    }
+    runAfterHideDecision();
+}
+
+void LaunchTasks::atEndOfLaunch()
+{
+    if (m_held) {
+        m_atEndOfLaunchWaits = true;
+        return;
+    }
+    runAtEndOfLaunch();
+}
+
+void LaunchTasks::hold()
+{
+    m_held = true;
+}
+
+void LaunchTasks::release()
+{
+    m_held = false;
+    if (std::exchange(m_afterHideDecisionWaits, false)) {
+        runAfterHideDecision();
+    }
+    if (std::exchange(m_atEndOfLaunchWaits, false)) {
+        runAtEndOfLaunch();
+    }
+}
+
+void LaunchTasks::runAfterHideDecision()
+{
     if (SharedSettings::load().hasDiskAccess()) {
         m_loginItem.registerLoginItemOnFirstLaunch();
     }
     m_updates.checkAtLaunch();
 }
 
-void LaunchTasks::atEndOfLaunch()
+void LaunchTasks::runAtEndOfLaunch()
 {
     try {
         m_hotKey.registerShortcut(SharedSettings::load());

@@ -20,10 +20,21 @@ public:
     // the launch goes on without it.
     void atEndOfLaunch();
 
+    // While held, the two steps above wait and release() runs them in their order: a window
+    // shown at launch is painted first, and the tasks follow at once.
+    void hold();
+    void release();
+
 private:
+    void runAfterHideDecision();
+    void runAtEndOfLaunch();
+
     LoginItem& m_loginItem;
     UpdateChecker& m_updates;
     HotKey& m_hotKey;
+    bool m_held = false;
+    bool m_afterHideDecisionWaits = false;
+    bool m_atEndOfLaunchWaits = false;
 };
 
 } // namespace tessary

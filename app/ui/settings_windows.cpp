@@ -8,6 +8,10 @@
 #include <QApplication>
 #include <QDialog>
 #include <QTimer>
+#include <QWindow>
+
+#include <functional>
+#include <utility>
 
 #include <vector>
 
@@ -33,6 +37,40 @@ void bringForward(QWidget* window)
     window->raise();
     window->activateWindow();
 }
+
+// Runs its work once, right after the window it watches is first exposed (a widget window
+// paints while its expose event is handled), or after a second if that never comes.
+class AfterFirstPaint : public QObject {
+public:
+    AfterFirstPaint(QWindow* window, std::function<void()> work, QObject* parent)
+        : QObject(parent), m_work(std::move(work))
+    {
+        if (window != nullptr) {
+            window->installEventFilter(this);
+        }
+        QTimer::singleShot(1000, this, [this] { run(); });
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose) {
+            QTimer::singleShot(0, this, [this] { run(); });
+        }
+        return false;
+    }
+
+private:
+    void run()
+    {
+        if (const auto work = std::exchange(m_work, {})) {
+            work();
+        }
+        deleteLater();
+    }
+
+    std::function<void()> m_work;
+};
 
 } // namespace
 
@@ -68,6 +106,11 @@ void SettingsWindows::showSettings()
                            [window = m_settings] { window->setWindowIcon(applicationIcon()); });
     }
     bringForward(m_settings);
+}
+
+void SettingsWindows::afterFirstPaint(std::function<void()> work)
+{
+    new AfterFirstPaint(m_settings ? m_settings->windowHandle() : nullptr, std::move(work), this);
 }
 
 void SettingsWindows::showAbout()

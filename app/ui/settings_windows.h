@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 namespace tessary {
@@ -21,6 +22,9 @@ public:
     ~SettingsWindows() override;
 
     void showSettings();
+    // Runs `work` once the settings window has been painted for the first time (at the
+    // latest a second from now).
+    void afterFirstPaint(std::function<void()> work);
     void showAbout();
 
     SettingsWindow* settingsWindow() const { return m_settings; }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # On a private desktop: with the host already running in the background, the desktop entry's
 # command opens the settings window, and running it again raises that window instead of
-# opening a second one. Usage: settings_window.sh TESSARY DESKTOP_ENTRY
+# opening a second one; a host started with its window still runs its launch tasks.
+# Usage: settings_window.sh TESSARY DESKTOP_ENTRY
 set -euo pipefail
 tessary=$1
 entry=$2
@@ -26,4 +27,17 @@ done
 windows=$(xdotool search --onlyvisible --name '^Tessary Settings$' | wc -l)
 [[ $windows -eq 1 ]] || { echo "$windows settings windows" >&2; exit 1; }
 kill -0 "$host" || { echo "the background host is gone" >&2; exit 1; }
-echo "one settings window, opened by the running host"
+
+# A host started with its window runs the launch tasks once the window is painted.
+kill "$host" && wait "$host" 2>/dev/null || true
+log=$(mktemp)
+TESSARY_LOG=stderr "$tessary" 2>"$log" &
+host=$!
+timeout 20 xdotool search --sync --onlyvisible --name '^Tessary Settings$' >/dev/null
+for _ in $(seq 200); do
+  grep -q "\[hotkey\] Shortcut .* registered" "$log" && break
+  sleep 0.05
+done
+grep -q "\[hotkey\] Shortcut .* registered" "$log" || { cat "$log" >&2; echo "no launch tasks" >&2; exit 1; }
+rm -f "$log"
+echo "one settings window, opened by the running host; launch tasks after the window"
