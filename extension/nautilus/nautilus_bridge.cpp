@@ -1,6 +1,7 @@
 // The bridge object: exported on Nautilus's bus connection once the application is
 // registered, answering from the GTK application's window list.
 #include "nautilus_bridge.h"
+#include "nautilus_api.h"
 
 #include "logger.h"
 
@@ -10,12 +11,6 @@
 
 #include <gio/gio.h>
 #include <gtk/gtk.h>
-
-extern "C" {
-#pragma GCC visibility push(default)
-#include <nautilus-extension.h>
-#pragma GCC visibility pop
-}
 
 namespace tessary {
 namespace {

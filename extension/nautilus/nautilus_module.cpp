@@ -6,6 +6,7 @@
 // action with it when activated, on a worker thread of its own. No C++ exception may leave a
 // callback: Nautilus is C.
 #include "finder_sync.h"
+#include "nautilus_api.h"
 #include "nautilus_bridge.h"
 
 #include <filesystem>
@@ -15,14 +16,6 @@
 
 #include <gio/gio.h>
 #include <glib-object.h>
-
-extern "C" {
-// The header does not declare its module functions extern "C", and they must stay visible
-// while everything else of ours is hidden.
-#pragma GCC visibility push(default)
-#include <nautilus-extension.h>
-#pragma GCC visibility pop
-}
 
 namespace tessary {
 namespace {
