@@ -1,20 +1,20 @@
 // Entry point of the host `tessary`: the single background instance, the hand-over to it,
 // and the command-line verbs for terminals and scripts.
-#include "app_delegate.h"
-#include "command_line.h"
-#include "console_prompts.h"
-#include "create_request.h"
-#include "defaults_store.h"
-#include "host_channel.h"
-#include "host_server.h"
-#include "host_services.h"
-#include "instance_lock.h"
-#include "localization.h"
-#include "logger.h"
-#include "nautilus_extension.h"
-#include "settings_windows.h"
-#include "update_checker.h"
-#include "widget_prompts.h"
+#include "lifecycle/host_lifecycle.h"
+#include "lifecycle/command_line.h"
+#include "ui/console_prompts.h"
+#include "shared/create_request.h"
+#include "shared/defaults_store.h"
+#include "shared/host_channel.h"
+#include "lifecycle/host_server.h"
+#include "lifecycle/host_services.h"
+#include "lifecycle/instance_lock.h"
+#include "shared/localization.h"
+#include "shared/logger.h"
+#include "platform/linux/nautilus_extension.h"
+#include "ui/host_windows.h"
+#include "updates/update_checker.h"
+#include "ui/widget_prompts.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -88,17 +88,17 @@ int runHost(int argc, char** argv, const CommandLine& line)
     const LaunchReason reason = line.login      ? LaunchReason::loginItem
                                 : line.shortcut ? LaunchReason::shortcut
                                                 : LaunchReason::user;
-    AppDelegate delegate(services.requests, services.queue, reason, &services.launchTasks);
+    HostLifecycle delegate(services.requests, services.queue, reason, &services.launchTasks);
     NautilusExtension extension;
-    std::unique_ptr<SettingsWindows> windows;
+    std::unique_ptr<HostWindows> windows;
     if (graphical) {
         const SettingsServices pages{services.diskAccess,  services.loginItem, extension,
-                                     services.fileManager, services.hotKey,    services.automation,
+                                     services.fileManager, services.hotKey,    services.frontFolder,
                                      services.rename,      services.updates,   {}};
-        windows = std::make_unique<SettingsWindows>(pages, delegate, services.workspace);
+        windows = std::make_unique<HostWindows>(pages, delegate, services.workspace);
     }
     HostServer server([&delegate, &services, &windows](const HostMessage& message) {
-        delegate.applicationOpen(message.urls, message.activates);
+        delegate.openUrls(message.urls, message.activates);
         if (message.shortcut) {
             services.hotKey.pressed();
         }
@@ -113,11 +113,11 @@ int runHost(int argc, char** argv, const CommandLine& line)
     }
 
     if (!line.urls.empty()) {
-        delegate.applicationOpen(line.urls, line.activate);
+        delegate.openUrls(line.urls, line.activate);
     }
     // The launch tasks wait for the settings window's first paint when there is one.
     services.launchTasks.hold();
-    delegate.applicationDidFinishLaunching();
+    delegate.finishLaunching();
     if (line.shortcut) {
         services.hotKey.pressed();
     }

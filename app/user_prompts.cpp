@@ -1,7 +1,7 @@
 // The one-button alert shared by every part of the host.
 #include "user_prompts.h"
 
-#include "localization.h"
+#include "shared/localization.h"
 
 namespace tessary {
 

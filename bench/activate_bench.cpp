@@ -2,9 +2,9 @@
 // test host, with a host that listens but never answers. Prints the first, median, 99th
 // percentile and longest `activate` call.
 // Run: build/release/bench/activate_bench [CLICKS]   (default 200)
-#include "host_channel.h"
+#include "shared/host_channel.h"
 #include "nautilus_test_host.h"
-#include "shared_settings.h"
+#include "shared/shared_settings.h"
 
 #include <algorithm>
 #include <chrono>

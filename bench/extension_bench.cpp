@@ -1,8 +1,8 @@
 // The cost of one menu build as the file manager pays it on every right-click (and, in
 // Nautilus, on every selection change): reloading the settings document and building the
 // menu with its context, for 3 and 20 stored templates.
-#include "finder_sync.h"
-#include "shared_settings.h"
+#include "extension/menu_extension.h"
+#include "shared/shared_settings.h"
 
 #include <benchmark/benchmark.h>
 
@@ -43,10 +43,10 @@ private:
 
 BENCHMARK_DEFINE_F(StoredTemplates, menuBuild)(benchmark::State& state)
 {
-    FinderSync finderSync{HostHandOver("/nonexistent/tessary")};
+    MenuExtension menuExtension{HostHandOver("/nonexistent/tessary")};
     for (auto _ : state) {
-        auto built = finderSync.menu(MenuKind::items, "/home/me/Documents/report.txt",
-                                     {"/home/me/Documents/report.txt"});
+        auto built = menuExtension.menu(MenuKind::items, "/home/me/Documents/report.txt",
+                                        {"/home/me/Documents/report.txt"});
         if (!built || built->context->settings->templates.size() !=
                           static_cast<std::size_t>(state.range(0))) {
             state.SkipWithError("the menu was not built from the stored templates");

@@ -3,9 +3,9 @@
 // folder. Run inside the session of that Nautilus (tests/e2e/shortcut.sh does):
 //   build/release/bench/file_manager_bench --benchmark_repetitions=10
 //   --benchmark_report_aggregates_only=true
-#include "finder_automation.h"
-#include "linux_workspace.h"
-#include "nautilus_file_manager.h"
+#include "filemanager/front_folder_query.h"
+#include "platform/linux/linux_workspace.h"
+#include "platform/linux/nautilus_file_manager.h"
 
 #include <benchmark/benchmark.h>
 
@@ -40,9 +40,9 @@ void BM_FrontFolder(benchmark::State& state)
 {
     NautilusFileManager files;
     LinuxWorkspace workspace;
-    FinderAutomation automation(files, workspace);
+    FrontFolderQuery frontFolder(files, workspace);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(automation.frontFolder());
+        benchmark::DoNotOptimize(frontFolder.frontFolder());
     }
 }
 BENCHMARK(BM_FrontFolder);

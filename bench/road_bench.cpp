@@ -8,9 +8,9 @@
 //   road_bench idle [SECONDS] the running host's private memory and its wake-ups while idle
 //
 // Prints medians and 95th percentiles in microseconds (or the idle figures).
-#include "create_request.h"
-#include "defaults_store.h"
-#include "host_channel.h"
+#include "shared/create_request.h"
+#include "shared/defaults_store.h"
+#include "shared/host_channel.h"
 
 #include <algorithm>
 #include <chrono>

@@ -3,9 +3,9 @@
 // move, save, publish to the page's list).
 // Run: build/release/bench/settings_bench --benchmark_repetitions=10
 // --benchmark_report_aggregates_only=true
-#include "settings_store.h"
-#include "template_list.h"
-#include "templates_page.h"
+#include "settings/settings_store.h"
+#include "settings/template_list.h"
+#include "ui/templates_page.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 // Costs on the menu and request paths: the icon symbol of a template, loading the settings
 // document from the store, and signing plus verifying a create request.
-#include "create_request.h"
-#include "shared_settings.h"
-#include "template_symbols.h"
+#include "shared/create_request.h"
+#include "shared/shared_settings.h"
+#include "shared/template_symbols.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Kills a writer of the defaults store in the middle of its writes, again and again, then
 // checks that every stored value is whole and that the next write leaves no temporary file
 // behind. Run: build/release/bench/store_kills [KILLS]   (default 600)
-#include "create_request.h"
-#include "shared_settings.h"
+#include "shared/create_request.h"
+#include "shared/shared_settings.h"
 
 #include <chrono>
 #include <cstdio>

@@ -9,8 +9,8 @@
 //   bench/update_check_bench --benchmark_repetitions=20 --benchmark_report_aggregates_only=true
 // On a busy machine the time slices of other processes show up as pauses too ("noCheck" shows
 // how much); `chrt -f 20` in front of the command keeps them out.
-#include "linux_workspace.h"
-#include "update_checker.h"
+#include "platform/linux/linux_workspace.h"
+#include "updates/update_checker.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Delivery over the host channel, and starting the host when nobody listens.
-#include "host_hand_over.h"
+#include "extension/host_hand_over.h"
 
-#include "host_channel.h"
+#include "shared/host_channel.h"
 
 #include <thread>
 

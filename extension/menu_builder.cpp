@@ -1,9 +1,9 @@
 // Menu titles and the menu built from the shared settings.
-#include "menu_builder.h"
+#include "extension/menu_builder.h"
 
-#include "localization.h"
-#include "menu_icons.h"
-#include "template_symbols.h"
+#include "shared/localization.h"
+#include "shared/menu_icons.h"
+#include "shared/template_symbols.h"
 
 namespace tessary {
 namespace {

@@ -2,9 +2,9 @@
 // and, with two or more templates, a "Tessary" submenu listing all of them.
 #pragma once
 
-#include "file_template.h"
-#include "menu_model.h"
-#include "shared_settings.h"
+#include "shared/file_template.h"
+#include "extension/menu_model.h"
+#include "shared/shared_settings.h"
 
 #include <optional>
 #include <string>

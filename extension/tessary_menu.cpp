@@ -6,7 +6,7 @@
 //
 // With --choose the item tagged TAG is chosen and the request URL handed to the host is
 // printed instead. The host is the `tessary` beside this program.
-#include "finder_sync.h"
+#include "extension/menu_extension.h"
 
 #include <charconv>
 #include <clocale>
@@ -92,13 +92,13 @@ int main(int argc, char** argv)
 
     try {
         const auto self = std::filesystem::read_symlink("/proc/self/exe");
-        FinderSync finderSync{HostHandOver(self.parent_path() / "tessary")};
-        const auto built = finderSync.menu(*kind, target, selected);
+        MenuExtension menuExtension{HostHandOver(self.parent_path() / "tessary")};
+        const auto built = menuExtension.menu(*kind, target, selected);
         if (choice) {
             // Without a menu the item comes from an earlier build: the state it left.
             const MenuContext context =
-                built ? *built->context : finderSync.currentContext(target, selected);
-            const auto url = finderSync.createFile(*choice, context);
+                built ? *built->context : menuExtension.currentContext(target, selected);
+            const auto url = menuExtension.createFile(*choice, context);
             if (!url) {
                 return 1;
             }

@@ -1,6 +1,6 @@
 // Feeds arbitrary text to the create-request verifier, and checks that whatever it accepts
 // survives a rebuild: the builder's URL for the accepted request verifies to the same request.
-#include "create_request.h"
+#include "shared/create_request.h"
 
 #include <cstdlib>
 #include <string_view>

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the settings decoder. Anything it accepts must encode and decode
 // back to the same document.
-#include "shared_settings.h"
+#include "shared/shared_settings.h"
 
 #include <cstdlib>
 #include <string_view>

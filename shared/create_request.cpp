@@ -1,10 +1,10 @@
 // Signing key, URL builder and verifier for create requests.
-#include "create_request.h"
+#include "shared/create_request.h"
 
-#include "crypto.h"
-#include "hex.h"
-#include "logger.h"
-#include "url_query.h"
+#include "shared/crypto.h"
+#include "shared/hex.h"
+#include "shared/logger.h"
+#include "shared/url_query.h"
 
 #include <charconv>
 #include <clocale>

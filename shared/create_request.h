@@ -2,7 +2,7 @@
 // signed, time-stamped "tessary://create?dir=…&template=…&ts=…&sig=…" URL.
 #pragma once
 
-#include "defaults_store.h"
+#include "shared/defaults_store.h"
 
 #include <array>
 #include <chrono>

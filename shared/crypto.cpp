@@ -1,5 +1,5 @@
 // HMAC-SHA256 through the EVP_MAC interface; the MAC implementation is fetched once.
-#include "crypto.h"
+#include "shared/crypto.h"
 
 #include <memory>
 #include <stdexcept>

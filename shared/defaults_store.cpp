@@ -1,7 +1,7 @@
 // File-per-key defaults store with atomic replacement.
-#include "defaults_store.h"
+#include "shared/defaults_store.h"
 
-#include "posix_io.h"
+#include "shared/posix_io.h"
 
 #include <cerrno>
 #include <cstdio>

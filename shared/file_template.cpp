@@ -1,8 +1,8 @@
 // FileTemplate's JSON form, built-in list and name rule.
-#include "file_template.h"
+#include "shared/file_template.h"
 
-#include "json_decoding.h"
-#include "localization.h"
+#include "shared/json_decoding.h"
+#include "shared/localization.h"
 
 #include <nlohmann/json.hpp>
 

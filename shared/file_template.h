@@ -1,7 +1,7 @@
 // The file template record, its JSON form, the built-in templates and the name rule.
 #pragma once
 
-#include "uuid.h"
+#include "shared/uuid.h"
 
 #include <nlohmann/json_fwd.hpp>
 

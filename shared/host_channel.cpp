@@ -1,7 +1,7 @@
 // Client side of the host channel, and the message format both sides use.
-#include "host_channel.h"
+#include "shared/host_channel.h"
 
-#include "posix_io.h"
+#include "shared/posix_io.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // reload the settings for every menu).
 #pragma once
 
-#include "file_template.h"
+#include "shared/file_template.h"
 
 #include <simdjson.h>
 

@@ -1,5 +1,5 @@
 // Binds the "tessary" text domain once and looks texts up in it.
-#include "localization.h"
+#include "shared/localization.h"
 
 #include <cstdlib>
 #include <mutex>

@@ -6,7 +6,7 @@
 // loads this code too), so nothing here calls setlocale() or textdomain().
 #pragma once
 
-#include "text_format.h"
+#include "shared/text_format.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // Journal or stderr output for Logger, chosen once per process.
-#include "logger.h"
+#include "shared/logger.h"
 
-#include "posix_io.h"
+#include "shared/posix_io.h"
 
 #include <cerrno>
 #include <cstdlib>

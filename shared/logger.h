@@ -5,7 +5,7 @@
 // "LEVEL com.orvane.tessary[category] message". TESSARY_LOG=stderr forces stderr.
 #pragma once
 
-#include "text_format.h"
+#include "shared/text_format.h"
 
 #include <exception>
 #include <string_view>

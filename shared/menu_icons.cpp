@@ -1,5 +1,5 @@
 // The symbol-to-icon table behind menuIcon().
-#include "menu_icons.h"
+#include "shared/menu_icons.h"
 
 #include <array>
 #include <unordered_map>

@@ -2,9 +2,9 @@
 // round-trips a create request for a folder through the signed URL.
 //
 //   tessary-model [FOLDER [TEMPLATE-INDEX]]
-#include "create_request.h"
-#include "shared_settings.h"
-#include "template_symbols.h"
+#include "shared/create_request.h"
+#include "shared/shared_settings.h"
+#include "shared/template_symbols.h"
 
 #include <charconv>
 #include <clocale>

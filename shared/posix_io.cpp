@@ -1,5 +1,5 @@
 // File-descriptor ownership and complete writes.
-#include "posix_io.h"
+#include "shared/posix_io.h"
 
 #include <cerrno>
 

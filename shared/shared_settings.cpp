@@ -1,9 +1,9 @@
 // Decoding, encoding, loading and saving of the settings document.
-#include "shared_settings.h"
+#include "shared/shared_settings.h"
 
-#include "json_decoding.h"
-#include "localization.h"
-#include "logger.h"
+#include "shared/json_decoding.h"
+#include "shared/localization.h"
+#include "shared/logger.h"
 
 #include <array>
 #include <chrono>

@@ -2,9 +2,9 @@
 // extension through the app-group defaults domain under the key "settings".
 #pragma once
 
-#include "defaults_store.h"
-#include "file_template.h"
-#include "uuid.h"
+#include "shared/defaults_store.h"
+#include "shared/file_template.h"
+#include "shared/uuid.h"
 
 #include <cstdint>
 #include <optional>

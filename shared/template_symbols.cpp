@@ -1,5 +1,5 @@
 // Extension table, type fallback and memo cache behind symbolName().
-#include "template_symbols.h"
+#include "shared/template_symbols.h"
 
 #include <array>
 #include <mutex>

@@ -1,5 +1,5 @@
 // Placeholder substitution shared by the logger and the translation helper.
-#include "text_format.h"
+#include "shared/text_format.h"
 
 #include <cctype>
 

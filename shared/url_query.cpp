@@ -1,7 +1,7 @@
 // Percent-encoding and URL splitting for create-request URLs.
-#include "url_query.h"
+#include "shared/url_query.h"
 
-#include "hex.h"
+#include "shared/hex.h"
 
 namespace tessary {
 namespace {

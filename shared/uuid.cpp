@@ -1,8 +1,8 @@
 // UUID parsing, printing and generation.
-#include "uuid.h"
+#include "shared/uuid.h"
 
-#include "crypto.h"
-#include "hex.h"
+#include "shared/crypto.h"
+#include "shared/hex.h"
 
 #include <string_view>
 

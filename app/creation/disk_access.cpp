@@ -1,9 +1,9 @@
 // Grant prompt, panel, bookmark storage and scoped work.
-#include "disk_access.h"
+#include "creation/disk_access.h"
 
-#include "localization.h"
-#include "logger.h"
-#include "volumes.h"
+#include "shared/localization.h"
+#include "shared/logger.h"
+#include "platform/volumes.h"
 
 #include <system_error>
 

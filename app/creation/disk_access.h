@@ -2,9 +2,9 @@
 // forgetting it, and running work inside its scope.
 #pragma once
 
-#include "bookmarks.h"
-#include "login_item.h"
-#include "shared_settings.h"
+#include "platform/bookmarks.h"
+#include "lifecycle/login_item.h"
+#include "shared/shared_settings.h"
 #include "user_prompts.h"
 
 #include <filesystem>

@@ -1,9 +1,9 @@
 // Free-name search, exclusive creation and the reveal/open that follow.
-#include "file_creator.h"
+#include "creation/file_creator.h"
 
-#include "localization.h"
-#include "logger.h"
-#include "posix_io.h"
+#include "shared/localization.h"
+#include "shared/logger.h"
+#include "shared/posix_io.h"
 
 #include <cerrno>
 #include <optional>

@@ -2,10 +2,10 @@
 // anything, then shows it in the file manager and optionally opens it.
 #pragma once
 
-#include "bookmarks.h"
-#include "file_template.h"
-#include "shared_settings.h"
-#include "workspace.h"
+#include "platform/bookmarks.h"
+#include "shared/file_template.h"
+#include "shared/shared_settings.h"
+#include "platform/workspace.h"
 
 #include <filesystem>
 #include <stdexcept>

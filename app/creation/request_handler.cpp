@@ -1,8 +1,8 @@
 // The request road inside the host, with its log lines and its single retry.
-#include "request_handler.h"
+#include "creation/request_handler.h"
 
-#include "localization.h"
-#include "logger.h"
+#include "shared/localization.h"
+#include "shared/logger.h"
 
 namespace tessary {
 namespace {

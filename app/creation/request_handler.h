@@ -3,10 +3,10 @@
 // that reports a failure.
 #pragma once
 
-#include "create_request.h"
-#include "disk_access.h"
-#include "file_creator.h"
-#include "rename_immediately.h"
+#include "shared/create_request.h"
+#include "creation/disk_access.h"
+#include "creation/file_creator.h"
+#include "filemanager/rename_immediately.h"
 #include "user_prompts.h"
 
 #include <filesystem>

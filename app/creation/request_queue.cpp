@@ -1,7 +1,7 @@
 // The one-at-a-time loop over waiting requests.
-#include "request_queue.h"
+#include "creation/request_queue.h"
 
-#include "logger.h"
+#include "shared/logger.h"
 
 #include <utility>
 

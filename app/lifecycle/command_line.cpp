@@ -1,7 +1,7 @@
 // Parsing of the host's arguments.
-#include "command_line.h"
+#include "lifecycle/command_line.h"
 
-#include "create_request.h"
+#include "shared/create_request.h"
 
 namespace tessary {
 namespace {

@@ -1,8 +1,8 @@
 // The listening socket, its accept loop under descriptor exhaustion, peer check and line
 // framing.
-#include "host_server.h"
+#include "lifecycle/host_server.h"
 
-#include "logger.h"
+#include "shared/logger.h"
 
 #include <QLocalSocket>
 

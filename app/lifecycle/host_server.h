@@ -9,8 +9,8 @@
 // that is deleted or fails is made anew.
 #pragma once
 
-#include "host_channel.h"
-#include "posix_io.h"
+#include "shared/host_channel.h"
+#include "shared/posix_io.h"
 
 #include <QFileSystemWatcher>
 #include <QSocketNotifier>

@@ -3,23 +3,23 @@
 // the global shortcut, the update checker and the launch tasks.
 #pragma once
 
-#include "app_delegate.h"
-#include "autostart_login_items.h"
-#include "disk_access.h"
-#include "file_creator.h"
-#include "finder_automation.h"
-#include "hot_key.h"
-#include "launch_tasks.h"
-#include "linux_bookmarks.h"
-#include "linux_workspace.h"
-#include "login_item.h"
-#include "nautilus_file_manager.h"
-#include "rename_immediately.h"
-#include "request_handler.h"
-#include "request_queue.h"
-#include "session_global_shortcut.h"
-#include "update_checker.h"
-#include "xtest_key_events.h"
+#include "lifecycle/host_lifecycle.h"
+#include "platform/linux/autostart_login_items.h"
+#include "creation/disk_access.h"
+#include "creation/file_creator.h"
+#include "filemanager/front_folder_query.h"
+#include "shortcut/hot_key.h"
+#include "lifecycle/launch_tasks.h"
+#include "platform/linux/linux_bookmarks.h"
+#include "platform/linux/linux_workspace.h"
+#include "lifecycle/login_item.h"
+#include "platform/linux/nautilus_file_manager.h"
+#include "filemanager/rename_immediately.h"
+#include "creation/request_handler.h"
+#include "creation/request_queue.h"
+#include "platform/linux/session_global_shortcut.h"
+#include "updates/update_checker.h"
+#include "platform/linux/xtest_key_events.h"
 
 namespace tessary {
 
@@ -38,7 +38,7 @@ struct HostServices {
     LoginItem loginItem;
     DiskAccess diskAccess;
     FileCreator creator;
-    FinderAutomation automation;
+    FrontFolderQuery frontFolder;
     RenameImmediately rename;
     RequestHandler requests;
     RequestQueue queue; // every request of the running host goes through it

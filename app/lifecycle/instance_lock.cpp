@@ -1,7 +1,7 @@
 // flock() on "host.lock" in the private channel folder.
-#include "instance_lock.h"
+#include "lifecycle/instance_lock.h"
 
-#include "host_channel.h"
+#include "shared/host_channel.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,8 +1,8 @@
 // The launch tasks and their log line.
-#include "launch_tasks.h"
+#include "lifecycle/launch_tasks.h"
 
-#include "logger.h"
-#include "shared_settings.h"
+#include "shared/logger.h"
+#include "shared/shared_settings.h"
 
 #include <utility>
 

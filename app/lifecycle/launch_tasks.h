@@ -3,9 +3,9 @@
 // to hide, and the global shortcut as the launch's last step.
 #pragma once
 
-#include "hot_key.h"
-#include "login_item.h"
-#include "update_checker.h"
+#include "shortcut/hot_key.h"
+#include "lifecycle/login_item.h"
+#include "updates/update_checker.h"
 
 namespace tessary {
 

@@ -1,7 +1,7 @@
 // Once-only registration and the user's switch, with their log lines.
-#include "login_item.h"
+#include "lifecycle/login_item.h"
 
-#include "logger.h"
+#include "shared/logger.h"
 
 namespace tessary {
 namespace {

@@ -2,8 +2,8 @@
 // and afterwards only when the user switches it.
 #pragma once
 
-#include "defaults_store.h"
-#include "login_items.h"
+#include "shared/defaults_store.h"
+#include "platform/login_items.h"
 
 namespace tessary {
 

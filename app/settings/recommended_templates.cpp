@@ -1,7 +1,7 @@
 // The catalogue's contents and the "already added" rule.
-#include "recommended_templates.h"
+#include "settings/recommended_templates.h"
 
-#include "localization.h"
+#include "shared/localization.h"
 
 #include <QString>
 

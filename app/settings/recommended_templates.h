@@ -2,7 +2,7 @@
 // tells whether one of them is already among the user's templates.
 #pragma once
 
-#include "file_template.h"
+#include "shared/file_template.h"
 
 #include <vector>
 

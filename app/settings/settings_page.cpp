@@ -1,7 +1,7 @@
 // Page names, persistence and the opening rules.
-#include "settings_page.h"
+#include "settings/settings_page.h"
 
-#include "localization.h"
+#include "shared/localization.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // the General and Setup pages.
 #pragma once
 
-#include "defaults_store.h"
+#include "shared/defaults_store.h"
 
 #include <array>
 #include <optional>

@@ -1,5 +1,5 @@
 // Load, change, save, publish.
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 #include <algorithm>
 

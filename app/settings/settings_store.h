@@ -5,8 +5,8 @@
 
 // moc need not read the model's headers, which use C++20 library headers it cannot parse.
 #ifndef Q_MOC_RUN
-#include "file_template.h"
-#include "shared_settings.h"
+#include "shared/file_template.h"
+#include "shared/shared_settings.h"
 #endif
 
 #include <QObject>

@@ -1,7 +1,7 @@
 // Setup page texts.
-#include "setup_guide.h"
+#include "settings/setup_guide.h"
 
-#include "localization.h"
+#include "shared/localization.h"
 
 namespace tessary {
 

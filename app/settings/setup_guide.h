@@ -2,8 +2,8 @@
 // step says and offers, the note after a grant, and the all-set line.
 #pragma once
 
-#include "file_manager_extension.h"
-#include "shared_settings.h"
+#include "platform/file_manager_extension.h"
+#include "shared/shared_settings.h"
 
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
 // Key press translation and the spoken label.
-#include "shortcut_recording.h"
+#include "settings/shortcut_recording.h"
 
-#include "localization.h"
-#include "shortcut_keys.h"
+#include "shared/localization.h"
+#include "shortcut/shortcut_keys.h"
 
 #include <array>
 

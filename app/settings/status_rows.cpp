@@ -1,7 +1,7 @@
 // Status row texts.
-#include "status_rows.h"
+#include "settings/status_rows.h"
 
-#include "localization.h"
+#include "shared/localization.h"
 
 namespace tessary {
 namespace {
@@ -12,9 +12,9 @@ constexpr std::string_view kUnknown = "questionmark.circle";
 
 } // namespace
 
-StatusRow automationStatusRow(const FinderAutomation::Permission& permission)
+StatusRow fileManagerStatusRow(const FrontFolderQuery::Permission& permission)
 {
-    using Case = FinderAutomation::Permission::Case;
+    using Case = FrontFolderQuery::Permission::Case;
     switch (permission.kind) {
     case Case::granted:
         return {tr("Files is running and Tessary’s extension answers"), kGood};
@@ -23,7 +23,7 @@ StatusRow automationStatusRow(const FinderAutomation::Permission& permission)
     case Case::notDetermined:
         return {tr("Files is running without Tessary’s extension"), kWarning,
                 StatusRow::Action::restartFileManager};
-    case Case::finderNotRunning:
+    case Case::fileManagerNotRunning:
         return {tr("Files is not running"), kUnknown};
     case Case::unknown:
         break;

@@ -2,9 +2,9 @@
 // here, if any.
 #pragma once
 
-#include "finder_automation.h"
-#include "login_items.h"
-#include "rename_immediately.h"
+#include "filemanager/front_folder_query.h"
+#include "platform/login_items.h"
+#include "filemanager/rename_immediately.h"
 
 #include <string>
 #include <string_view>
@@ -21,7 +21,7 @@ struct StatusRow {
 
 // Whether the shortcut can learn the open folder: Files runs and Tessary's extension inside
 // it answers. While Files runs without the extension, restarting Files loads it.
-StatusRow automationStatusRow(const FinderAutomation::Permission& permission);
+StatusRow fileManagerStatusRow(const FrontFolderQuery::Permission& permission);
 
 // How a rename is started here: by the extension inside the file manager, or as an X11 key
 // press (XTEST). Without either, restarting the file manager loads the extension.

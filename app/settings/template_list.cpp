@@ -1,8 +1,8 @@
 // The Templates page's operations through the store.
-#include "template_list.h"
+#include "settings/template_list.h"
 
-#include "localization.h"
-#include "recommended_templates.h"
+#include "shared/localization.h"
+#include "settings/recommended_templates.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // and applied to the freshly loaded document; one that is outside it changes nothing.
 #pragma once
 
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 #include <cstddef>
 #include <optional>

@@ -1,7 +1,7 @@
 // Label and file-name checks with their texts.
-#include "template_validation.h"
+#include "settings/template_validation.h"
 
-#include "localization.h"
+#include "shared/localization.h"
 
 #include <QChar>
 #include <QList>

@@ -2,7 +2,7 @@
 // saved, and an unusable name only matters when a file is created.
 #pragma once
 
-#include "file_template.h"
+#include "shared/file_template.h"
 
 #include <optional>
 #include <string>

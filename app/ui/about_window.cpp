@@ -1,10 +1,10 @@
 // The About window's layout and links.
-#include "about_window.h"
+#include "ui/about_window.h"
 
-#include "form_parts.h"
-#include "localization.h"
-#include "product_website.h"
-#include "symbol_icon.h"
+#include "ui/form_parts.h"
+#include "shared/localization.h"
+#include "updates/product_website.h"
+#include "ui/symbol_icon.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

@@ -1,5 +1,5 @@
 // Alerts as text on stderr.
-#include "console_prompts.h"
+#include "ui/console_prompts.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
 // The shared page pieces.
-#include "form_parts.h"
+#include "ui/form_parts.h"
 
-#include "settings_page.h"
-#include "symbol_icon.h"
+#include "settings/settings_page.h"
+#include "ui/symbol_icon.h"
 
 #include <QAccessibleWidget>
 #include <QHBoxLayout>

@@ -1,15 +1,15 @@
 // The General page's sections and their bindings.
-#include "general_page.h"
+#include "ui/general_page.h"
 
-#include "finder_automation.h"
-#include "form_parts.h"
-#include "hot_key.h"
-#include "localization.h"
-#include "login_item.h"
-#include "rename_immediately.h"
-#include "shortcut_recorder.h"
-#include "status_rows.h"
-#include "update_checker.h"
+#include "filemanager/front_folder_query.h"
+#include "ui/form_parts.h"
+#include "shortcut/hot_key.h"
+#include "shared/localization.h"
+#include "lifecycle/login_item.h"
+#include "filemanager/rename_immediately.h"
+#include "ui/shortcut_recorder.h"
+#include "settings/status_rows.h"
+#include "updates/update_checker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -96,7 +96,7 @@ void GeneralPage::addShortcutSection()
                  new ShortcutRecorder(m_store,
                                       std::bind_front(&GeneralPage::registerShortcut, this),
                                       m_shortcutRow));
-    m_automationStatus = new StatusRowWidget(section);
+    m_fileManagerStatus = new StatusRowWidget(section);
     m_shortcutError = new ErrorLabel(section);
     QLayout* layout = section->layout();
     layout->addWidget(m_shortcutEnabled);
@@ -110,7 +110,7 @@ void GeneralPage::addShortcutSection()
         captionLabel(tessary::tr("To learn which folder is open, Tessary asks its extension "
                                  "inside Files. Files loads the extension when it starts."),
                      section));
-    layout->addWidget(m_automationStatus);
+    layout->addWidget(m_fileManagerStatus);
     layout->addWidget(m_shortcutError);
     m_sections->addWidget(section);
 
@@ -233,7 +233,7 @@ void GeneralPage::showSettings()
     const QSignalBlocker shortcutBlocker(m_shortcutEnabled);
     m_shortcutEnabled->setChecked(settings.shortcutEnabled);
     m_shortcutRow->setVisible(settings.shortcutEnabled);
-    m_automationStatus->setVisible(settings.shortcutEnabled);
+    m_fileManagerStatus->setVisible(settings.shortcutEnabled);
     const QSignalBlocker openBlocker(m_openAfterCreate);
     m_openAfterCreate->setChecked(settings.openAfterCreate);
     const QSignalBlocker renameBlocker(m_renameImmediately);
@@ -243,7 +243,7 @@ void GeneralPage::showSettings()
 
 void GeneralPage::refreshStatus()
 {
-    showRow(m_automationStatus, automationStatusRow(m_services.automation.permission()),
+    showRow(m_fileManagerStatus, fileManagerStatusRow(m_services.frontFolder.permission()),
             m_restartFileManager);
     showRow(m_renameStatus, renameStatusRow(m_services.rename.renameRoute()), m_restartFileManager);
     m_renameStatus->setVisible(m_store.settings().renameImmediately);

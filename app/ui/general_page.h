@@ -3,8 +3,8 @@
 // by one method, in page order.
 #pragma once
 
-#include "settings_store.h"
-#include "settings_window.h"
+#include "settings/settings_store.h"
+#include "ui/settings_window.h"
 
 #include <QWidget>
 
@@ -56,7 +56,7 @@ private:
     QLabel* m_menuCaption = nullptr;
     QCheckBox* m_shortcutEnabled = nullptr;
     QWidget* m_shortcutRow = nullptr;
-    StatusRowWidget* m_automationStatus = nullptr;
+    StatusRowWidget* m_fileManagerStatus = nullptr;
     ErrorLabel* m_shortcutError = nullptr;
     QCheckBox* m_openAfterCreate = nullptr;
     QCheckBox* m_renameImmediately = nullptr;

@@ -1,17 +1,17 @@
 // The window's sidebar, page switching and the page rules.
-#include "settings_window.h"
+#include "ui/settings_window.h"
 
-#include "disk_access.h"
-#include "file_manager.h"
-#include "file_manager_extension.h"
-#include "finder_automation.h"
-#include "form_parts.h"
-#include "general_page.h"
-#include "localization.h"
-#include "setup_guide.h"
-#include "setup_page.h"
-#include "symbol_icon.h"
-#include "templates_page.h"
+#include "creation/disk_access.h"
+#include "platform/file_manager.h"
+#include "platform/file_manager_extension.h"
+#include "filemanager/front_folder_query.h"
+#include "ui/form_parts.h"
+#include "ui/general_page.h"
+#include "shared/localization.h"
+#include "settings/setup_guide.h"
+#include "ui/setup_page.h"
+#include "ui/symbol_icon.h"
+#include "ui/templates_page.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -147,7 +147,7 @@ QWidget* SettingsWindow::buildPage(SettingsPage page)
     case SettingsPage::general:
         built = m_general = new GeneralPage(m_store, m_services, [this] {
             if (confirmRestart()) {
-                m_services.automation.openAutomationSettings();
+                m_services.frontFolder.restartFileManager();
             }
         });
         break;

@@ -2,8 +2,8 @@
 // selected page. The window owns its store, so each opening starts from the stored document.
 #pragma once
 
-#include "settings_page.h"
-#include "settings_store.h"
+#include "settings/settings_page.h"
+#include "settings/settings_store.h"
 
 #include <QWidget>
 
@@ -21,7 +21,7 @@ class DiskAccess;
 class ErrorLabel;
 class FileManager;
 class FileManagerExtension;
-class FinderAutomation;
+class FrontFolderQuery;
 class GeneralPage;
 class HotKey;
 class LoginItem;
@@ -37,7 +37,7 @@ struct SettingsServices {
     FileManagerExtension& extension;
     FileManager& fileManager;
     HotKey& hotKey;
-    FinderAutomation& automation;
+    FrontFolderQuery& frontFolder;
     RenameImmediately& rename;
     UpdateChecker& updates;
     std::function<void()> showAbout;

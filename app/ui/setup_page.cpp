@@ -1,11 +1,11 @@
 // The Setup page's steps, actions and polling.
-#include "setup_page.h"
+#include "ui/setup_page.h"
 
-#include "disk_access.h"
-#include "form_parts.h"
-#include "localization.h"
-#include "setup_guide.h"
-#include "symbol_icon.h"
+#include "creation/disk_access.h"
+#include "ui/form_parts.h"
+#include "shared/localization.h"
+#include "settings/setup_guide.h"
+#include "ui/symbol_icon.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>

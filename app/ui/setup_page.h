@@ -2,8 +2,8 @@
 // folder granted), each ticking itself, plus what is asked on use and the Quit button.
 #pragma once
 
-#include "file_manager_extension.h"
-#include "settings_store.h"
+#include "platform/file_manager_extension.h"
+#include "settings/settings_store.h"
 
 #include <QTimer>
 #include <QWidget>

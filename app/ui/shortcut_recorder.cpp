@@ -1,9 +1,9 @@
 // Recording through an application-wide event filter, and the box's accessible value.
-#include "shortcut_recorder.h"
+#include "ui/shortcut_recorder.h"
 
-#include "form_parts.h"
-#include "localization.h"
-#include "shortcut_recording.h"
+#include "ui/form_parts.h"
+#include "shared/localization.h"
+#include "settings/shortcut_recording.h"
 
 #include <QAccessible>
 #include <QApplication>

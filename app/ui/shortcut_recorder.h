@@ -3,7 +3,7 @@
 // has Ctrl, Alt or Super, and then runs the owner's onChange. It registers nothing itself.
 #pragma once
 
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 #include <QWidget>
 

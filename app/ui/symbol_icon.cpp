@@ -1,7 +1,7 @@
 // Theme lookup, bundled fallback and tinting, remembered per symbol and colour.
-#include "symbol_icon.h"
+#include "ui/symbol_icon.h"
 
-#include "menu_icons.h"
+#include "shared/menu_icons.h"
 
 #include <QFile>
 #include <QGuiApplication>

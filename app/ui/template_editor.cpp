@@ -1,9 +1,9 @@
 // The editor's form and its binding to the store.
-#include "template_editor.h"
+#include "ui/template_editor.h"
 
-#include "form_parts.h"
-#include "localization.h"
-#include "template_validation.h"
+#include "ui/form_parts.h"
+#include "shared/localization.h"
+#include "settings/template_validation.h"
 
 #include <QFontDatabase>
 #include <QFormLayout>

@@ -2,7 +2,7 @@
 // template, each edit saved through the store as it is typed, with the two warnings.
 #pragma once
 
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 #include <QWidget>
 

@@ -1,12 +1,12 @@
 // The template list's model, row drawing and the page's controls.
-#include "templates_page.h"
+#include "ui/templates_page.h"
 
-#include "form_parts.h"
-#include "localization.h"
-#include "recommended_templates.h"
-#include "symbol_icon.h"
-#include "template_editor.h"
-#include "template_symbols.h"
+#include "ui/form_parts.h"
+#include "shared/localization.h"
+#include "settings/recommended_templates.h"
+#include "ui/symbol_icon.h"
+#include "ui/template_editor.h"
+#include "shared/template_symbols.h"
 
 #include <QAbstractListModel>
 #include <QApplication>

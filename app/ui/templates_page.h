@@ -2,7 +2,7 @@
 // buttons, the recommended catalogue) beside the editor of the selected template.
 #pragma once
 
-#include "template_list.h"
+#include "settings/template_list.h"
 
 #include <QWidget>
 

@@ -1,5 +1,5 @@
 // QMessageBox and QFileDialog behind UserPrompts.
-#include "widget_prompts.h"
+#include "ui/widget_prompts.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,5 +1,5 @@
 // The configured product website.
-#include "product_website.h"
+#include "updates/product_website.h"
 
 #include <cstdlib>
 

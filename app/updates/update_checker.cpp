@@ -1,10 +1,10 @@
 // The release feed over Qt Network, version comparison, the launch rule and the alerts.
-#include "update_checker.h"
+#include "updates/update_checker.h"
 
-#include "defaults_store.h"
-#include "localization.h"
-#include "logger.h"
-#include "product_website.h"
+#include "shared/defaults_store.h"
+#include "shared/localization.h"
+#include "shared/logger.h"
+#include "updates/product_website.h"
 
 #include <algorithm>
 #include <charconv>

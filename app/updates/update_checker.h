@@ -4,7 +4,7 @@
 #pragma once
 
 #include "user_prompts.h"
-#include "workspace.h"
+#include "platform/workspace.h"
 
 #include <chrono>
 #include <functional>

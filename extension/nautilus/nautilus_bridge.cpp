@@ -1,9 +1,9 @@
 // The bridge object: exported on Nautilus's bus connection once the application is
 // registered, answering from the GTK application's window list.
-#include "nautilus_bridge.h"
-#include "nautilus_api.h"
+#include "extension/nautilus/nautilus_bridge.h"
+#include "extension/nautilus/nautilus_api.h"
 
-#include "logger.h"
+#include "shared/logger.h"
 
 #include <cstring>
 #include <string>

@@ -5,9 +5,9 @@
 // the selection changes; each item carries the context of its build and runs the create
 // action with it when activated, on a worker thread of its own. No C++ exception may leave a
 // callback: Nautilus is C.
-#include "finder_sync.h"
-#include "nautilus_api.h"
-#include "nautilus_bridge.h"
+#include "extension/menu_extension.h"
+#include "extension/nautilus/nautilus_api.h"
+#include "extension/nautilus/nautilus_bridge.h"
 
 #include <filesystem>
 #include <memory>
@@ -24,7 +24,7 @@ const Logger kLog("finder-sync");
 
 struct MenuProvider {
     GObject parent;
-    FinderSync* finderSync;
+    MenuExtension* menuExtension;
 };
 
 struct MenuProviderClass {
@@ -72,7 +72,7 @@ std::optional<std::string> localPath(NautilusFileInfo* file)
 }
 
 struct ItemAction {
-    gpointer provider; // a reference, so the FinderSync outlives the item
+    gpointer provider; // a reference, so the MenuExtension outlives the item
     std::shared_ptr<const MenuContext> context;
     std::int64_t tag;
 };
@@ -88,8 +88,8 @@ void runClick(gpointer data, gpointer)
 {
     const std::unique_ptr<Click> click(static_cast<Click*>(data));
     guarded(kLog, "Creating a file", [&] {
-        if (const FinderSync* finderSync = asProvider(click->provider)->finderSync) {
-            finderSync->createFile(click->tag, *click->context);
+        if (const MenuExtension* menuExtension = asProvider(click->provider)->menuExtension) {
+            menuExtension->createFile(click->tag, *click->context);
         }
     });
     g_object_unref(click->provider);
@@ -172,12 +172,12 @@ GList* backgroundItems(NautilusMenuProvider* provider, NautilusFileInfo* current
 {
     GList* items = nullptr;
     guarded(kLog, "Building the folder menu", [&] {
-        FinderSync* finderSync = asProvider(provider)->finderSync;
+        MenuExtension* menuExtension = asProvider(provider)->menuExtension;
         const auto folder = localPath(currentFolder);
-        if (finderSync == nullptr || !folder) {
+        if (menuExtension == nullptr || !folder) {
             return;
         }
-        items = toNautilus(provider, finderSync->menu(MenuKind::container, folder, {}));
+        items = toNautilus(provider, menuExtension->menu(MenuKind::container, folder, {}));
     });
     return items;
 }
@@ -187,8 +187,8 @@ GList* fileItems(NautilusMenuProvider* provider, GList* files)
     noteSelection(files);
     GList* items = nullptr;
     guarded(kLog, "Building the items menu", [&] {
-        FinderSync* finderSync = asProvider(provider)->finderSync;
-        if (finderSync == nullptr || files == nullptr) {
+        MenuExtension* menuExtension = asProvider(provider)->menuExtension;
+        if (menuExtension == nullptr || files == nullptr) {
             return;
         }
         std::vector<std::string> selected;
@@ -200,8 +200,8 @@ GList* fileItems(NautilusMenuProvider* provider, GList* files)
             selected.push_back(std::move(*path));
         }
         std::optional<std::string> targeted = selected.front();
-        items = toNautilus(
-            provider, finderSync->menu(MenuKind::items, std::move(targeted), std::move(selected)));
+        items = toNautilus(provider, menuExtension->menu(MenuKind::items, std::move(targeted),
+                                                         std::move(selected)));
     });
     return items;
 }
@@ -216,8 +216,8 @@ void initMenuProvider(gpointer iface, gpointer)
 void finalizeProvider(GObject* object)
 {
     MenuProvider* self = asProvider(object);
-    delete self->finderSync;
-    self->finderSync = nullptr;
+    delete self->menuExtension;
+    self->menuExtension = nullptr;
     g_parentClass->finalize(object);
 }
 
@@ -230,10 +230,10 @@ void initProviderClass(gpointer klass, gpointer)
 void initProvider(GTypeInstance* instance, gpointer)
 {
     auto* self = reinterpret_cast<MenuProvider*>(instance);
-    self->finderSync = nullptr;
+    self->menuExtension = nullptr;
     // Without the object the provider offers no menu; Nautilus itself goes on.
     guarded(kLog, "Starting the extension", [self] {
-        self->finderSync = new FinderSync(HostHandOver(hostBinary()));
+        self->menuExtension = new MenuExtension(HostHandOver(hostBinary()));
         clickWorker(); // started now, so that no click waits for a thread to start
     });
 }

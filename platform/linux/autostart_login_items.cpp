@@ -1,8 +1,8 @@
 // Writes, removes and reads the autostart desktop entry.
-#include "autostart_login_items.h"
+#include "platform/linux/autostart_login_items.h"
 
-#include "defaults_store.h"
-#include "posix_io.h"
+#include "shared/defaults_store.h"
+#include "shared/posix_io.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // $XDG_CONFIG_HOME/autostart/com.orvane.tessary.desktop, read by GNOME, KDE and systemd.
 #pragma once
 
-#include "login_items.h"
+#include "platform/login_items.h"
 
 #include <filesystem>
 #include <string>

@@ -1,5 +1,5 @@
 // The session kind from the environment the session manager gives every process.
-#include "display_session.h"
+#include "platform/display_session.h"
 
 #include <cstdlib>
 #include <string_view>

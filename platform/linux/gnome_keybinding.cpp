@@ -1,6 +1,6 @@
 // GSettings: the custom-keybindings list, Tessary's relocatable entry, and the accelerators
 // of GNOME's other keybinding schemas.
-#include "gnome_keybinding.h"
+#include "platform/linux/gnome_keybinding.h"
 
 #include <algorithm>
 #include <array>

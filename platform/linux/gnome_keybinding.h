@@ -4,7 +4,7 @@
 // host when none runs, and removing the registration removes exactly Tessary's own entry.
 #pragma once
 
-#include "global_shortcut.h"
+#include "platform/global_shortcut.h"
 
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
 // Recording, resolving and enforcing folder grants.
-#include "linux_bookmarks.h"
+#include "platform/linux/linux_bookmarks.h"
 
-#include "localization.h"
-#include "posix_io.h"
+#include "shared/localization.h"
+#include "shared/posix_io.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -3,7 +3,7 @@
 // walking up from the folder written in to the root.
 #pragma once
 
-#include "bookmarks.h"
+#include "platform/bookmarks.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // File manager over D-Bus, default applications through GIO, front application over X11.
-#include "linux_workspace.h"
+#include "platform/linux/linux_workspace.h"
 
-#include "logger.h"
+#include "shared/logger.h"
 
 #include <cstdlib>
 

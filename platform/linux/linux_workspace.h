@@ -3,8 +3,8 @@
 // the front application through X11.
 #pragma once
 
-#include "workspace.h"
-#include "x11_display.h"
+#include "platform/workspace.h"
+#include "platform/linux/x11_display.h"
 
 #include <chrono>
 #include <memory>

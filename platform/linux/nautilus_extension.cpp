@@ -1,7 +1,7 @@
 // Nautilus's module folder and its process's memory map.
-#include "nautilus_extension.h"
+#include "platform/linux/nautilus_extension.h"
 
-#include "workspace.h"
+#include "platform/workspace.h"
 
 #include <fstream>
 

@@ -2,8 +2,8 @@
 // running Nautilus (its process, found through the bus, maps the file).
 #pragma once
 
-#include "file_manager_extension.h"
-#include "session_bus.h"
+#include "platform/file_manager_extension.h"
+#include "platform/linux/session_bus.h"
 
 #include <string>
 

@@ -1,9 +1,9 @@
 // Nautilus over the session bus, and GTK's window properties over X11.
-#include "nautilus_file_manager.h"
+#include "platform/linux/nautilus_file_manager.h"
 
-#include "display_session.h"
-#include "logger.h"
-#include "session_bus.h"
+#include "platform/display_session.h"
+#include "shared/logger.h"
+#include "platform/linux/session_bus.h"
 
 #include <gio/gio.h>
 

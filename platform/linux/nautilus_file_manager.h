@@ -4,9 +4,9 @@
 // sets on the active window. No call starts Nautilus through D-Bus activation.
 #pragma once
 
-#include "file_manager.h"
-#include "session_bus.h"
-#include "x11_display.h"
+#include "platform/file_manager.h"
+#include "platform/linux/session_bus.h"
+#include "platform/linux/x11_display.h"
 
 #include <memory>
 

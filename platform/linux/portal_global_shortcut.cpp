@@ -1,8 +1,8 @@
 // The portal's request and session objects, answered through Response signals.
-#include "portal_global_shortcut.h"
+#include "platform/linux/portal_global_shortcut.h"
 
-#include "logger.h"
-#include "session_bus.h"
+#include "shared/logger.h"
+#include "platform/linux/session_bus.h"
 
 #include <exception>
 

@@ -3,8 +3,8 @@
 // shortcut, presses arriving as its Activated signal.
 #pragma once
 
-#include "global_shortcut.h"
-#include "session_bus.h"
+#include "platform/global_shortcut.h"
+#include "platform/linux/session_bus.h"
 
 #include <optional>
 #include <string>

@@ -1,5 +1,5 @@
 // The lazily opened connection and the blocking call.
-#include "session_bus.h"
+#include "platform/linux/session_bus.h"
 
 #include <gio/gio.h>
 

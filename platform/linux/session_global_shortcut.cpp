@@ -1,10 +1,10 @@
 // Chooses the service once, then passes every call and press through.
-#include "session_global_shortcut.h"
+#include "platform/linux/session_global_shortcut.h"
 
-#include "display_session.h"
-#include "gnome_keybinding.h"
-#include "portal_global_shortcut.h"
-#include "x11_global_shortcut.h"
+#include "platform/display_session.h"
+#include "platform/linux/gnome_keybinding.h"
+#include "platform/linux/portal_global_shortcut.h"
+#include "platform/linux/x11_global_shortcut.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // elsewhere (every registration then fails as unavailable).
 #pragma once
 
-#include "global_shortcut.h"
+#include "platform/global_shortcut.h"
 
 #include <memory>
 #include <string>

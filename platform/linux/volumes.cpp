@@ -1,5 +1,5 @@
 // Volume labels from udev's /dev/disk/by-label links.
-#include "volumes.h"
+#include "platform/volumes.h"
 
 #include <sys/stat.h>
 

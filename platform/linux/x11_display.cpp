@@ -1,5 +1,5 @@
 // EWMH queries and XTest key presses over xcb.
-#include "x11_display.h"
+#include "platform/linux/x11_display.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,7 +2,7 @@
 // which application is active (EWMH) and synthetic key presses (XTest).
 #pragma once
 
-#include "workspace.h"
+#include "platform/workspace.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 // xcb grabs on the root window and the press events they deliver.
-#include "x11_global_shortcut.h"
+#include "platform/linux/x11_global_shortcut.h"
 
-#include "logger.h"
+#include "shared/logger.h"
 
 #include <algorithm>
 #include <cstdlib>

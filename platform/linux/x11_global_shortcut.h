@@ -3,7 +3,7 @@
 // connection in the GLib main context (which Qt's event loop runs).
 #pragma once
 
-#include "global_shortcut.h"
+#include "platform/global_shortcut.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,7 +1,7 @@
 // F2 through XTest on the display named by DISPLAY.
-#include "xtest_key_events.h"
+#include "platform/linux/xtest_key_events.h"
 
-#include "display_session.h"
+#include "platform/display_session.h"
 
 namespace tessary {
 namespace {

@@ -2,8 +2,8 @@
 // the XTEST extension.
 #pragma once
 
-#include "key_events.h"
-#include "x11_display.h"
+#include "platform/key_events.h"
+#include "platform/linux/x11_display.h"
 
 #include <memory>
 

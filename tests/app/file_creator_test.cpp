@@ -1,11 +1,11 @@
 // The file creator on a real folder: free names (also where a listing misses a taken name),
 // links that occupy names, the contents written as they are, names that cannot be used,
 // failures and the grant's confinement.
-#include "file_creator.h"
+#include "creation/file_creator.h"
 
-#include "create_request.h"
-#include "linux_bookmarks.h"
-#include "linux_workspace.h"
+#include "shared/create_request.h"
+#include "platform/linux/linux_bookmarks.h"
+#include "platform/linux/linux_workspace.h"
 #include "test_support.h"
 
 namespace tessary {

@@ -1,7 +1,7 @@
 // The host's first launch: the settings and the key seeded, a stored document kept.
-#include "app_delegate.h"
-#include "console_prompts.h"
-#include "host_services.h"
+#include "lifecycle/host_lifecycle.h"
+#include "ui/console_prompts.h"
+#include "lifecycle/host_services.h"
 
 #include "test_support.h"
 
@@ -20,8 +20,7 @@ TEST_F(LifecycleTest, TheFirstLaunchSeedsTheSettingsAndKeyButNeverReplacesADocum
     const Bytes undecodable{'{', '}', '}'};
     for (const bool stored : {false, true}) {
         test::capturedLog([&] {
-            AppDelegate(services.requests, services.queue, LaunchReason::user)
-                .applicationDidFinishLaunching();
+            HostLifecycle(services.requests, services.queue, LaunchReason::user).finishLaunching();
         });
         EXPECT_EQ(store.data(kSettingsKey) == undecodable, stored);
         EXPECT_EQ(store.data(kRequestKeyKey).value_or(Bytes()).size(), 32u);

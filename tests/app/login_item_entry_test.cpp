@@ -1,7 +1,7 @@
 // The login item's entry as the desktop reads it: GLib launches it, and the program starts
 // with --login whatever its path holds; what lies where the entry is written first is not
 // written through.
-#include "autostart_login_items.h"
+#include "platform/linux/autostart_login_items.h"
 
 #include "test_support.h"
 

@@ -1,8 +1,8 @@
 // The request road inside the host with the folder grant: for each state of the grant and
 // each answer the user gives, what is logged, asked and created.
-#include "request_handler.h"
+#include "creation/request_handler.h"
 
-#include "host_services.h"
+#include "lifecycle/host_services.h"
 #include "test_support.h"
 
 namespace tessary {

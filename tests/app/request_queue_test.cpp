@@ -1,9 +1,9 @@
 // Requests reaching the running host through its socket while a prompt is open: they wait
 // their turn and run in order, a failing request is logged without stopping the next, and a
 // grant prompt takes the focus only for a request that asked for it.
-#include "app_delegate.h"
-#include "host_server.h"
-#include "host_services.h"
+#include "lifecycle/host_lifecycle.h"
+#include "lifecycle/host_server.h"
+#include "lifecycle/host_services.h"
 
 #include "test_support.h"
 
@@ -55,7 +55,7 @@ protected:
         ConfigFolderTest::SetUp();
         std::string error;
         ASSERT_TRUE(server.listen(*hostSocketPath(true), &error)) << error;
-        test::capturedLog([&] { delegate.applicationDidFinishLaunching(); });
+        test::capturedLog([&] { delegate.finishLaunching(); });
     }
     // One message per URL, as separate clicks send them; the event loop turns until the host
     // has taken them all.
@@ -82,9 +82,9 @@ protected:
     QCoreApplication application{argc, nullptr};
     OpenPrompts prompts;
     HostServices services{prompts};
-    AppDelegate delegate{services.requests, services.queue, LaunchReason::user};
+    HostLifecycle delegate{services.requests, services.queue, LaunchReason::user};
     HostServer server{[this](const HostMessage& message) {
-        delegate.applicationOpen(message.urls, message.activates);
+        delegate.openUrls(message.urls, message.activates);
     }};
 };
 

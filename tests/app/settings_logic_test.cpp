@@ -1,15 +1,15 @@
 // The settings window's rules without a display: pages, the store's load-change-save, the
 // catalogue, the template list's operations, the editor's warnings, shortcut recording and
 // the Setup and General pages' texts.
-#include "recommended_templates.h"
-#include "settings_page.h"
-#include "settings_store.h"
-#include "setup_guide.h"
-#include "shortcut_keys.h"
-#include "shortcut_recording.h"
-#include "status_rows.h"
-#include "template_list.h"
-#include "template_validation.h"
+#include "settings/recommended_templates.h"
+#include "settings/settings_page.h"
+#include "settings/settings_store.h"
+#include "settings/setup_guide.h"
+#include "shortcut/shortcut_keys.h"
+#include "settings/shortcut_recording.h"
+#include "settings/status_rows.h"
+#include "settings/template_list.h"
+#include "settings/template_validation.h"
 
 #include "test_support.h"
 
@@ -362,18 +362,18 @@ TEST(SetupTexts, StepsNotesAndTheAllSetLine)
 
 TEST(StatusRows, OnlyARowThatARestartOfFilesFixesOffersIt)
 {
-    using Case = FinderAutomation::Permission::Case;
+    using Case = FrontFolderQuery::Permission::Case;
     using Action = StatusRow::Action;
     const struct {
         StatusRow row;
         std::string_view symbol;
         Action action;
     } rows[] = {
-        {automationStatusRow({Case::granted}), "checkmark.circle", Action::none},
-        {automationStatusRow({Case::notDetermined}), "exclamationmark.triangle",
+        {fileManagerStatusRow({Case::granted}), "checkmark.circle", Action::none},
+        {fileManagerStatusRow({Case::notDetermined}), "exclamationmark.triangle",
          Action::restartFileManager},
-        {automationStatusRow({Case::finderNotRunning}), "questionmark.circle", Action::none},
-        {automationStatusRow({Case::unknown, -1}), "questionmark.circle", Action::none},
+        {fileManagerStatusRow({Case::fileManagerNotRunning}), "questionmark.circle", Action::none},
+        {fileManagerStatusRow({Case::unknown, -1}), "questionmark.circle", Action::none},
         {renameStatusRow(RenameRoute::fileManagerBridge), "checkmark.circle", Action::none},
         {renameStatusRow(RenameRoute::x11KeyPress), "checkmark.circle", Action::none},
         {renameStatusRow(RenameRoute::none), "exclamationmark.triangle",
@@ -384,7 +384,7 @@ TEST(StatusRows, OnlyARowThatARestartOfFilesFixesOffersIt)
         EXPECT_EQ(row.row.symbol, row.symbol);
         EXPECT_EQ(row.row.action, row.action);
     }
-    EXPECT_EQ(automationStatusRow({Case::unknown, -1}).text,
+    EXPECT_EQ(fileManagerStatusRow({Case::unknown, -1}).text,
               "Can’t tell whether Files is running (status -1)");
 }
 

@@ -1,8 +1,8 @@
 // The rules behind the global shortcut that need no desktop: which tab of a window is the
 // front folder, which accelerators GNOME treats as one, and the GNOME keybinding written to
 // a private settings file.
-#include "finder_automation.h"
-#include "gnome_keybinding.h"
+#include "filemanager/front_folder_query.h"
+#include "platform/linux/gnome_keybinding.h"
 
 #include "test_support.h"
 

@@ -1,9 +1,9 @@
 // The update checker against a loopback HTTP server: what each answer of the feed leads to,
 // where "Download" may go, what an automatic check remembers, and when launch asks at all.
-#include "update_checker.h"
+#include "updates/update_checker.h"
 
-#include "defaults_store.h"
-#include "product_website.h"
+#include "shared/defaults_store.h"
+#include "updates/product_website.h"
 #include "test_support.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 // The symbols the menu shows: each extension listed once in the authored table, and every
 // symbol, the MIME fallback's included, with an icon of the installed theme.
-#include "menu_builder.h"
-#include "menu_icons.h"
-#include "template_symbols.h"
+#include "extension/menu_builder.h"
+#include "shared/menu_icons.h"
+#include "shared/template_symbols.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // it offers, a click that never waits for the host, and a choice handed to the real host
 // program beside it (stage/bin/tessary), which the first choice starts and the next one
 // reaches; the same through tessary-menu. No display and no session bus.
-#include "host_channel.h"
-#include "shared_settings.h"
+#include "shared/host_channel.h"
+#include "shared/shared_settings.h"
 #include "test_support.h"
 
 #include <cstring>

@@ -2,11 +2,11 @@
 // manager's bridge: the rename key reaches the file manager only if it is in front when the
 // delay ends, once per call and never any other window; without XTEST no key is made.
 #include "desktop_support.h"
-#include "linux_workspace.h"
-#include "nautilus_file_manager.h"
-#include "rename_immediately.h"
-#include "x11_display.h"
-#include "xtest_key_events.h"
+#include "platform/linux/linux_workspace.h"
+#include "platform/linux/nautilus_file_manager.h"
+#include "filemanager/rename_immediately.h"
+#include "platform/linux/x11_display.h"
+#include "platform/linux/xtest_key_events.h"
 
 #include <QCoreApplication>
 
@@ -42,9 +42,9 @@ TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnd
         const KeyLoggingWindow& front = row.fileManagerAtEnd ? fileManager : other;
         LinuxWorkspace workspace;
         NautilusFileManager files;
-        FinderAutomation automation(files, workspace);
+        FrontFolderQuery frontFolder(files, workspace);
         XTestKeyEvents keys;
-        RenameImmediately rename(automation, files, keys);
+        RenameImmediately rename(frontFolder, files, keys);
         ASSERT_TRUE((row.fileManagerAtCall ? fileManager : other).activate());
         const LogCapture log;
         const auto called = Clock::now();
@@ -117,9 +117,9 @@ TEST(WithoutXTest, NoKeyIsMadeAndTheConnectionKeepsAnswering)
 
     LinuxWorkspace workspace;
     NautilusFileManager files;
-    FinderAutomation automation(files, workspace);
+    FrontFolderQuery frontFolder(files, workspace);
     XTestKeyEvents keys;
-    RenameImmediately rename(automation, files, keys);
+    RenameImmediately rename(frontFolder, files, keys);
     const LogCapture log;
     rename.renameCreatedFile("/tmp/untitled.txt");
     ASSERT_TRUE(waitUntil([&] { return !log.text().empty(); }, kDeadline, pumpQt));

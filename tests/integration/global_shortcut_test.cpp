@@ -1,11 +1,11 @@
 // The global shortcut on a private X server with openbox: the grab delivers presses (also
 // with NumLock or CapsLock on) to exactly one handler, a combination another client holds
 // is reported as taken, at launch too, and switching the shortcut off releases the grab.
-#include "app_delegate.h"
-#include "console_prompts.h"
-#include "host_services.h"
-#include "portal_global_shortcut.h"
-#include "shortcut_keys.h"
+#include "lifecycle/host_lifecycle.h"
+#include "ui/console_prompts.h"
+#include "lifecycle/host_services.h"
+#include "platform/linux/portal_global_shortcut.h"
+#include "shortcut/shortcut_keys.h"
 
 #include "test_support.h"
 
@@ -104,9 +104,9 @@ TEST_F(ShortcutGrab, ACombinationHeldElsewhereIsTakenUntilReleased)
     // A second program: its launch logs the failure and goes on.
     ConsolePrompts prompts;
     HostServices second(prompts);
-    AppDelegate delegate(second.requests, second.queue, LaunchReason::loginItem,
-                         &second.launchTasks);
-    const std::string launch = capturedLog([&] { delegate.applicationDidFinishLaunching(); });
+    HostLifecycle delegate(second.requests, second.queue, LaunchReason::loginItem,
+                           &second.launchTasks);
+    const std::string launch = capturedLog([&] { delegate.finishLaunching(); });
     EXPECT_NE(launch.find("ERROR com.orvane.tessary[hotkey] RegisterEventHotKey failed: 10\n"
                           "ERROR com.orvane.tessary[app] Shortcut not registered: Ctrl+Alt+N is "
                           "already used by another app. Choose a different shortcut.\n"),

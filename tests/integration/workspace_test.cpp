@@ -2,7 +2,7 @@
 // with a URI that names it; when none does, the folder opens with the default application
 // for folders (here a desktop entry that records it) and the reason is logged.
 #include "desktop_support.h"
-#include "linux_workspace.h"
+#include "platform/linux/linux_workspace.h"
 
 #include <gio/gio.h>
 

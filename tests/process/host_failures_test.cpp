@@ -1,7 +1,7 @@
 // The real `tessary` when things go wrong: a grant or a forget that cannot be stored says so
 // and fails, and a host whose descriptors run out keeps its socket and serves again.
-#include "create_request.h"
-#include "host_channel.h"
+#include "shared/create_request.h"
+#include "shared/host_channel.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The request road across processes, with the real `tessary` binary: signed URLs handed to
 // `tessary` with no host running and with one, what the host drops from its channel, and
 // the command-line verbs. No display and no session bus.
-#include "create_request.h"
-#include "host_channel.h"
+#include "shared/create_request.h"
+#include "shared/host_channel.h"
 #include "test_support.h"
 
 #include <cstring>

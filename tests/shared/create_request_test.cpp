@@ -1,11 +1,11 @@
 // Create-request URLs: what the verifier accepts and refuses, hostile folder paths through
 // the round trip, and the signing key when several processes need it at once.
-#include "create_request.h"
+#include "shared/create_request.h"
 
-#include "crypto.h"
-#include "hex.h"
+#include "shared/crypto.h"
+#include "shared/hex.h"
 #include "test_support.h"
-#include "url_query.h"
+#include "shared/url_query.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The host channel's client for each state the host's socket can be in. A host that takes
 // the message, and the lines it drops, are the real host's (road_test).
-#include "host_channel.h"
+#include "shared/host_channel.h"
 
 #include "test_support.h"
 

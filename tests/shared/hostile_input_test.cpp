@@ -1,11 +1,11 @@
 // Input that anyone on the machine can send: messages and signed requests that smuggle
 // bytes past their checks are refused, and no value can split or forge a log line.
-#include "create_request.h"
-#include "crypto.h"
-#include "hex.h"
-#include "host_channel.h"
-#include "logger.h"
-#include "url_query.h"
+#include "shared/create_request.h"
+#include "shared/crypto.h"
+#include "shared/hex.h"
+#include "shared/host_channel.h"
+#include "shared/logger.h"
+#include "shared/url_query.h"
 
 #include "test_support.h"
 

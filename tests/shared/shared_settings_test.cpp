@@ -1,7 +1,7 @@
 // The settings document and the store under it: what each JSON text decodes to or why it
 // is refused, a stored document that is never lost, private modes, create-if-absent, and
 // atomic replacement as seen from another process.
-#include "shared_settings.h"
+#include "shared/shared_settings.h"
 
 #include "test_support.h"
 

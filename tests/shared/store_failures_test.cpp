@@ -1,8 +1,8 @@
 // Stored values that exist but cannot be read, a store that cannot be written, and what
 // killed writers leave behind: nothing blocks, nothing unreadable is replaced, no request is
 // signed with a key nobody stored, and every failure is logged.
-#include "create_request.h"
-#include "shared_settings.h"
+#include "shared/create_request.h"
+#include "shared/shared_settings.h"
 
 #include "test_support.h"
 

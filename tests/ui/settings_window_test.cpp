@@ -1,15 +1,15 @@
 // The settings window driven as a user would, on Qt's offscreen platform with the real
 // settings files: templates added, edited, dragged, removed; a shortcut recorded; the
 // windows' rules. What lands in the settings file is what the file manager's menu shows.
-#include "about_window.h"
-#include "form_parts.h"
-#include "console_prompts.h"
-#include "gnome_keybinding.h"
-#include "host_services.h"
-#include "nautilus_extension.h"
-#include "settings_windows.h"
-#include "shortcut_recorder.h"
-#include "templates_page.h"
+#include "ui/about_window.h"
+#include "ui/form_parts.h"
+#include "ui/console_prompts.h"
+#include "platform/linux/gnome_keybinding.h"
+#include "lifecycle/host_services.h"
+#include "platform/linux/nautilus_extension.h"
+#include "ui/host_windows.h"
+#include "ui/shortcut_recorder.h"
+#include "ui/templates_page.h"
 
 #include "test_support.h"
 
@@ -101,7 +101,7 @@ protected:
         services.diskAccess.saveGrant("/");
         extension.emplace(scratchFolder() / "modules", "libtessary-nautilus.so");
         const SettingsServices pages{services.diskAccess,  services.loginItem, *extension,
-                                     services.fileManager, services.hotKey,    services.automation,
+                                     services.fileManager, services.hotKey,    services.frontFolder,
                                      services.rename,      services.updates,   {}};
         windows.emplace(pages, delegate, services.workspace);
     }
@@ -159,8 +159,8 @@ protected:
     ConsolePrompts prompts;
     HostServices services{prompts};
     std::optional<NautilusExtension> extension;
-    AppDelegate delegate{services.requests, services.queue, LaunchReason::user};
-    std::optional<SettingsWindows> windows;
+    HostLifecycle delegate{services.requests, services.queue, LaunchReason::user};
+    std::optional<HostWindows> windows;
 };
 
 TEST_F(SettingsWindowTest, TemplatesAreAddedEditedDraggedAndRemoved)

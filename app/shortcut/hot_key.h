@@ -4,11 +4,11 @@
 // is installed once.
 #pragma once
 
-#include "finder_automation.h"
-#include "global_shortcut.h"
-#include "request_handler.h"
-#include "request_queue.h"
-#include "shared_settings.h"
+#include "filemanager/front_folder_query.h"
+#include "platform/global_shortcut.h"
+#include "creation/request_handler.h"
+#include "creation/request_queue.h"
+#include "shared/shared_settings.h"
 #include "user_prompts.h"
 
 #include <optional>
@@ -39,7 +39,7 @@ public:
         int m_status;
     };
 
-    HotKey(GlobalShortcut& service, FinderAutomation& automation, RequestHandler& requests,
+    HotKey(GlobalShortcut& service, FrontFolderQuery& frontFolder, RequestHandler& requests,
            RequestQueue& queue, UserPrompts& prompts);
 
     // Removes the current registration, then registers the settings' shortcut when it is
@@ -57,7 +57,7 @@ public:
 
 private:
     GlobalShortcut& m_service;
-    FinderAutomation& m_automation;
+    FrontFolderQuery& m_frontFolder;
     RequestHandler& m_requests;
     RequestQueue& m_queue;
     UserPrompts& m_prompts;

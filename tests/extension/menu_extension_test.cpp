@@ -1,6 +1,6 @@
 // The extension object: the folder a request goes to, and an item of an older menu that
 // keeps the templates of its build.
-#include "finder_sync.h"
+#include "extension/menu_extension.h"
 
 #include "test_support.h"
 
@@ -9,7 +9,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FinderSyncTest : public test::ConfigFolderTest {
+class MenuExtensionTest : public test::ConfigFolderTest {
 protected:
     static void storeTemplates(const std::vector<std::string>& names)
     {
@@ -22,10 +22,10 @@ protected:
     }
 
     // A host program that does not exist: nothing is ever started by these tests.
-    FinderSync finderSync{HostHandOver("/nonexistent/tessary")};
+    MenuExtension menuExtension{HostHandOver("/nonexistent/tessary")};
 };
 
-TEST_F(FinderSyncTest, TheTargetFolderFollowsTheMenuKind)
+TEST_F(MenuExtensionTest, TheTargetFolderFollowsTheMenuKind)
 {
     using enum MenuKind;
     fs::create_directory(scratchFolder() / "folder");
@@ -59,7 +59,7 @@ TEST_F(FinderSyncTest, TheTargetFolderFollowsTheMenuKind)
     for (const auto& row : rows) {
         std::optional<std::string> target;
         test::capturedLog([&] {
-            target = finderSync.targetDirectory({row.kind, row.targeted, row.selected, nullptr});
+            target = menuExtension.targetDirectory({row.kind, row.targeted, row.selected, nullptr});
         });
         EXPECT_EQ(target, row.expected)
             << static_cast<int>(row.kind) << " " << row.targeted.value_or("-") << " "
@@ -67,19 +67,19 @@ TEST_F(FinderSyncTest, TheTargetFolderFollowsTheMenuKind)
     }
 }
 
-TEST_F(FinderSyncTest, AnItemOfAnOlderMenuUsesTheTemplatesOfItsBuild)
+TEST_F(MenuExtensionTest, AnItemOfAnOlderMenuUsesTheTemplatesOfItsBuild)
 {
     storeTemplates({"A", "B", "C"});
-    const auto older = finderSync.menu(MenuKind::container, "/srv", {});
+    const auto older = menuExtension.menu(MenuKind::container, "/srv", {});
     storeTemplates({"A"});
-    const auto newer = finderSync.menu(MenuKind::container, "/srv", {});
+    const auto newer = menuExtension.menu(MenuKind::container, "/srv", {});
     ASSERT_TRUE(older && newer);
     const std::string olderLog =
-        test::capturedLog([&] { finderSync.createFile(2, *older->context); });
+        test::capturedLog([&] { menuExtension.createFile(2, *older->context); });
     EXPECT_NE(olderLog.find("Asking the app to create template 2 in /srv\n"), std::string::npos)
         << olderLog;
     const std::string newerLog =
-        test::capturedLog([&] { finderSync.createFile(2, *newer->context); });
+        test::capturedLog([&] { menuExtension.createFile(2, *newer->context); });
     EXPECT_NE(newerLog.find("createFile: no template for menu tag 2\n"), std::string::npos)
         << newerLog;
 }

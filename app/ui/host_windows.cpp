@@ -1,9 +1,9 @@
 // Window creation, raising, the activation policy and the reload on activation.
-#include "settings_windows.h"
+#include "ui/host_windows.h"
 
-#include "about_window.h"
-#include "symbol_icon.h"
-#include "workspace.h"
+#include "ui/about_window.h"
+#include "ui/symbol_icon.h"
+#include "platform/workspace.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -74,8 +74,7 @@ private:
 
 } // namespace
 
-SettingsWindows::SettingsWindows(SettingsServices services, AppDelegate& delegate,
-                                 Workspace& workspace)
+HostWindows::HostWindows(SettingsServices services, HostLifecycle& delegate, Workspace& workspace)
     : m_services(std::move(services)), m_delegate(delegate), m_workspace(workspace)
 {
     m_services.showAbout = [this] {
@@ -90,13 +89,13 @@ SettingsWindows::SettingsWindows(SettingsServices services, AppDelegate& delegat
             });
 }
 
-SettingsWindows::~SettingsWindows()
+HostWindows::~HostWindows()
 {
     qApp->removeEventFilter(this);
     delete m_settings;
 }
 
-void SettingsWindows::showSettings()
+void HostWindows::showSettings()
 {
     if (!m_settings) {
         m_settings = new SettingsWindow(m_services);
@@ -108,12 +107,12 @@ void SettingsWindows::showSettings()
     bringForward(m_settings);
 }
 
-void SettingsWindows::afterFirstPaint(std::function<void()> work)
+void HostWindows::afterFirstPaint(std::function<void()> work)
 {
     new AfterFirstPaint(m_settings ? m_settings->windowHandle() : nullptr, std::move(work), this);
 }
 
-void SettingsWindows::showAbout()
+void HostWindows::showAbout()
 {
     if (!m_about) {
         m_about = std::make_unique<AboutWindow>(
@@ -122,14 +121,14 @@ void SettingsWindows::showAbout()
     m_about->present();
 }
 
-bool SettingsWindows::eventFilter(QObject* watched, QEvent* event)
+bool HostWindows::eventFilter(QObject* watched, QEvent* event)
 {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget == nullptr || !widget->isWindow()) {
         return false;
     }
     if (event->type() == QEvent::WindowActivate) {
-        m_delegate.showInDock(windowInfo(widget));
+        m_delegate.windowShown(windowInfo(widget));
     } else if (event->type() == QEvent::Hide && !event->spontaneous()) {
         // Once the close has finished, with the windows that are left.
         QTimer::singleShot(0, this, [this, closing = windowInfo(widget)] {
@@ -137,7 +136,7 @@ bool SettingsWindows::eventFilter(QObject* watched, QEvent* event)
             for (const QWidget* window : QApplication::topLevelWidgets()) {
                 windows.push_back(windowInfo(window));
             }
-            m_delegate.leaveDockUnlessWindowsRemain(closing, windows);
+            m_delegate.windowClosed(closing, windows);
         });
     }
     return false;

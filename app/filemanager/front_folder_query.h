@@ -3,8 +3,8 @@
 // it cannot (restart the file manager so it loads the module).
 #pragma once
 
-#include "file_manager.h"
-#include "workspace.h"
+#include "platform/file_manager.h"
+#include "platform/workspace.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -26,44 +26,44 @@ struct TabChoice {
 TabChoice chooseTab(const std::vector<std::string>& locations, const std::string& title,
                     const std::filesystem::path& home);
 
-class FinderAutomation {
+class FrontFolderQuery {
 public:
-    class AutomationError : public std::runtime_error {
+    class QueryError : public std::runtime_error {
     public:
-        enum class Case { scriptFailed, notPermitted, notAFolder };
+        enum class Case { queryFailed, notPermitted, notAFolder };
 
-        static AutomationError scriptFailed(const std::string& text);
-        static AutomationError notPermitted();
-        static AutomationError notAFolder();
+        static QueryError queryFailed(const std::string& text);
+        static QueryError notPermitted();
+        static QueryError notAFolder();
 
         Case kind() const { return m_case; }
 
     private:
-        AutomationError(Case kind, const std::string& description);
+        QueryError(Case kind, const std::string& description);
 
         Case m_case;
     };
 
     struct Permission {
-        enum class Case { unknown, granted, denied, notDetermined, finderNotRunning };
+        enum class Case { unknown, granted, denied, notDetermined, fileManagerNotRunning };
         Case kind = Case::unknown;
         std::int32_t code = 0; // unknown: the status (-1: no session bus)
 
         friend bool operator==(const Permission&, const Permission&) = default;
     };
 
-    using FrontFolder = std::variant<std::filesystem::path, AutomationError>;
+    using FrontFolder = std::variant<std::filesystem::path, QueryError>;
 
-    FinderAutomation(FileManager& fileManager, Workspace& workspace);
+    FrontFolderQuery(FileManager& fileManager, Workspace& workspace);
 
     // The folder of the file manager's front window (its active tab), the Desktop folder
     // when it has no window, or why it cannot be told. The path is not tested on disk.
     FrontFolder frontFolder();
     // granted while the file manager runs and its bridge answers, notDetermined while it
-    // runs without the bridge, finderNotRunning when it does not run. Never prompts.
+    // runs without the bridge, fileManagerNotRunning when it does not run. Never prompts.
     Permission permission();
     // Restarts the file manager with a window when its bridge is missing; else nothing.
-    void openAutomationSettings();
+    void restartFileManager();
 
     // The application in front: on X11 the workspace's answer; on Wayland, where only the
     // bridge can tell, the file manager while one of its windows has the focus, else none.

@@ -1,7 +1,7 @@
 // The delayed rename, guarded by the permission and the front-application check.
-#include "rename_immediately.h"
+#include "filemanager/rename_immediately.h"
 
-#include "logger.h"
+#include "shared/logger.h"
 
 #include <QTimer>
 #include <QUrl>
@@ -13,9 +13,9 @@ const Logger kLog("rename");
 
 } // namespace
 
-RenameImmediately::RenameImmediately(FinderAutomation& automation, FileManager& fileManager,
+RenameImmediately::RenameImmediately(FrontFolderQuery& frontFolder, FileManager& fileManager,
                                      KeyEvents& keys)
-    : m_automation(automation), m_fileManager(fileManager), m_keys(keys)
+    : m_frontFolder(frontFolder), m_fileManager(fileManager), m_keys(keys)
 {
 }
 
@@ -33,12 +33,12 @@ void RenameImmediately::renameCreatedFile(const std::filesystem::path& file)
         kLog.info("Rename immediately is on, but Accessibility permission is missing");
         return;
     }
-    QTimer::singleShot(kDelayMilliseconds, &m_timers, [this, file] { pressReturnInFinder(file); });
+    QTimer::singleShot(kDelayMilliseconds, &m_timers, [this, file] { startRename(file); });
 }
 
-void RenameImmediately::pressReturnInFinder(const std::filesystem::path& file, int attempt)
+void RenameImmediately::startRename(const std::filesystem::path& file, int attempt)
 {
-    const auto front = m_automation.frontmostApplication();
+    const auto front = m_frontFolder.frontmostApplication();
     if (!front || front->id != kFileManagerId) {
         kLog.info("Finder is not in front; not pressing Return");
         return;
@@ -50,7 +50,7 @@ void RenameImmediately::pressReturnInFinder(const std::filesystem::path& file, i
             kLog.debug("Files started renaming %{public}s", file.string());
         } else if (attempt < kBridgeAttempts) {
             QTimer::singleShot(kRetryMilliseconds, &m_timers,
-                               [this, file, attempt] { pressReturnInFinder(file, attempt + 1); });
+                               [this, file, attempt] { startRename(file, attempt + 1); });
         } else {
             // The file is not the only one selected: nothing else gets renamed.
             kLog.info("Files did not start renaming %{public}s", file.string());

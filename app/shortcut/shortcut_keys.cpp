@@ -1,5 +1,5 @@
 // The key table and the texts built from it.
-#include "shortcut_keys.h"
+#include "shortcut/shortcut_keys.h"
 
 #include <algorithm>
 #include <array>

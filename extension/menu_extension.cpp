@@ -1,9 +1,9 @@
 // Construction, menu builds and the create action of the extension object.
-#include "finder_sync.h"
+#include "extension/menu_extension.h"
 
-#include "create_request.h"
-#include "defaults_store.h"
-#include "menu_builder.h"
+#include "shared/create_request.h"
+#include "shared/defaults_store.h"
+#include "extension/menu_builder.h"
 
 #include <filesystem>
 
@@ -27,15 +27,15 @@ bool isObservedUri(std::string_view uri)
     return uri.starts_with("file:");
 }
 
-FinderSync::FinderSync(HostHandOver handOver)
+MenuExtension::MenuExtension(HostHandOver handOver)
     : m_logger("finder-sync"), m_settings(std::make_shared<SharedSettings>(SharedSettings::load())),
       m_lastMenuKind(MenuKind::container), m_handOver(std::move(handOver))
 {
     m_logger.info("Finder Sync extension launched");
 }
 
-std::optional<BuiltMenu> FinderSync::menu(MenuKind kind, std::optional<std::string> targeted,
-                                          std::vector<std::string> selected)
+std::optional<BuiltMenu> MenuExtension::menu(MenuKind kind, std::optional<std::string> targeted,
+                                             std::vector<std::string> selected)
 {
     if (kind != MenuKind::items && kind != MenuKind::container) {
         return std::nullopt;
@@ -51,14 +51,14 @@ std::optional<BuiltMenu> FinderSync::menu(MenuKind kind, std::optional<std::stri
                          MenuContext{kind, std::move(targeted), std::move(selected), m_settings})};
 }
 
-MenuContext FinderSync::currentContext(std::optional<std::string> targeted,
-                                       std::vector<std::string> selected) const
+MenuContext MenuExtension::currentContext(std::optional<std::string> targeted,
+                                          std::vector<std::string> selected) const
 {
     return {m_lastMenuKind, std::move(targeted), std::move(selected), m_settings};
 }
 
-std::optional<std::string> FinderSync::createFile(std::int64_t tag,
-                                                  const MenuContext& context) const
+std::optional<std::string> MenuExtension::createFile(std::int64_t tag,
+                                                     const MenuContext& context) const
 {
     const SharedSettings& settings = context.settings ? *context.settings : *m_settings;
     if (tag < 0 || static_cast<std::uint64_t>(tag) >= settings.templates.size()) {
@@ -87,7 +87,7 @@ std::optional<std::string> FinderSync::createFile(std::int64_t tag,
     return url;
 }
 
-std::optional<std::string> FinderSync::targetDirectory(const MenuContext& context) const
+std::optional<std::string> MenuExtension::targetDirectory(const MenuContext& context) const
 {
     const auto& targeted = context.targeted;
     const auto& selected = context.selected;

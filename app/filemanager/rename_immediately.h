@@ -4,9 +4,9 @@
 // the rename key (F2) through XTest on X11.
 #pragma once
 
-#include "file_manager.h"
-#include "finder_automation.h"
-#include "key_events.h"
+#include "platform/file_manager.h"
+#include "filemanager/front_folder_query.h"
+#include "platform/key_events.h"
 
 #include <QObject>
 
@@ -31,7 +31,7 @@ public:
     static constexpr int kBridgeAttempts = 10;
     static constexpr int kRetryMilliseconds = 200;
 
-    RenameImmediately(FinderAutomation& automation, FileManager& fileManager, KeyEvents& keys);
+    RenameImmediately(FrontFolderQuery& frontFolder, FileManager& fileManager, KeyEvents& keys);
 
     // The permission check: whether, and how, a rename can be started now.
     RenameRoute renameRoute();
@@ -40,10 +40,10 @@ public:
     // returns at once. Each call schedules its own.
     void renameCreatedFile(const std::filesystem::path& file);
     // Starts renaming `file` if the file manager is the frontmost application.
-    void pressReturnInFinder(const std::filesystem::path& file, int attempt = 1);
+    void startRename(const std::filesystem::path& file, int attempt = 1);
 
 private:
-    FinderAutomation& m_automation;
+    FrontFolderQuery& m_frontFolder;
     FileManager& m_fileManager;
     KeyEvents& m_keys;
     QObject m_timers; // owns the pending presses: they go away with this object

@@ -3,8 +3,8 @@
 // and reloads the settings window when the application becomes active.
 #pragma once
 
-#include "app_delegate.h"
-#include "settings_window.h"
+#include "lifecycle/host_lifecycle.h"
+#include "ui/settings_window.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,10 +16,10 @@ namespace tessary {
 
 class AboutWindow;
 
-class SettingsWindows : public QObject {
+class HostWindows : public QObject {
 public:
-    SettingsWindows(SettingsServices services, AppDelegate& delegate, Workspace& workspace);
-    ~SettingsWindows() override;
+    HostWindows(SettingsServices services, HostLifecycle& delegate, Workspace& workspace);
+    ~HostWindows() override;
 
     void showSettings();
     // Runs `work` once the settings window has been painted for the first time (at the
@@ -35,7 +35,7 @@ protected:
 
 private:
     SettingsServices m_services;
-    AppDelegate& m_delegate;
+    HostLifecycle& m_delegate;
     Workspace& m_workspace;
     QPointer<SettingsWindow> m_settings;
     std::unique_ptr<AboutWindow> m_about;

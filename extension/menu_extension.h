@@ -9,10 +9,10 @@
 // settings, whatever was built since.
 #pragma once
 
-#include "host_hand_over.h"
-#include "logger.h"
-#include "menu_model.h"
-#include "shared_settings.h"
+#include "extension/host_hand_over.h"
+#include "shared/logger.h"
+#include "extension/menu_model.h"
+#include "shared/shared_settings.h"
 
 #include <cstdint>
 #include <memory>
@@ -44,9 +44,9 @@ std::string containingFolder(const std::string& path);
 // locations are not places the host can create a file in.
 bool isObservedUri(std::string_view uri);
 
-class FinderSync {
+class MenuExtension {
 public:
-    explicit FinderSync(HostHandOver handOver);
+    explicit MenuExtension(HostHandOver handOver);
 
     // None for the sidebar and toolbar kinds (nothing changes then) and when there are no
     // templates. Otherwise records the kind and reloads the settings first.

@@ -1,10 +1,10 @@
 // Registration with the session's shortcut service, and the press road into request
 // handling.
-#include "hot_key.h"
+#include "shortcut/hot_key.h"
 
-#include "localization.h"
-#include "logger.h"
-#include "shortcut_keys.h"
+#include "shared/localization.h"
+#include "shared/logger.h"
+#include "shortcut/shortcut_keys.h"
 
 namespace tessary {
 namespace {
@@ -50,9 +50,9 @@ HotKey::RegistrationError HotKey::RegistrationError::failed(int status)
     return {Case::failed, status, tr("The shortcut could not be registered (error %d).", status)};
 }
 
-HotKey::HotKey(GlobalShortcut& service, FinderAutomation& automation, RequestHandler& requests,
+HotKey::HotKey(GlobalShortcut& service, FrontFolderQuery& frontFolder, RequestHandler& requests,
                RequestQueue& queue, UserPrompts& prompts)
-    : m_service(service), m_automation(automation), m_requests(requests), m_queue(queue),
+    : m_service(service), m_frontFolder(frontFolder), m_requests(requests), m_queue(queue),
       m_prompts(prompts)
 {
 }
@@ -99,7 +99,7 @@ void HotKey::handlePress()
 {
     // The desktop counts as the file manager's: a press there creates on the Desktop when
     // no file-manager window is open, as in the file manager's front window otherwise.
-    const auto front = m_automation.frontmostApplication();
+    const auto front = m_frontFolder.frontmostApplication();
     if (!front || (front->id != kFileManagerId && !front->desktop)) {
         kLog.info("Shortcut pressed while %{public}s is in front; ignored (Finder only)",
                   front && !front->name.empty() ? front->name : std::string("another app"));
@@ -110,10 +110,10 @@ void HotKey::handlePress()
     if (!index) {
         return;
     }
-    const auto folder = m_automation.frontFolder();
-    if (const auto* error = std::get_if<FinderAutomation::AutomationError>(&folder)) {
+    const auto folder = m_frontFolder.frontFolder();
+    if (const auto* error = std::get_if<FrontFolderQuery::QueryError>(&folder)) {
         kLog.error("Could not get Finder's folder: %{public}s", error->what());
-        if (error->kind() == FinderAutomation::AutomationError::Case::notAFolder) {
+        if (error->kind() == FrontFolderQuery::QueryError::Case::notAFolder) {
             m_prompts.beep();
         } else {
             m_prompts.showAlert(tr("Couldn't find the folder that Files shows"), error->what());

@@ -1,9 +1,9 @@
 // Launch sequence, URL intake and the activation-policy rule.
-#include "app_delegate.h"
+#include "lifecycle/host_lifecycle.h"
 
-#include "create_request.h"
-#include "logger.h"
-#include "shared_settings.h"
+#include "shared/create_request.h"
+#include "shared/logger.h"
+#include "shared/shared_settings.h"
 
 #include <algorithm>
 #include <utility>
@@ -20,13 +20,13 @@ bool isAppWindow(const WindowInfo& window)
     return !window.isPanel && !window.isSheet && window.titled;
 }
 
-AppDelegate::AppDelegate(RequestHandler& requests, RequestQueue& queue, LaunchReason reason,
-                         LaunchTasks* tasks)
+HostLifecycle::HostLifecycle(RequestHandler& requests, RequestQueue& queue, LaunchReason reason,
+                             LaunchTasks* tasks)
     : m_requests(requests), m_queue(queue), m_reason(reason), m_tasks(tasks)
 {
 }
 
-void AppDelegate::applicationDidFinishLaunching()
+void HostLifecycle::finishLaunching()
 {
     m_finishedLaunching = true;
 
@@ -61,7 +61,7 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 }
 
-void AppDelegate::applicationOpen(const std::vector<std::string>& urls, bool activates)
+void HostLifecycle::openUrls(const std::vector<std::string>& urls, bool activates)
 {
     if (!m_finishedLaunching) {
         m_launchedForURL = true;
@@ -75,21 +75,20 @@ void AppDelegate::applicationOpen(const std::vector<std::string>& urls, bool act
     }
 }
 
-void AppDelegate::open(const std::string& url, bool activates)
+void HostLifecycle::open(const std::string& url, bool activates)
 {
     kLog.info("Received %{public}s", url);
     m_queue.submit([this, url, activates] { m_requests.handleCreateURL(url, activates); });
 }
 
-void AppDelegate::showInDock(const WindowInfo& window)
+void HostLifecycle::windowShown(const WindowInfo& window)
 {
     if (isAppWindow(window)) {
         m_policy = ActivationPolicy::regular;
     }
 }
 
-void AppDelegate::leaveDockUnlessWindowsRemain(const WindowInfo& closing,
-                                               const std::vector<WindowInfo>& windows)
+void HostLifecycle::windowClosed(const WindowInfo& closing, const std::vector<WindowInfo>& windows)
 {
     if (!isAppWindow(closing)) {
         return;

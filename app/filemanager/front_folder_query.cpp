@@ -1,9 +1,9 @@
 // The front folder from the bridge and OpenWindowsWithLocations, with the X11 fallback.
-#include "finder_automation.h"
+#include "filemanager/front_folder_query.h"
 
-#include "display_session.h"
-#include "localization.h"
-#include "logger.h"
+#include "platform/display_session.h"
+#include "shared/localization.h"
+#include "shared/logger.h"
 
 #include <QStandardPaths>
 #include <QUrl>
@@ -72,18 +72,17 @@ TabChoice chooseTab(const std::vector<std::string>& locations, const std::string
     return {};
 }
 
-FinderAutomation::AutomationError::AutomationError(Case kind, const std::string& description)
+FrontFolderQuery::QueryError::QueryError(Case kind, const std::string& description)
     : std::runtime_error(description), m_case(kind)
 {
 }
 
-FinderAutomation::AutomationError
-FinderAutomation::AutomationError::scriptFailed(const std::string& text)
+FrontFolderQuery::QueryError FrontFolderQuery::QueryError::queryFailed(const std::string& text)
 {
-    return {Case::scriptFailed, tr("Files did not answer: %@", text)};
+    return {Case::queryFailed, tr("Files did not answer: %@", text)};
 }
 
-FinderAutomation::AutomationError FinderAutomation::AutomationError::notPermitted()
+FrontFolderQuery::QueryError FrontFolderQuery::QueryError::notPermitted()
 {
     return {Case::notPermitted,
             tr("Tessary cannot ask Files which folder is open, so it cannot tell where to "
@@ -91,26 +90,26 @@ FinderAutomation::AutomationError FinderAutomation::AutomationError::notPermitte
                "extension.")};
 }
 
-FinderAutomation::AutomationError FinderAutomation::AutomationError::notAFolder()
+FrontFolderQuery::QueryError FrontFolderQuery::QueryError::notAFolder()
 {
     return {Case::notAFolder, tr("The front Files window does not show a folder.")};
 }
 
-FinderAutomation::FinderAutomation(FileManager& fileManager, Workspace& workspace)
+FrontFolderQuery::FrontFolderQuery(FileManager& fileManager, Workspace& workspace)
     : m_fileManager(fileManager), m_workspace(workspace)
 {
 }
 
-FinderAutomation::FrontFolder FinderAutomation::frontFolder()
+FrontFolderQuery::FrontFolder FrontFolderQuery::frontFolder()
 {
     FileManagerError error;
     const auto windows = m_fileManager.openWindowsWithLocations(&error);
     if (!windows) {
         kLog.error("Finder script failed (%ld): %{public}s", error.code, error.message);
         if (error.accessDenied) {
-            return AutomationError::notPermitted();
+            return QueryError::notPermitted();
         }
-        return AutomationError::scriptFailed(error.message);
+        return QueryError::queryFailed(error.message);
     }
     if (windows->empty()) {
         return desktopFolder();
@@ -125,9 +124,8 @@ FinderAutomation::FrontFolder FinderAutomation::frontFolder()
         if (windows->size() != 1) {
             // Without the bridge only X11 can tell which of several windows is in front.
             return bridgeAnswered || currentDisplaySession() == DisplaySession::x11
-                       ? AutomationError::scriptFailed(
-                             tr("no Files window is in front of the others"))
-                       : AutomationError::notPermitted();
+                       ? QueryError::queryFailed(tr("no Files window is in front of the others"))
+                       : QueryError::notPermitted();
         }
         front = FileManagerWindow{false, windows->begin()->first, {}};
     }
@@ -139,35 +137,36 @@ FinderAutomation::FrontFolder FinderAutomation::frontFolder()
     case TabChoice::Kind::folder:
         return tab.folder;
     case TabChoice::Kind::notAFolder:
-        return AutomationError::notAFolder();
+        return QueryError::notAFolder();
     case TabChoice::Kind::unknown:
         break;
     }
-    return AutomationError::scriptFailed(tr("it did not say which tab is in front"));
+    return QueryError::queryFailed(tr("it did not say which tab is in front"));
 }
 
-FinderAutomation::Permission FinderAutomation::permission()
+FrontFolderQuery::Permission FrontFolderQuery::permission()
 {
     const auto running = m_fileManager.isRunning();
     if (!running) {
         return {Permission::Case::unknown, -1};
     }
     if (!*running) {
-        return {Permission::Case::finderNotRunning};
+        return {Permission::Case::fileManagerNotRunning};
     }
     return {m_fileManager.bridgeActiveWindow() ? Permission::Case::granted
                                                : Permission::Case::notDetermined};
 }
 
-void FinderAutomation::openAutomationSettings()
+void FrontFolderQuery::restartFileManager()
 {
     const Permission::Case state = permission().kind;
-    if (state == Permission::Case::notDetermined || state == Permission::Case::finderNotRunning) {
+    if (state == Permission::Case::notDetermined ||
+        state == Permission::Case::fileManagerNotRunning) {
         m_fileManager.restart();
     }
 }
 
-std::optional<FrontApplication> FinderAutomation::frontmostApplication()
+std::optional<FrontApplication> FrontFolderQuery::frontmostApplication()
 {
     if (currentDisplaySession() != DisplaySession::wayland) {
         return m_workspace.frontmostApplication();

@@ -5,9 +5,9 @@
 // its windows to; on Linux the policy changes nothing visible.
 #pragma once
 
-#include "launch_tasks.h"
-#include "request_handler.h"
-#include "request_queue.h"
+#include "lifecycle/launch_tasks.h"
+#include "creation/request_handler.h"
+#include "creation/request_queue.h"
 
 #include <functional>
 #include <string>
@@ -35,17 +35,17 @@ struct WindowInfo {
 // Counts for the activation policy: a titled window that is neither a panel nor a sheet.
 bool isAppWindow(const WindowInfo& window);
 
-class AppDelegate {
+class HostLifecycle {
 public:
     // Without `tasks` the launch starts no services of other parts (tests).
-    AppDelegate(RequestHandler& requests, RequestQueue& queue, LaunchReason reason,
-                LaunchTasks* tasks = nullptr);
+    HostLifecycle(RequestHandler& requests, RequestQueue& queue, LaunchReason reason,
+                  LaunchTasks* tasks = nullptr);
 
-    void applicationDidFinishLaunching();
+    void finishLaunching();
     // Each URL becomes a request in `queue`, in order. URLs arriving before launch handling
     // are the reason for the launch; they are handed on once it is done. `activates` is the
     // sender's wish for the host to come forward.
-    void applicationOpen(const std::vector<std::string>& urls, bool activates = false);
+    void openUrls(const std::vector<std::string>& urls, bool activates = false);
 
     bool wasOpenedByUser() const { return m_reason == LaunchReason::user; }
     bool finishedLaunching() const { return m_finishedLaunching; }
@@ -53,10 +53,9 @@ public:
     bool openedByUser() const { return m_openedByUser; }
 
     ActivationPolicy activationPolicy() const { return m_policy; }
-    void showInDock(const WindowInfo& window);
+    void windowShown(const WindowInfo& window);
     // Called once the closing window is gone, with the windows still around.
-    void leaveDockUnlessWindowsRemain(const WindowInfo& closing,
-                                      const std::vector<WindowInfo>& windows);
+    void windowClosed(const WindowInfo& closing, const std::vector<WindowInfo>& windows);
 
     // What hiding means for the front end (nothing to hide without a window).
     std::function<void()> hide;
