@@ -67,7 +67,7 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(16);
 
-    QGroupBox* steps = sectionBox(tessary::tr("Set up Tessary"), this);
+    QWidget* steps = sectionBox(tessary::tr("Set up Tessary"), this);
     // A step: the tick and the headline, then the detail below, indented.
     const auto addStep = [steps](QLabel* icon, QLabel* title, QWidget* detail, QLayout* buttons) {
         auto* headline = new QHBoxLayout;
@@ -112,7 +112,7 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
     steps->layout()->addWidget(m_allSet);
     layout->addWidget(steps);
 
-    QGroupBox* onUse = sectionBox(tessary::tr("Nothing to allow beforehand"), this);
+    QWidget* onUse = sectionBox(tessary::tr("Nothing to allow beforehand"), this);
     onUse->layout()->addWidget(captionLabel(
         tessary::tr(
             "The keyboard shortcut asks Files which folder is open, through Tessary’s extension. "
@@ -121,7 +121,7 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
         onUse));
     layout->addWidget(onUse);
 
-    QGroupBox* app = sectionBox(tessary::tr("App"), this);
+    QWidget* app = sectionBox(tessary::tr("App"), this);
     app->layout()->addWidget(
         captionLabel(tessary::tr("Closing this window keeps Tessary running for Files; "
                                  "open it again from the application menu to get "
@@ -181,7 +181,7 @@ void SetupPage::showState()
     } else {
         m_accessDetail->setText(
             toQt(tessary::tr("So files can be created in any folder. In the panel, select "
-                             "your startup disk (“%@”) and click Grant Access.",
+                             "the root folder of your computer (“%@”) and click Grant Access.",
                              DiskAccess::startupDiskName())));
     }
     m_grant->setVisible(!(granted && settings.rootPath));

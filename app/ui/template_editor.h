@@ -3,6 +3,7 @@
 #pragma once
 
 #include "settings/settings_store.h"
+#include "ui/shown_text.h"
 
 #include <QWidget>
 
@@ -23,6 +24,7 @@ public:
 private:
     void showTemplate();
     void write(const std::function<void(FileTemplate&)>& change);
+    void contentsEdited();
 
     SettingsStore& m_store;
     Uuid m_id;
@@ -30,6 +32,10 @@ private:
     QLineEdit* m_baseName;
     QLineEdit* m_extension;
     QPlainTextEdit* m_contents;
+    // The stored contents the box shows; an edit changes only what the user changed.
+    ShownText m_shownContents;
+    Uuid m_shownID;
+    bool m_showingContents = false;
     ErrorLabel* m_labelWarning;
     ErrorLabel* m_fileNameWarning;
 };

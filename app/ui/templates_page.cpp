@@ -398,8 +398,9 @@ void TemplatesPage::fillRecommendedMenu()
     menu->clear();
     for (const FileTemplate& entry : recommendedTemplates()) {
         const bool added = isAlreadyAdded(entry, m_store.settings().templates);
-        QAction* action = menu->addAction(symbolIcon(symbolName(entry.fileExtension)),
-                                          toQt(entry.name + (added ? " (added)" : "")));
+        QAction* action =
+            menu->addAction(symbolIcon(symbolName(entry.fileExtension)),
+                            toQt(added ? tessary::tr("%@ (added)", entry.name) : entry.name));
         action->setEnabled(!added);
         connect(action, &QAction::triggered, this, [this, entry] {
             m_list.addRecommended(entry);

@@ -100,8 +100,8 @@ std::optional<std::filesystem::path> WidgetPrompts::chooseFolder(const FolderPan
     QFileDialog dialog(nullptr, QString::fromStdString(panel.message),
                        QString::fromStdString(panel.startIn.string()));
     dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly |
-                      QFileDialog::DontUseNativeDialog);
+    // The desktop's own chooser where the platform theme or the portal offers one.
+    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
     dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(panel.prompt));
     show(dialog, panel.bringForward);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
