@@ -79,7 +79,7 @@ ShownText::ShownText(std::string stored) : m_stored(std::move(stored))
     }
 }
 
-void ShownText::edit(const QString& edited)
+void ShownText::edit(const QString& edited, std::size_t from)
 {
     if (edited == m_shown) {
         return;
@@ -87,7 +87,7 @@ void ShownText::edit(const QString& edited)
     const auto oldSize = static_cast<std::size_t>(m_shown.size());
     const auto newSize = static_cast<std::size_t>(edited.size());
     std::size_t prefix = 0;
-    while (prefix < std::min(oldSize, newSize) && m_shown[prefix] == edited[prefix]) {
+    while (prefix < std::min({oldSize, newSize, from}) && m_shown[prefix] == edited[prefix]) {
         ++prefix;
     }
     std::size_t suffix = 0;
@@ -109,13 +109,13 @@ void ShownText::edit(const QString& edited)
              .toUcs4()) {
         inserted += point == U'\n' ? m_lineBreak : QString::fromUcs4(&point, 1).toStdString();
     }
-    const std::size_t from = m_offsets[prefix];
-    const std::size_t to = m_offsets[oldSize - suffix];
-    std::string stored = m_stored.substr(0, from) + inserted;
-    if (stored.ends_with('\r') && to < m_stored.size() && m_stored[to] == '\n') {
+    const std::size_t start = m_offsets[prefix];
+    const std::size_t end = m_offsets[oldSize - suffix];
+    std::string stored = m_stored.substr(0, start) + inserted;
+    if (stored.ends_with('\r') && end < m_stored.size() && m_stored[end] == '\n') {
         stored += '\n'; // a CR meeting an LF would make one break of two
     }
-    stored += m_stored.substr(to);
+    stored += m_stored.substr(end);
     *this = ShownText(std::move(stored));
 }
 

@@ -22,10 +22,11 @@ public:
     // What the box shows for the stored text (line breaks as '\n').
     const QString& shown() const { return m_shown; }
 
-    // The box now shows `edited`: changes the stored text where the shown text changed.
-    // Line breaks typed into a text whose breaks are all CR LF (or all CR) are written the
-    // same way.
-    void edit(const QString& edited);
+    // The box now shows `edited`, changed from position `from` on (where the box says the
+    // change began: it tells two equal neighbours apart, such as a space and a no-break
+    // space). Changes the stored text only there. Line breaks typed into a text whose
+    // breaks are all CR LF (or all CR) are written the same way.
+    void edit(const QString& edited, std::size_t from);
 
 private:
     std::string m_stored;

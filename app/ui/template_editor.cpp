@@ -10,6 +10,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <utility>
 #include <QVBoxLayout>
 
 namespace tessary {
@@ -89,6 +93,10 @@ TemplateEditor::TemplateEditor(SettingsStore& store, QWidget* parent)
     connect(m_extension, &QLineEdit::textEdited, this, [this](const QString& text) {
         write([&](FileTemplate& t) { t.fileExtension = text.toStdString(); });
     });
+    connect(m_contents->document(), &QTextDocument::contentsChange, this,
+            [this](int from, int, int) {
+                m_editFrom = std::min(m_editFrom, static_cast<std::size_t>(std::max(from, 0)));
+            });
     connect(m_contents, &QPlainTextEdit::textChanged, this, &TemplateEditor::contentsEdited);
     connect(&m_store, &SettingsStore::settingsChanged, this, &TemplateEditor::showTemplate);
 }
@@ -121,11 +129,12 @@ void TemplateEditor::showTemplate()
 
 void TemplateEditor::contentsEdited()
 {
+    const std::size_t from = std::exchange(m_editFrom, std::numeric_limits<std::size_t>::max());
     if (m_showingContents) {
         return;
     }
     const std::string before = m_shownContents.stored();
-    m_shownContents.edit(m_contents->toPlainText());
+    m_shownContents.edit(m_contents->toPlainText(), from);
     if (m_shownContents.stored() != before) {
         write([&](FileTemplate& t) { t.contents = m_shownContents.stored(); });
     }

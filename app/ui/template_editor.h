@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include <limits>
+
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -36,6 +38,8 @@ private:
     ShownText m_shownContents;
     Uuid m_shownID;
     bool m_showingContents = false;
+    // Where the box's changes since the last edit began.
+    std::size_t m_editFrom = std::numeric_limits<std::size_t>::max();
     ErrorLabel* m_labelWarning;
     ErrorLabel* m_fileNameWarning;
 };

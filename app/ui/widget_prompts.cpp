@@ -23,6 +23,8 @@ void show(QWidget& dialog, bool bringForward)
     if (bringForward) {
         dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
     }
+    // Modal from the start: exec() does not make a dialog that is already shown modal.
+    dialog.setWindowModality(Qt::ApplicationModal);
     dialog.show();
     if (bringForward) {
         dialog.raise();
