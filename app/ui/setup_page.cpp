@@ -49,6 +49,7 @@ QLabel* detailLabel(QWidget* parent)
 } // namespace
 
 SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerExtension& extension,
+                     const FileManagerExtensionState& known,
                      std::function<void()> restartFileManager, QWidget* parent)
     : QWidget(parent), m_store(store), m_diskAccess(diskAccess), m_extension(extension),
       m_extensionIcon(new QLabel(this)),
@@ -143,7 +144,8 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
     connect(&m_store, &SettingsStore::settingsChanged, this, &SetupPage::showState);
     m_poll.setInterval(kPollMilliseconds);
     connect(&m_poll, &QTimer::timeout, this, &SetupPage::refreshExtension);
-    refreshExtension();
+    m_extensionState = known;
+    showState();
 }
 
 void SetupPage::showEvent(QShowEvent* event)
