@@ -68,7 +68,7 @@ for page in templates general setup; do
   printf '%s' "$page" >"$pane"
   "$tessary" &
   pid=$!
-  capture "Tessary Settings" "$root/docs/settings-$page.png" "$([[ $page == general ]] && echo 770)"
+  capture "Tessary Settings" "$root/docs/settings-$page.png" "$([[ $page == general ]] && echo 880)"
   if [[ $page == setup ]]; then
     window=$(xdotool search --onlyvisible --name "Tessary Settings" | head -n 1)
     eval "$(xdotool getwindowgeometry --shell "$window")"

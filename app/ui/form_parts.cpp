@@ -117,7 +117,11 @@ void StatusRowWidget::setRow(const std::string& text, std::string_view symbol, c
 
 QColor secondaryColour(const QWidget* widget)
 {
-    return widget->palette().color(QPalette::PlaceholderText);
+    // GNOME dims secondary text to 55 % of the text colour; styles that leave the
+    // placeholder colour at full strength (Adwaita) would show captions as body text.
+    QColor colour = widget->palette().color(QPalette::WindowText);
+    colour.setAlphaF(0.55F);
+    return colour;
 }
 
 void makeSecondary(QLabel* label)

@@ -183,8 +183,9 @@ public:
         QFont small = option.font;
         small.setPointSizeF(small.pointSizeF() * 0.9);
         painter->setFont(small);
-        painter->setPen(
-            palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText));
+        QColor secondary = palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        secondary.setAlphaF(0.55F);
+        painter->setPen(secondary);
         painter->drawText(QRect(text.left(), text.top() + lineHeight, text.width(), lineHeight),
                           Qt::AlignLeft | Qt::AlignVCenter,
                           QFontMetrics(small).elidedText(index.data(kFileNameRole).toString(),
