@@ -390,7 +390,7 @@ TEST(SetupTexts, StepsNotesAndTheAllSetLine)
     }
     EXPECT_EQ(grantNote("/"), std::nullopt);
     EXPECT_EQ(grantNote("/home/ada"), "Only folders inside /home/ada will work. Grant access to "
-                                      "the startup disk itself to cover everything.");
+                                      "the root folder itself to cover everything.");
 
     SharedSettings settings;
     settings.templates = {named("Note"), named("Page"), named("List")};
