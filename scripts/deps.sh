@@ -6,10 +6,11 @@ set -euo pipefail
 declare -A groups=(
   [build]="build-essential cmake pkg-config nlohmann-json3-dev libsimdjson-dev libssl-dev libglib2.0-dev
            libsystemd-dev gettext shared-mime-info qt6-base-dev qt6-qpa-plugins libxcb1-dev
-           libxcb-keysyms1-dev libxcb-xtest0-dev libnautilus-extension-dev libgtk-4-dev
+           libxcb-keysyms1-dev libxcb-xtest0-dev libxkbcommon-dev libnautilus-extension-dev libgtk-4-dev
            libcanberra-dev libqt6svg6"
   [test]="libgtest-dev libgmock-dev clang-format adwaita-icon-theme gnome-settings-daemon-common
-          python3-dbusmock libglib2.0-bin exfatprogs exfat-fuse fuse3"
+          python3-dbusmock libglib2.0-bin exfatprogs exfat-fuse fuse3 adwaita-qt6
+          qt6-gtk-platformtheme"
   [bench]="libbenchmark-dev libx11-dev libxdamage-dev bc"
   [fuzz]="clang libclang-rt-14-dev"
   [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip

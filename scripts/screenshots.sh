@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Retakes the README's screenshots of the settings window (docs/settings-*.png) and the
 # About window (docs/about.png) on a private desktop (Xvfb, openbox), with a private
-# configuration: a grant of "/" and the built-in templates plus two recommended ones.
+# configuration: a grant of "/" and the built-in templates plus two recommended ones. The
+# session says it is GNOME, so the windows wear the Adwaita style (adwaita-qt6); the
+# Templates page is taken once more with GNOME's dark preference
+# (docs/settings-templates-dark.png).
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/release, else build/debug)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 if [[ -z "${TESSARY_SCREENSHOTS_INSIDE:-}" ]]; then
-  bash scripts/deps.sh desktop e2e
+  bash scripts/deps.sh test desktop e2e
   build=${1:-}
   if [[ -z "$build" ]]; then
     build=build/release
@@ -32,6 +35,9 @@ fi
 tessary="$TESSARY_BUILD/stage/bin/tessary"
 # The launch-time update check goes to a closed local port, not to the website.
 export TESSARY_LOG=stderr LANGUAGE=en LC_ALL=C.UTF-8 TESSARY_WEBSITE=http://127.0.0.1:9
+# GNOME's look: its style and its light or dark preference, read from a private settings file.
+export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile
+gsettings set org.gnome.desktop.interface color-scheme default
 "$tessary" grant / >/dev/null
 # Two more templates, as "Add Recommended" would add them.
 /usr/bin/python3 - "$XDG_CONFIG_HOME/tessary/group.com.orvane.tessary/settings" <<'PY'
@@ -62,7 +68,7 @@ for page in templates general setup; do
   printf '%s' "$page" >"$pane"
   "$tessary" &
   pid=$!
-  capture "Tessary Settings" "$root/docs/settings-$page.png" "$([[ $page == general ]] && echo 770)"
+  capture "Tessary Settings" "$root/docs/settings-$page.png" "$([[ $page == general ]] && echo 880)"
   if [[ $page == setup ]]; then
     window=$(xdotool search --onlyvisible --name "Tessary Settings" | head -n 1)
     eval "$(xdotool getwindowgeometry --shell "$window")"
@@ -72,4 +78,12 @@ for page in templates general setup; do
   kill "$pid"
   wait "$pid" || true
 done
-echo "screenshots: docs/settings-templates.png docs/settings-general.png docs/settings-setup.png docs/about.png"
+printf templates >"$pane"
+gsettings set org.gnome.desktop.interface color-scheme prefer-dark
+"$tessary" &
+pid=$!
+capture "Tessary Settings" "$root/docs/settings-templates-dark.png"
+kill "$pid"
+wait "$pid" || true
+echo "screenshots: docs/settings-templates.png docs/settings-general.png docs/settings-setup.png" \
+  "docs/about.png docs/settings-templates-dark.png"

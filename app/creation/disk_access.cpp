@@ -71,7 +71,7 @@ bool DiskAccess::promptForDiskAccess(const std::optional<std::string>& reason, b
 {
     std::string informative =
         tr("Grant access once and Tessary can create files in every folder. In the next panel, "
-           "select your startup disk (“%@”) and click Grant Access.",
+           "select the root folder of your computer (“%@”) and click Grant Access.",
            startupDiskName());
     if (reason) {
         informative = *reason + "\n\n" + informative;
@@ -87,8 +87,8 @@ bool DiskAccess::promptForDiskAccess(const std::optional<std::string>& reason, b
 bool DiskAccess::grantDiskAccess(bool bringForward)
 {
     const auto folder = m_prompts.chooseFolder(
-        {tr("Select your startup disk so Tessary can create files in every folder, then click "
-            "Grant Access."),
+        {tr("Select the root folder of your computer so Tessary can create files in every "
+            "folder, then click Grant Access."),
          tr("Grant Access"), "/", bringForward});
     if (!folder) {
         return false;

@@ -34,7 +34,7 @@ std::optional<std::string> grantNote(const std::optional<std::string>& rootPath)
     if (rootPath == "/") {
         return std::nullopt;
     }
-    return tr("Only folders inside %@ will work. Grant access to the startup disk itself to "
+    return tr("Only folders inside %@ will work. Grant access to the root folder itself to "
               "cover everything.",
               rootPath.value_or(std::string()));
 }

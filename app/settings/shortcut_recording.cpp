@@ -4,12 +4,10 @@
 #include "shared/localization.h"
 #include "shortcut/shortcut_keys.h"
 
-#include <array>
+#include <xkbcommon/xkbcommon-keysyms.h>
 
 namespace tessary {
 namespace {
-
-constexpr std::uint32_t kEscapeKeysym = 0xff1b;
 
 bool isModifierKey(int qtKey)
 {
@@ -41,12 +39,16 @@ std::uint32_t storedMask(Qt::KeyboardModifiers modifiers)
     return mask;
 }
 
-const ShortcutKey* tableKey(std::uint32_t keysym, int qtKey)
+const ShortcutKey* tableKey(const KeyPress& press)
 {
-    if (const ShortcutKey* key = keysym != 0 ? keyForKeysym(keysym) : nullptr) {
+    if (const ShortcutKey* key = press.xKeyCode != 0 ? keyForXKeyCode(press.xKeyCode) : nullptr) {
+        return key;
+    }
+    if (const ShortcutKey* key = press.keysym != 0 ? keyForKeysym(press.keysym) : nullptr) {
         return key;
     }
     // Qt keys of letters, digits and Space are their Latin-1 codes, as are their keysyms.
+    const int qtKey = press.qtKey;
     const bool latin = (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) ||
                        (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) || qtKey == Qt::Key_Space;
     return latin ? keyForKeysym(static_cast<std::uint32_t>(qtKey)) : nullptr;
@@ -54,36 +56,31 @@ const ShortcutKey* tableKey(std::uint32_t keysym, int qtKey)
 
 } // namespace
 
-RecordedKey recordKeyPress(std::uint32_t keysym, int qtKey, Qt::KeyboardModifiers modifiers)
+RecordedKey recordKeyPress(const KeyPress& press)
 {
     using Outcome = RecordedKey::Outcome;
-    if (qtKey == Qt::Key_Escape || keysym == kEscapeKeysym) {
+    if (press.qtKey == Qt::Key_Escape || press.keysym == XKB_KEY_Escape) {
         return {Outcome::cancel, 0, 0, {}};
     }
-    if (isModifierKey(qtKey)) {
+    if (isModifierKey(press.qtKey)) {
         return {Outcome::modifierOnly, 0, 0, {}};
     }
-    const std::uint32_t mask = storedMask(modifiers);
-    const ShortcutKey* key = tableKey(keysym, qtKey);
+    const std::uint32_t mask = storedMask(press.modifiers);
+    const ShortcutKey* key = tableKey(press);
     if ((mask & (kControlModifier | kAltModifier | kSuperModifier)) == 0 || key == nullptr) {
         return {Outcome::reject, 0, 0, {}};
     }
-    return {Outcome::accept, key->keyCode, mask, shortcutLabel(mask, key->keyCode)};
+    return {Outcome::accept, key->keyCode, mask,
+            shortcutLabel(mask, key->keyCode, press.unshifted)};
 }
 
 std::string spokenShortcut(std::string_view label)
 {
-    const std::array<std::pair<std::string_view, std::string>, 4> names = {{
-        {"Ctrl+", tr("Control")},
-        {"Alt+", tr("Alt")},
-        {"Shift+", tr("Shift")},
-        {"Super+", tr("Super")},
-    }};
     std::string spoken;
     bool matched = true;
     while (matched && !label.empty()) {
         matched = false;
-        for (const auto& [prefix, name] : names) {
+        for (const auto& [prefix, name] : labelModifierWords()) {
             if (label.starts_with(prefix) && label.size() > prefix.size()) {
                 spoken += name + " ";
                 label.remove_prefix(prefix.size());

@@ -5,7 +5,9 @@
 #include "ui/symbol_icon.h"
 
 #include <QAccessibleWidget>
+#include <QEvent>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QVBoxLayout>
@@ -115,7 +117,11 @@ void StatusRowWidget::setRow(const std::string& text, std::string_view symbol, c
 
 QColor secondaryColour(const QWidget* widget)
 {
-    return widget->palette().color(QPalette::PlaceholderText);
+    // GNOME dims secondary text to 55 % of the text colour; styles that leave the
+    // placeholder colour at full strength (Adwaita) would show captions as body text.
+    QColor colour = widget->palette().color(QPalette::WindowText);
+    colour.setAlphaF(0.55F);
+    return colour;
 }
 
 void makeSecondary(QLabel* label)
@@ -136,12 +142,72 @@ QLabel* captionLabel(const std::string& text, QWidget* parent)
     return label;
 }
 
-QGroupBox* sectionBox(const std::string& title, QWidget* parent)
+namespace {
+
+// The heading is drawn above the box, in the space the top margin keeps free.
+class BoxedSection : public QWidget {
+public:
+    BoxedSection(const QString& title, QWidget* parent) : QWidget(parent), m_title(title)
+    {
+        setAccessibleName(title);
+        auto* layout = new QVBoxLayout(this);
+        layout->setSpacing(8);
+        updateMargins();
+    }
+
+protected:
+    void changeEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+            updateMargins();
+        }
+        QWidget::changeEvent(event);
+    }
+
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setFont(headingFont());
+        painter.setPen(palette().color(QPalette::WindowText));
+        const int heading = headingHeight();
+        painter.drawText(QRect(kHeadingIndent, 0, width() - kHeadingIndent, heading),
+                         Qt::AlignLeft | Qt::AlignVCenter, m_title);
+        const QRectF box = QRectF(rect()).adjusted(0.5, heading + kHeadingGap + 0.5, -0.5, -0.5);
+        QColor border = palette().color(QPalette::WindowText);
+        border.setAlphaF(0.15F);
+        painter.setPen(border);
+        painter.setBrush(palette().color(QPalette::Base));
+        painter.drawRoundedRect(box, kRadius, kRadius);
+    }
+
+private:
+    static constexpr int kRadius = 12;
+    static constexpr int kHeadingGap = 6;
+    static constexpr int kHeadingIndent = 2;
+    static constexpr int kPadding = 12;
+
+    QFont headingFont() const
+    {
+        QFont bold = font();
+        bold.setBold(true);
+        return bold;
+    }
+    int headingHeight() const { return QFontMetrics(headingFont()).height(); }
+    void updateMargins()
+    {
+        layout()->setContentsMargins(kPadding, headingHeight() + kHeadingGap + kPadding, kPadding,
+                                     kPadding);
+    }
+
+    QString m_title;
+};
+
+} // namespace
+
+QWidget* sectionBox(const std::string& title, QWidget* parent)
 {
-    auto* box = new QGroupBox(toQt(title), parent);
-    auto* layout = new QVBoxLayout(box);
-    layout->setSpacing(8);
-    return box;
+    return new BoxedSection(toQt(title), parent);
 }
 
 ReadableScrollArea::ReadableScrollArea(QWidget* content, QWidget* parent) : QScrollArea(parent)

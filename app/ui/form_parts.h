@@ -2,7 +2,6 @@
 // titled sections, and the scroll area that keeps a page at a readable width.
 #pragma once
 
-#include <QGroupBox>
 #include <QLabel>
 #include <QScrollArea>
 #include <QWidget>
@@ -66,8 +65,9 @@ private:
 
 // Secondary text in a smaller font, wrapped.
 QLabel* captionLabel(const std::string& text, QWidget* parent = nullptr);
-// A titled group whose contents stack vertically.
-QGroupBox* sectionBox(const std::string& title, QWidget* parent = nullptr);
+// A titled group as GNOME's preferences show one: a bold heading over a rounded box of
+// rows ("boxed list"), not a framed group box. Its layout() stacks the rows vertically.
+QWidget* sectionBox(const std::string& title, QWidget* parent = nullptr);
 // The colour secondary texts use, and a label shown in it.
 QColor secondaryColour(const QWidget* widget);
 void makeSecondary(QLabel* label);

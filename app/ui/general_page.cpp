@@ -65,7 +65,7 @@ GeneralPage::GeneralPage(SettingsStore& store, SettingsServices services,
 
 void GeneralPage::addMenuSection()
 {
-    QGroupBox* section = sectionBox(tessary::tr("Menu"), this);
+    QWidget* section = sectionBox(tessary::tr("Menu"), this);
     m_defaultTemplate = new QComboBox(section);
     m_menuCaption = captionLabel({}, section);
     auto* form = new QFormLayout;
@@ -86,7 +86,7 @@ void GeneralPage::addMenuSection()
 
 void GeneralPage::addShortcutSection()
 {
-    QGroupBox* section = sectionBox(tessary::tr("Keyboard shortcut"), this);
+    QWidget* section = sectionBox(tessary::tr("Keyboard shortcut"), this);
     m_shortcutEnabled =
         new QCheckBox(toQt(tessary::tr("Create the default file with a shortcut")), section);
     m_shortcutRow = new QWidget(section);
@@ -122,7 +122,7 @@ void GeneralPage::addShortcutSection()
 
 void GeneralPage::addAfterCreatingSection()
 {
-    QGroupBox* section = sectionBox(tessary::tr("After creating a file"), this);
+    QWidget* section = sectionBox(tessary::tr("After creating a file"), this);
     m_openAfterCreate = new QCheckBox(toQt(tessary::tr("Open it in its default app")), section);
     m_renameImmediately = new QCheckBox(toQt(tessary::tr("Start renaming it right away")), section);
     m_renameStatus = new StatusRowWidget(section);
@@ -147,7 +147,7 @@ void GeneralPage::addAfterCreatingSection()
 
 void GeneralPage::addStartupSection()
 {
-    QGroupBox* section = sectionBox(tessary::tr("Startup"), this);
+    QWidget* section = sectionBox(tessary::tr("Startup"), this);
     m_openAtLogin = new QCheckBox(toQt(tessary::tr("Open at login")), section);
     m_loginError = new ErrorLabel(section);
     QLayout* layout = section->layout();
@@ -173,7 +173,7 @@ void GeneralPage::addStartupSection()
 
 void GeneralPage::addUpdatesSection()
 {
-    QGroupBox* section = sectionBox(tessary::tr("Updates"), this);
+    QWidget* section = sectionBox(tessary::tr("Updates"), this);
     auto* automatic = new QCheckBox(toQt(tessary::tr("Check for updates automatically")), section);
     automatic->setChecked(UpdateChecker::checksAutomatically());
     auto* saveError = new ErrorLabel(section);

@@ -2,6 +2,7 @@
 #include "ui/host_windows.h"
 
 #include "ui/about_window.h"
+#include "ui/desktop_style.h"
 #include "ui/symbol_icon.h"
 #include "platform/workspace.h"
 
@@ -75,7 +76,8 @@ private:
 } // namespace
 
 HostWindows::HostWindows(SettingsServices services, HostLifecycle& delegate, Workspace& workspace)
-    : m_services(std::move(services)), m_delegate(delegate), m_workspace(workspace)
+    : m_style(std::make_unique<DesktopStyle>()), m_services(std::move(services)),
+      m_delegate(delegate), m_workspace(workspace)
 {
     m_services.showAbout = [this] {
         showAbout();

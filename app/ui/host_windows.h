@@ -15,6 +15,7 @@
 namespace tessary {
 
 class AboutWindow;
+class DesktopStyle;
 
 class HostWindows : public QObject {
 public:
@@ -34,6 +35,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::unique_ptr<DesktopStyle> m_style;
     SettingsServices m_services;
     HostLifecycle& m_delegate;
     Workspace& m_workspace;

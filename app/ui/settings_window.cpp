@@ -108,8 +108,9 @@ SettingsWindow::SettingsWindow(SettingsServices services, QWidget* parent)
 
     // The rule decides where the window opens; only the user's own choice is remembered.
     const SharedSettings stored = SharedSettings::load();
+    m_extensionState = m_services.extension.state();
     m_page = initialPage(storedPage(DefaultsStore::standard()),
-                         isExtensionEnabled(m_services.extension.state()), stored.hasDiskAccess());
+                         isExtensionEnabled(m_extensionState), stored.hasDiskAccess());
     display();
 }
 
@@ -152,12 +153,12 @@ QWidget* SettingsWindow::buildPage(SettingsPage page)
         });
         break;
     case SettingsPage::setup:
-        built = m_setup =
-            new SetupPage(m_store, m_services.diskAccess, m_services.extension, [this] {
-                if (confirmRestart()) {
-                    m_services.fileManager.restart();
-                }
-            });
+        built = m_setup = new SetupPage(m_store, m_services.diskAccess, m_services.extension,
+                                        m_extensionState, [this] {
+                                            if (confirmRestart()) {
+                                                m_services.fileManager.restart();
+                                            }
+                                        });
         break;
     }
     return isWidthCapped(page) ? new ReadableScrollArea(built, this) : built;

@@ -2,6 +2,7 @@
 // selected page. The window owns its store, so each opening starts from the stored document.
 #pragma once
 
+#include "platform/file_manager_extension.h"
 #include "settings/settings_page.h"
 #include "settings/settings_store.h"
 
@@ -68,6 +69,8 @@ private:
     ErrorLabel* m_saveError;
     QStackedWidget* m_pages;
     std::map<SettingsPage, QWidget*> m_built;
+    // The extension's state as the window opened; the Setup page starts from it.
+    FileManagerExtensionState m_extensionState;
     GeneralPage* m_general = nullptr;
     SetupPage* m_setup = nullptr;
 };

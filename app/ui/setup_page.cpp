@@ -49,6 +49,7 @@ QLabel* detailLabel(QWidget* parent)
 } // namespace
 
 SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerExtension& extension,
+                     const FileManagerExtensionState& known,
                      std::function<void()> restartFileManager, QWidget* parent)
     : QWidget(parent), m_store(store), m_diskAccess(diskAccess), m_extension(extension),
       m_extensionIcon(new QLabel(this)),
@@ -67,7 +68,7 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(16);
 
-    QGroupBox* steps = sectionBox(tessary::tr("Set up Tessary"), this);
+    QWidget* steps = sectionBox(tessary::tr("Set up Tessary"), this);
     // A step: the tick and the headline, then the detail below, indented.
     const auto addStep = [steps](QLabel* icon, QLabel* title, QWidget* detail, QLayout* buttons) {
         auto* headline = new QHBoxLayout;
@@ -112,7 +113,7 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
     steps->layout()->addWidget(m_allSet);
     layout->addWidget(steps);
 
-    QGroupBox* onUse = sectionBox(tessary::tr("Nothing to allow beforehand"), this);
+    QWidget* onUse = sectionBox(tessary::tr("Nothing to allow beforehand"), this);
     onUse->layout()->addWidget(captionLabel(
         tessary::tr(
             "The keyboard shortcut asks Files which folder is open, through Tessary’s extension. "
@@ -121,7 +122,7 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
         onUse));
     layout->addWidget(onUse);
 
-    QGroupBox* app = sectionBox(tessary::tr("App"), this);
+    QWidget* app = sectionBox(tessary::tr("App"), this);
     app->layout()->addWidget(
         captionLabel(tessary::tr("Closing this window keeps Tessary running for Files; "
                                  "open it again from the application menu to get "
@@ -143,7 +144,8 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
     connect(&m_store, &SettingsStore::settingsChanged, this, &SetupPage::showState);
     m_poll.setInterval(kPollMilliseconds);
     connect(&m_poll, &QTimer::timeout, this, &SetupPage::refreshExtension);
-    refreshExtension();
+    m_extensionState = known;
+    showState();
 }
 
 void SetupPage::showEvent(QShowEvent* event)
@@ -181,7 +183,7 @@ void SetupPage::showState()
     } else {
         m_accessDetail->setText(
             toQt(tessary::tr("So files can be created in any folder. In the panel, select "
-                             "your startup disk (“%@”) and click Grant Access.",
+                             "the root folder of your computer (“%@”) and click Grant Access.",
                              DiskAccess::startupDiskName())));
     }
     m_grant->setVisible(!(granted && settings.rootPath));

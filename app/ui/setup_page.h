@@ -23,8 +23,10 @@ class ValueLabel;
 
 class SetupPage : public QWidget {
 public:
+    // `known` is the extension's state just asked; the page asks again every two seconds.
     SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerExtension& extension,
-              std::function<void()> restartFileManager, QWidget* parent = nullptr);
+              const FileManagerExtensionState& known, std::function<void()> restartFileManager,
+              QWidget* parent = nullptr);
 
     // Reads the extension's state again.
     void refreshExtension();

@@ -3,6 +3,7 @@
 
 #include "ui/form_parts.h"
 #include "shared/localization.h"
+#include "platform/linux/x11_keymap.h"
 #include "settings/shortcut_recording.h"
 
 #include <QAccessible>
@@ -97,8 +98,14 @@ void ShortcutRecorder::hideEvent(QHideEvent* event)
 
 void ShortcutRecorder::handleKeyPress(const QKeyEvent& event)
 {
-    const RecordedKey key =
-        recordKeyPress(event.nativeVirtualKey(), event.key(), event.modifiers());
+    KeyPress press{event.nativeScanCode(), event.nativeVirtualKey(), event.key(), event.modifiers(),
+                   std::nullopt};
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+            press.unshifted = unshiftedCharacter(x11->connection(), press.xKeyCode);
+        }
+    }
+    const RecordedKey key = recordKeyPress(press);
     switch (key.outcome) {
     case RecordedKey::Outcome::modifierOnly:
         return;

@@ -6,11 +6,10 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
-
-#include <array>
 
 // A static library's resources register only when asked to by name.
 static void registerBundledIcons()
@@ -54,21 +53,53 @@ QString bundledIconPath(std::string_view symbol)
     return QFile::exists(path) ? path : bundled(QStringLiteral("doc.svg"));
 }
 
+// Draws the source in the tint, at the sizes asked for and when first asked: a drawing is
+// decoded once per size that is painted, never ahead of the first paint.
+class TintedIconEngine : public QIconEngine {
+public:
+    TintedIconEngine(QIcon source, QColor tint) : m_source(std::move(source)), m_tint(tint) {}
+
+    QIconEngine* clone() const override { return new TintedIconEngine(*this); }
+    bool isNull() override { return m_source.isNull(); }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override
+    {
+        const QString key =
+            QStringLiteral("%1x%2/%3").arg(size.width()).arg(size.height()).arg(mode);
+        if (const auto found = m_pixmaps.constFind(key); found != m_pixmaps.constEnd()) {
+            return *found;
+        }
+        QPixmap pixmap = m_source.pixmap(size);
+        if (!pixmap.isNull()) {
+            QPainter painter(&pixmap);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            QColor tint = m_tint;
+            if (mode == QIcon::Disabled) {
+                tint.setAlphaF(tint.alphaF() * 0.4F);
+            }
+            painter.fillRect(pixmap.rect(), tint);
+        }
+        m_pixmaps.insert(key, pixmap);
+        return pixmap;
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device()->devicePixelRatioF();
+        QPixmap drawn = pixmap(rect.size() * ratio, mode, state);
+        drawn.setDevicePixelRatio(ratio);
+        painter->drawPixmap(rect, drawn);
+    }
+
+private:
+    QIcon m_source;
+    QColor m_tint;
+    QHash<QString, QPixmap> m_pixmaps;
+};
+
 QIcon tinted(const QIcon& source, const QColor& tint)
 {
-    QIcon icon;
-    for (const int size : std::array{16, 32}) { // scaled between, and for double density
-        QPixmap pixmap = source.pixmap(size, size);
-        if (pixmap.isNull()) {
-            continue;
-        }
-        QPainter painter(&pixmap);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(pixmap.rect(), tint);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    return source.isNull() ? QIcon() : QIcon(new TintedIconEngine(source, tint));
 }
 
 } // namespace
@@ -86,7 +117,7 @@ QIcon symbolIcon(std::string_view symbol, const QColor& tint)
     if (const auto name = menuIcon(symbol)) {
         icon = tinted(themeIcon(*name), colour);
     }
-    if (icon.isNull()) { // not in the theme, or not drawable
+    if (icon.isNull()) { // not in the theme
         icon = tinted(QIcon(bundledIconPath(symbol)), colour);
     }
     cache.insert(key, icon);

@@ -3,8 +3,11 @@
 #pragma once
 
 #include "settings/settings_store.h"
+#include "ui/shown_text.h"
 
 #include <QWidget>
+
+#include <limits>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -23,6 +26,7 @@ public:
 private:
     void showTemplate();
     void write(const std::function<void(FileTemplate&)>& change);
+    void contentsEdited();
 
     SettingsStore& m_store;
     Uuid m_id;
@@ -30,6 +34,12 @@ private:
     QLineEdit* m_baseName;
     QLineEdit* m_extension;
     QPlainTextEdit* m_contents;
+    // The stored contents the box shows; an edit changes only what the user changed.
+    ShownText m_shownContents;
+    Uuid m_shownID;
+    bool m_showingContents = false;
+    // Where the box's changes since the last edit began.
+    std::size_t m_editFrom = std::numeric_limits<std::size_t>::max();
     ErrorLabel* m_labelWarning;
     ErrorLabel* m_fileNameWarning;
 };

@@ -183,8 +183,9 @@ public:
         QFont small = option.font;
         small.setPointSizeF(small.pointSizeF() * 0.9);
         painter->setFont(small);
-        painter->setPen(
-            palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText));
+        QColor secondary = palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        secondary.setAlphaF(0.55F);
+        painter->setPen(secondary);
         painter->drawText(QRect(text.left(), text.top() + lineHeight, text.width(), lineHeight),
                           Qt::AlignLeft | Qt::AlignVCenter,
                           QFontMetrics(small).elidedText(index.data(kFileNameRole).toString(),
@@ -398,8 +399,9 @@ void TemplatesPage::fillRecommendedMenu()
     menu->clear();
     for (const FileTemplate& entry : recommendedTemplates()) {
         const bool added = isAlreadyAdded(entry, m_store.settings().templates);
-        QAction* action = menu->addAction(symbolIcon(symbolName(entry.fileExtension)),
-                                          toQt(entry.name + (added ? " (added)" : "")));
+        QAction* action =
+            menu->addAction(symbolIcon(symbolName(entry.fileExtension)),
+                            toQt(added ? tessary::tr("%@ (added)", entry.name) : entry.name));
         action->setEnabled(!added);
         connect(action, &QAction::triggered, this, [this, entry] {
             m_list.addRecommended(entry);

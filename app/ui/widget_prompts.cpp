@@ -23,6 +23,8 @@ void show(QWidget& dialog, bool bringForward)
     if (bringForward) {
         dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
     }
+    // Modal from the start: exec() does not make a dialog that is already shown modal.
+    dialog.setWindowModality(Qt::ApplicationModal);
     dialog.show();
     if (bringForward) {
         dialog.raise();
@@ -100,8 +102,8 @@ std::optional<std::filesystem::path> WidgetPrompts::chooseFolder(const FolderPan
     QFileDialog dialog(nullptr, QString::fromStdString(panel.message),
                        QString::fromStdString(panel.startIn.string()));
     dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly |
-                      QFileDialog::DontUseNativeDialog);
+    // The desktop's own chooser where the platform theme or the portal offers one.
+    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
     dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(panel.prompt));
     show(dialog, panel.bringForward);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {

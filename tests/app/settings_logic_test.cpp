@@ -1,6 +1,7 @@
 // The settings window's rules without a display: pages, the store's load-change-save, the
 // catalogue, the template list's operations, the editor's warnings, shortcut recording and
 // the Setup and General pages' texts.
+#include "shared/localization.h"
 #include "settings/recommended_templates.h"
 #include "settings/settings_page.h"
 #include "settings/settings_store.h"
@@ -15,8 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <csignal>
+#include <libintl.h>
+#include <set>
 #include <sys/resource.h>
+
+extern "C" int _nl_msg_cat_cntr; // glibc's count of catalogue changes
 
 namespace tessary {
 namespace {
@@ -272,47 +278,56 @@ TEST(TemplateEditorWarnings, LabelAndFileNameAreCheckedApart)
     }
 }
 
-TEST(ShortcutRecording, KeyPressesBecomeStoredShortcuts)
+TEST(ShortcutRecording, KeyPressesBecomeStoredShortcutsByKeyPosition)
 {
     using Outcome = RecordedKey::Outcome;
+    const auto ctrl = Qt::ControlModifier;
     const auto ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+    const auto ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+    const std::optional<char32_t> unknown; // no keymap to ask
+    // X key code, keysym, Qt key, modifiers, the layout's unshifted character; then the
+    // stored key code, mask and label, and what the key code means to the X11 grab.
     struct Row {
-        std::uint32_t keysym;
-        int qtKey;
-        Qt::KeyboardModifiers modifiers;
-        Outcome outcome;
+        KeyPress press;
         std::uint32_t keyCode, mask;
         std::string label;
-        std::uint32_t grabKeysym; // what the stored key code means to the X11 grab
+        std::uint32_t grabKeysym;
     };
+    // clang-format off
     for (const Row& row : std::vector<Row>{
-             {'n', Qt::Key_N, ctrlAlt, Outcome::accept, 45, 0x1800, "Ctrl+Alt+N", 'n'},
-             {0, Qt::Key_N, ctrlAlt, Outcome::accept, 45, 0x1800, "Ctrl+Alt+N", 'n'},
-             {'N', Qt::Key_N, ctrlAlt | Qt::ShiftModifier, Outcome::accept, 45, 0x1a00,
-              "Ctrl+Alt+Shift+N", 'n'},
-             {' ', Qt::Key_Space, Qt::MetaModifier | Qt::ShiftModifier, Outcome::accept, 49, 0x300,
-              "Shift+Super+Space", ' '},
-             {0xffc2, Qt::Key_F5, Qt::MetaModifier, Outcome::accept, 96, 0x100, "Super+F5", 0xffc2},
-             {0xff0d, Qt::Key_Return, Qt::ControlModifier, Outcome::accept, 36, 0x1000,
-              "Ctrl+Return", 0xff0d},
-             {0xff55, Qt::Key_PageUp, Qt::AltModifier, Outcome::accept, 116, 0x800, "Alt+Page Up",
-              0xff55},
-             {0, Qt::Key_7, Qt::ControlModifier, Outcome::accept, 26, 0x1000, "Ctrl+7", '7'},
-             {'n', Qt::Key_N, Qt::NoModifier, Outcome::reject, 0, 0, "", 0},
-             {'n', Qt::Key_N, Qt::ShiftModifier, Outcome::reject, 0, 0, "", 0},
-             {0x20ac, Qt::Key_unknown, Qt::ControlModifier, Outcome::reject, 0, 0, "", 0},
-             {0xff1b, Qt::Key_Escape, ctrlAlt, Outcome::cancel, 0, 0, "", 0},
-             {0, Qt::Key_Escape, Qt::NoModifier, Outcome::cancel, 0, 0, "", 0},
-             {0xffe3, Qt::Key_Control, Qt::ControlModifier, Outcome::modifierOnly, 0, 0, "", 0},
+             {{57, 'n', Qt::Key_N, ctrlAlt, U'n'}, 45, 0x1800, "Ctrl+Alt+N", 'n'},
+             {{0, 0, Qt::Key_N, ctrlAlt, unknown}, 45, 0x1800, "Ctrl+Alt+N", 'n'},
+             {{57, 'N', Qt::Key_N, ctrlAlt | Qt::ShiftModifier, U'n'}, 45, 0x1a00, "Ctrl+Alt+Shift+N", 'n'},
+             // Shift with a digit or punctuation: the key, not the character Shift gives.
+             {{10, '!', Qt::Key_Exclam, ctrlShift, U'1'}, 18, 0x1200, "Ctrl+Shift+1", '1'},
+             {{47, ':', Qt::Key_Colon, ctrlShift, unknown}, 41, 0x1200, "Ctrl+Shift+;", ';'},
+             {{0, ';', Qt::Key_Semicolon, ctrl, unknown}, 41, 0x1000, "Ctrl+;", ';'},
+             // AZERTY: the key at the US "Q" types "a"; the one at "2" types "é" unshifted.
+             {{24, 'a', Qt::Key_A, ctrlAlt, U'a'}, 12, 0x1800, "Ctrl+Alt+A", 'q'},
+             {{11, '2', Qt::Key_2, ctrlShift, U'\u00e9'}, 19, 0x1200, "Ctrl+Shift+\u00c9", '2'},
+             {{34, 0xfe52, Qt::Key_Dead_Circumflex, ctrl, U'\0'}, 33, 0x1000, "Ctrl+?", '['},
+             {{65, ' ', Qt::Key_Space, Qt::MetaModifier | Qt::ShiftModifier, U' '}, 49, 0x300, "Shift+Super+Space", ' '},
+             {{191, 0xffca, Qt::Key_F13, Qt::MetaModifier, U'\0'}, 105, 0x100, "Super+F13", 0xffca},
+             {{87, 0xff9c, Qt::Key_End, ctrlAlt, U'\0'}, 83, 0x1800, "Ctrl+Alt+Num 1", 0xffb1},
+             {{112, 0xff55, Qt::Key_PageUp, Qt::AltModifier, U'\0'}, 116, 0x800, "Alt+Page Up", 0xff55},
+             {{0, 0, Qt::Key_7, ctrl, unknown}, 26, 0x1000, "Ctrl+7", '7'},
          }) {
-        const RecordedKey key = recordKeyPress(row.keysym, row.qtKey, row.modifiers);
-        EXPECT_EQ(key.outcome, row.outcome) << row.label << " " << row.qtKey;
-        EXPECT_EQ(key.keyCode, row.keyCode) << row.label;
-        EXPECT_EQ(key.modifiers, row.mask) << row.label;
-        EXPECT_EQ(key.label, row.label);
-        if (key.outcome == Outcome::accept) {
-            EXPECT_EQ(keyForCode(key.keyCode)->keysym, row.grabKeysym) << row.label;
-        }
+        // clang-format on
+        const RecordedKey key = recordKeyPress(row.press);
+        EXPECT_EQ(key.outcome, Outcome::accept) << row.label;
+        EXPECT_EQ(std::tie(key.keyCode, key.modifiers, key.label),
+                  std::tie(row.keyCode, row.mask, row.label));
+        EXPECT_EQ(keyForCode(key.keyCode)->keysym, row.grabKeysym) << row.label;
+    }
+    for (const auto& [press, outcome] : std::vector<std::pair<KeyPress, Outcome>>{
+             {{57, 'n', Qt::Key_N, Qt::NoModifier, U'n'}, Outcome::reject},
+             {{10, '!', Qt::Key_Exclam, Qt::ShiftModifier, U'1'}, Outcome::reject},
+             {{0, 0x20ac, Qt::Key_unknown, ctrl, unknown}, Outcome::reject},
+             {{9, 0xff1b, Qt::Key_Escape, ctrlAlt, U'\x1b'}, Outcome::cancel},
+             {{0, 0, Qt::Key_Escape, Qt::NoModifier, unknown}, Outcome::cancel},
+             {{37, 0xffe3, Qt::Key_Control, ctrl, U'\0'}, Outcome::modifierOnly},
+         }) {
+        EXPECT_EQ(recordKeyPress(press).outcome, outcome) << press.qtKey;
     }
     for (const auto& [label, spoken] : std::vector<std::pair<std::string, std::string>>{
              {"Ctrl+Alt+N", "Control Alt N"},
@@ -322,6 +337,36 @@ TEST(ShortcutRecording, KeyPressesBecomeStoredShortcuts)
          }) {
         EXPECT_EQ(spokenShortcut(label), spoken);
     }
+}
+
+TEST(ShortcutRecording, TheKeyTableCoversAStandardKeyboardOnce)
+{
+    std::set<std::uint32_t> codes;
+    std::set<std::uint32_t> positions;
+    for (const ShortcutKey& key : shortcutKeys()) {
+        EXPECT_TRUE(codes.insert(key.keyCode).second) << key.keyCode;
+        EXPECT_TRUE(positions.insert(key.xKeyCode).second) << key.name;
+        EXPECT_FALSE(key.name.empty()) << key.keyCode;
+    }
+    // 48 character keys (ISO), 20 function keys, 17 keypad keys, 15 others.
+    EXPECT_EQ(codes.size(), 100u);
+    EXPECT_EQ(gtkAccelerator(kControlModifier | kShiftModifier, 42), "<Control><Shift>backslash");
+    EXPECT_EQ(gtkAccelerator(kSuperModifier, 83), "<Super>KP_1");
+
+    // Modifier words as GNOME writes them in German, from the build's catalogue.
+    tr("Ctrl");
+    ::bindtextdomain(kTextDomain, TESSARY_TEST_LOCALEDIR);
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "C.UTF-8");
+    ::setenv("LANGUAGE", "de", 1);
+    ++_nl_msg_cat_cntr; // gettext reads LANGUAGE afresh
+    const std::string german = shortcutLabel(kControlModifier | kShiftModifier | kAltModifier, 45);
+    const std::string spoken = spokenShortcut(german);
+    ::unsetenv("LANGUAGE");
+    ++_nl_msg_cat_cntr;
+    std::setlocale(LC_ALL, locale.c_str());
+    EXPECT_EQ(german, "Strg+Alt+Umschalt+N");
+    EXPECT_EQ(spoken, "Steuerung Alt Umschalt N");
 }
 
 TEST(SetupTexts, StepsNotesAndTheAllSetLine)
@@ -345,7 +390,7 @@ TEST(SetupTexts, StepsNotesAndTheAllSetLine)
     }
     EXPECT_EQ(grantNote("/"), std::nullopt);
     EXPECT_EQ(grantNote("/home/ada"), "Only folders inside /home/ada will work. Grant access to "
-                                      "the startup disk itself to cover everything.");
+                                      "the root folder itself to cover everything.");
 
     SharedSettings settings;
     settings.templates = {named("Note"), named("Page"), named("List")};

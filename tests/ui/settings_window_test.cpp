@@ -10,12 +10,17 @@
 #include "ui/host_windows.h"
 #include "ui/shortcut_recorder.h"
 #include "ui/templates_page.h"
+#include "ui/desktop_style.h"
+#include "ui/widget_prompts.h"
 
 #include "test_support.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QMenu>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -23,6 +28,8 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -77,18 +84,62 @@ void retype(QLineEdit* edit, const QString& text)
     QTest::keyClicks(edit, text);
 }
 
+// Runs `answer` on the next modal window of type T, once it runs its own event loop.
+template <typename T> void answerNext(std::function<void(T*)> answer)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            poll->deleteLater();
+            poll->stop();
+            answer(window);
+        }
+    });
+    poll->start(10);
+}
+
 // Presses `button` in the next message box that opens.
 void answerNextMessageBox(const QString& button)
 {
-    QTimer::singleShot(0, [button] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
+    answerNext<QMessageBox>([button](QMessageBox* box) {
         for (QAbstractButton* candidate : box->buttons()) {
             if (candidate->text() == button) {
                 candidate->click();
             }
         }
     });
+}
+
+// Chooses `folder` in the next folder chooser that opens.
+void answerNextFolderChooser(const std::filesystem::path& folder)
+{
+    answerNext<QFileDialog>([folder](QFileDialog* chooser) {
+        chooser->selectFile(QString::fromStdString(folder.string()));
+        QMetaObject::invokeMethod(chooser, "accept");
+    });
+}
+
+// Triggers the entry `text` of the next menu that pops up.
+void chooseInNextMenu(const QString& text)
+{
+    QTimer::singleShot(0, [text] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) {
+            if (action->text() == text) {
+                action->trigger();
+            }
+        }
+        menu->close();
+    });
+}
+
+// A key press as X11 delivers it: the key's position besides the keysym it typed.
+void pressOnKeyboard(QWidget* target, int key, Qt::KeyboardModifiers modifiers,
+                     std::uint32_t xKeyCode, std::uint32_t keysym)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, xKeyCode, keysym, 0);
+    QApplication::sendEvent(target, &press);
 }
 
 class SettingsWindowTest : public test::ConfigFolderTest {
@@ -100,15 +151,31 @@ protected:
         std::ofstream(scratchFolder() / "modules" / "libtessary-nautilus.so") << "module";
         services.diskAccess.saveGrant("/");
         extension.emplace(scratchFolder() / "modules", "libtessary-nautilus.so");
-        const SettingsServices pages{services.diskAccess,  services.loginItem, *extension,
-                                     services.fileManager, services.hotKey,    services.frontFolder,
-                                     services.rename,      services.updates,   {}};
-        windows.emplace(pages, delegate, services.workspace);
+        openWindows(services);
+    }
+    void openWindows(HostServices& host)
+    {
+        windows.reset();
+        const SettingsServices pages{host.diskAccess,  host.loginItem, *extension,
+                                     host.fileManager, host.hotKey,    host.frontFolder,
+                                     host.rename,      host.updates,   {}};
+        windows.emplace(pages, delegate, host.workspace);
     }
     void TearDown() override
     {
         windows.reset();
         ConfigFolderTest::TearDown();
+    }
+
+    SettingsWindow* page(SettingsPage shown)
+    {
+        windows->showSettings();
+        windows->settingsWindow()->showPage(shown);
+        return windows->settingsWindow();
+    }
+    TemplatesPage* templatesPage()
+    {
+        return ours<TemplatesPage>(page(SettingsPage::templates)).front();
     }
 
     std::vector<std::string> menuTitles()
@@ -136,9 +203,9 @@ protected:
         windows->settingsWindow()->showPage(SettingsPage::general);
         return windows->settingsWindow();
     }
-    std::vector<QString> shownErrors()
+    QStringList shownErrors()
     {
-        std::vector<QString> texts;
+        QStringList texts;
         for (ErrorLabel* label : ours<ErrorLabel>(windows->settingsWindow())) {
             if (label->isVisible()) {
                 texts.push_back(label->text());
@@ -163,7 +230,7 @@ protected:
     std::optional<HostWindows> windows;
 };
 
-TEST_F(SettingsWindowTest, TemplatesAreAddedEditedDraggedAndRemoved)
+TEST_F(SettingsWindowTest, TemplatesAreAddedEditedAndDragged)
 {
     windows->showSettings();
     SettingsWindow* window = windows->settingsWindow();
@@ -196,14 +263,179 @@ TEST_F(SettingsWindowTest, TemplatesAreAddedEditedDraggedAndRemoved)
     ASSERT_EQ(saved.templates.size(), 4u);
     EXPECT_EQ(saved.templates[0].fileName(), "todo.org");
     EXPECT_EQ(saved.templates[0].contents, "TODO\n");
+}
 
-    // Remove "Text File", now second, after confirming.
+TEST_F(SettingsWindowTest, ContentsStayAsStoredUntilEditedAndTakeTabs)
+{
+    const std::string crlf = "line one\r\nline two\u00a0end\r\n";
+    const std::string mixed = "a\rb\u2028c\u2029d \u00a0";
+    SharedSettings stored = SharedSettings::load();
+    stored.templates[0].contents = crlf;
+    stored.templates[1].contents = mixed;
+    ASSERT_FALSE(stored.save());
+    const auto contents = [](std::size_t index) {
+        return SharedSettings::load().templates[index].contents;
+    };
+    TemplatesPage* templates = templatesPage();
+    auto* view = templates->findChild<QListView*>();
+    view->setCurrentIndex(view->model()->index(1, 0));
+    view->setCurrentIndex(view->model()->index(0, 0));
+    windows->settingsWindow()->reload(); // as when the application becomes active
+    EXPECT_EQ(contents(0), crlf);
+    EXPECT_EQ(contents(1), mixed);
+
+    // Typing keeps every byte it did not touch; a new line ends as the others do.
+    auto* box = templates->findChild<QPlainTextEdit*>();
+    box->setFocus();
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClick(box, Qt::Key_Tab);
+    QTest::keyClicks(box, "x");
+    QTest::keyClick(box, Qt::Key_Return);
+    box->moveCursor(QTextCursor::Start);
+    QTest::keyClick(box, Qt::Key_Delete);
+    EXPECT_EQ(contents(0), "ine one\r\nline two\u00a0end\r\n\tx\r\n");
+    view->setCurrentIndex(view->model()->index(1, 0));
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClick(box, Qt::Key_Left);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    EXPECT_EQ(contents(1), "a\rb\u2028c\u2029d\u00a0");
+
+    EXPECT_EQ(box->accessibleDescription(),
+              "Tab types a tab; Ctrl+Tab and Ctrl+Shift+Tab leave the box.");
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_NE(box->window()->focusWidget(), box);
+}
+
+TEST_F(SettingsWindowTest, TheListMovesDeletesAndAddsRecommended)
+{
+    TemplatesPage* templates = templatesPage();
+    auto* view = templates->findChild<QListView*>();
+    chooseInNextMenu("Move Down");
+    view->customContextMenuRequested(view->visualRect(view->model()->index(0, 0)).center());
+    chooseInNextMenu("Move Up");
+    view->customContextMenuRequested(view->visualRect(view->model()->index(2, 0)).center());
+    using Titles = std::vector<std::string>;
+    EXPECT_EQ(menuTitles(),
+              (Titles{"New Markdown File", "Tessary", "Markdown File", "Empty File", "Text File"}));
+
     view->setCurrentIndex(view->model()->index(1, 0));
     answerNextMessageBox("Remove");
-    child<QToolButton>(page, "Remove Template")->click();
-    EXPECT_EQ(menuTitles(), (std::vector<std::string>{"New Notes", "Tessary", "Notes",
-                                                      "Markdown File", "Empty File"}));
+    QTest::keyClick(view, Qt::Key_Delete);
+    EXPECT_EQ(menuTitles(), (Titles{"New Markdown File", "Tessary", "Markdown File", "Text File"}));
     EXPECT_EQ(view->currentIndex().row(), 1) << "the next template took its place";
+
+    QMenu* recommended = child<QToolButton>(templates, "Add Recommended")->menu();
+    recommended->aboutToShow();
+    QAction* added = nullptr;
+    QStringList dimmed;
+    for (QAction* action : recommended->actions()) {
+        EXPECT_EQ(action->text().endsWith(" (added)"), !action->isEnabled());
+        dimmed += action->isEnabled() ? QString() : action->text();
+        added = added == nullptr && action->isEnabled() ? action : added;
+    }
+    EXPECT_TRUE(dimmed.contains("Text File (added)"));
+    ASSERT_NE(added, nullptr);
+    added->trigger();
+    EXPECT_EQ(menuTitles().back(), added->text().toStdString());
+}
+
+TEST_F(SettingsWindowTest, GeneralChoicesLandInTheDocumentAndASaveErrorShows)
+{
+    SettingsWindow* window = page(SettingsPage::general);
+    window->findChild<QComboBox*>()->activated(1);
+    auto* openIt = child<QCheckBox>(window, "Open it in its default app");
+    openIt->click();
+    child<QCheckBox>(window, "Start renaming it right away")->click();
+    child<QCheckBox>(window, "Open at login")->click();
+    const SharedSettings saved = SharedSettings::load();
+    EXPECT_EQ(saved.defaultTemplateID, saved.templates[1].id);
+    EXPECT_NE(saved.openAfterCreate, SharedSettings().openAfterCreate);
+    EXPECT_NE(saved.renameImmediately, SharedSettings().renameImmediately);
+    EXPECT_TRUE(fs::exists(configHome() / "autostart" / "com.orvane.tessary.desktop"));
+    EXPECT_EQ(menuTitles().front(), "New Markdown File");
+
+    // Where the settings folder should be, a file: the change cannot be saved.
+    fs::rename(configHome() / "tessary", scratchFolder() / "tessary");
+    std::ofstream(configHome() / "tessary") << "";
+    openIt->click();
+    const QString saveError = "Your change couldn't be saved: Not a directory";
+    EXPECT_TRUE(shownErrors().contains(saveError)) << shownErrors().join('\n').toStdString();
+    fs::remove(configHome() / "tessary");
+    fs::rename(scratchFolder() / "tessary", configHome() / "tessary");
+    openIt->click();
+    EXPECT_FALSE(shownErrors().contains(saveError));
+}
+
+TEST_F(SettingsWindowTest, SetupStepsTickAndAccessIsForgottenAndGrantedThroughTheChooser)
+{
+    WidgetPrompts chooser;
+    HostServices host{chooser};
+    openWindows(host);
+    SettingsWindow* window = page(SettingsPage::setup);
+    const auto steps = [window] {
+        std::vector<QString> values;
+        for (ValueLabel* title : ours<ValueLabel>(window)) {
+            if (title->accessibleValue().endsWith("Done") ||
+                title->accessibleValue() == "Not done") {
+                values.push_back(title->accessibleValue());
+            }
+        }
+        return values;
+    };
+    EXPECT_EQ(steps(), (std::vector<QString>{"Done", "Done"}));
+    answerNextMessageBox("Forget Access");
+    child<QPushButton>(window, "Forget Access…")->click();
+    EXPECT_FALSE(SharedSettings::load().hasDiskAccess());
+    EXPECT_EQ(steps(), (std::vector<QString>{"Done", "Not done"}));
+
+    answerNextFolderChooser(scratchFolder());
+    child<QPushButton>(window, "Grant Access…")->click();
+    EXPECT_EQ(SharedSettings::load().rootPath, scratchFolder().string());
+    EXPECT_EQ(steps(), (std::vector<QString>{"Done", "Done"}));
+    EXPECT_EQ(shownErrors(), QStringList{QString::fromStdString(
+                                 "Only folders inside " + scratchFolder().string() +
+                                 " will work. Grant access to the root folder itself to cover "
+                                 "everything.")});
+    windows.reset(); // before the services it uses
+}
+
+TEST(DesktopStyle, AdwaitaOnGnomeDarkWhenPreferredFollowingAChangeElseQtsChoice)
+{
+    const std::vector<std::string> adwaita{"Windows", "Fusion", "Adwaita", "Adwaita-Dark"};
+    struct Row {
+        std::string desktop, scheme;
+        std::vector<std::string> styles;
+        std::string style;
+    };
+    for (const Row& row : std::vector<Row>{
+             {"GNOME", "default", adwaita, "Adwaita"},
+             {"ubuntu:GNOME", "prefer-dark", adwaita, "Adwaita-Dark"},
+             {"GNOME-Classic:gnome", "prefer-light", adwaita, "Adwaita"},
+             {"GNOME", "", {"adwaita"}, "Adwaita"},
+             {"GNOME", "prefer-dark", {"Windows", "Fusion"}, ""},
+             {"KDE", "prefer-dark", adwaita, ""},
+             {"", "", adwaita, ""},
+         }) {
+        EXPECT_EQ(styleForDesktop(row.desktop, row.scheme, row.styles), row.style)
+            << row.desktop << " " << row.scheme;
+    }
+
+    // The rule at work, on GNOME with a private settings file.
+    const test::TemporaryFolder config;
+    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    ::setenv("GSETTINGS_BACKEND", "keyfile", 1);
+    ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
+    if (!QStyleFactory::keys().contains("Adwaita", Qt::CaseInsensitive)) {
+        GTEST_SKIP() << "adwaita-qt6 is not installed";
+    }
+    const DesktopStyle style;
+    EXPECT_EQ(QApplication::style()->name().toLower(), "adwaita");
+    test::runProgram("gsettings",
+                     {"set", "org.gnome.desktop.interface", "color-scheme", "prefer-dark"});
+    EXPECT_TRUE(
+        test::waitUntil([] { return QApplication::style()->name().toLower() == "adwaita-dark"; },
+                        test::kDeadline, [] { QApplication::processEvents(); }));
 }
 
 TEST_F(SettingsWindowTest, AShortcutIsRecordedFromTheNextKeyPressAnywhere)
@@ -237,6 +469,12 @@ TEST_F(SettingsWindowTest, AShortcutIsRecordedFromTheNextKeyPressAnywhere)
     EXPECT_EQ(box->text(), "Ctrl+Alt+K");
     EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Value),
               "Control Alt K");
+
+    // Shift with a digit: the key's place, not the "!" it typed.
+    child<QPushButton>(&recorder, "Record Shortcut")->click();
+    pressOnKeyboard(&elsewhere, Qt::Key_Exclam, Qt::ControlModifier | Qt::ShiftModifier, 10, '!');
+    EXPECT_EQ(SharedSettings::load().shortcutKeyCode, 18u);
+    EXPECT_EQ(box->text(), "Ctrl+Shift+1");
 }
 
 TEST_F(SettingsWindowTest, TheShortcutSectionShowsWhatRegisteringDid)
@@ -253,8 +491,8 @@ TEST_F(SettingsWindowTest, TheShortcutSectionShowsWhatRegisteringDid)
                                              "switch-to-workspace-1", "['<Control><Alt>n']"}),
               0);
     SettingsWindow* window = generalPage();
-    EXPECT_EQ(shownErrors(), std::vector<QString>{"Ctrl+Alt+N is already used by another app. "
-                                                  "Choose a different shortcut."});
+    EXPECT_EQ(shownErrors(), QStringList{"Ctrl+Alt+N is already used by another app. "
+                                         "Choose a different shortcut."});
     EXPECT_FALSE(services.hotKey.isRegistered());
 
     auto* recorder = ours<ShortcutRecorder>(window).front();
