@@ -213,19 +213,17 @@ void GeneralPage::addUpdatesSection()
 void GeneralPage::showSettings()
 {
     const SharedSettings& settings = m_store.settings();
+    // The menu's default: the chosen template, else the first one when none is chosen or
+    // the chosen one is gone. The box shows that same template, never a blank.
+    const auto index = settings.defaultTemplateIndex();
     {
         const QSignalBlocker blocker(m_defaultTemplate);
         m_defaultTemplate->clear();
-        int selected = -1;
-        for (std::size_t i = 0; i < settings.templates.size(); ++i) {
-            m_defaultTemplate->addItem(toQt(settings.templates[i].name));
-            if (settings.templates[i].id == settings.defaultTemplateID) {
-                selected = static_cast<int>(i);
-            }
+        for (const FileTemplate& item : settings.templates) {
+            m_defaultTemplate->addItem(toQt(item.name));
         }
-        m_defaultTemplate->setCurrentIndex(selected);
+        m_defaultTemplate->setCurrentIndex(index ? static_cast<int>(*index) : -1);
     }
-    const auto index = settings.defaultTemplateIndex();
     m_menuCaption->setText(
         toQt(tessary::tr("The menu of Files gets a direct “New %@” item for it, next to "
                          "the “Tessary” submenu with every template.",

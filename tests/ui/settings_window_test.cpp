@@ -343,7 +343,9 @@ TEST_F(SettingsWindowTest, TheListMovesDeletesAndAddsRecommended)
 TEST_F(SettingsWindowTest, GeneralChoicesLandInTheDocumentAndASaveErrorShows)
 {
     SettingsWindow* window = page(SettingsPage::general);
-    window->findChild<QComboBox*>()->activated(1);
+    auto* defaultTemplate = window->findChild<QComboBox*>();
+    EXPECT_EQ(defaultTemplate->currentText().toStdString(), menuTitles().front().substr(4));
+    defaultTemplate->activated(1);
     auto* openIt = child<QCheckBox>(window, "Open it in its default app");
     openIt->click();
     child<QCheckBox>(window, "Start renaming it right away")->click();
