@@ -22,10 +22,11 @@ namespace fs = std::filesystem;
 class HostFailuresTest : public test::ConfigFolderTest {
 protected:
     // Runs tessary to its end; its exit status, and what it printed.
-    std::pair<int, std::string> run(const std::vector<std::string>& arguments)
+    std::pair<int, std::string> run(const std::vector<std::string>& arguments,
+                                    const std::string& program = TESSARY_HOST_BINARY)
     {
         const fs::path out = scratchFolder() / "out.txt";
-        const int status = test::runProgram(TESSARY_HOST_BINARY, arguments, out);
+        const int status = test::runProgram(program, arguments, out);
         return {status, test::readFile(out)};
     }
 };
@@ -36,15 +37,23 @@ TEST_F(HostFailuresTest, GrantAndForgetSayWhatTheyDidAndFailWhenNothingWasStored
     const fs::path entry = configHome() / "autostart" / "com.orvane.tessary.desktop";
     const std::string unreadable =
         "The saved settings can’t be read, so Tessary left them as they are.";
+    const fs::path shared = settings.parent_path();
+    // The shared folder is made read-only: by its mode, or for root by a read-only bind mount.
+    const std::string readOnly = ::geteuid() == 0
+                                     ? "unshare -m sh -c 'mount --bind \"$0\" \"$0\" && mount -o "
+                                       "remount,bind,ro \"$0\" \"$0\" && exec \"$@\"' \"$0\" \"$@\""
+                                     : "chmod 500 \"$0\" && exec \"$@\"";
     struct Row {
         std::vector<std::string> arguments;
         bool settingsReadable;
         int status;
         std::string output;
         bool startsAtLogin;
+        bool sharedWritable = true;
     } rows[] = {
         {{"grant", "/tmp"}, false, 1, "Couldn't save disk access\n" + unreadable, false},
         {{"forget"}, false, 1, "Couldn't forget disk access\n" + unreadable, false},
+        {{"grant", "/tmp"}, true, 1, "Couldn't save disk access\n", false, false},
         {{"grant", "/tmp"}, true, 0, "starts when you log in", true},
         {{"forget"}, true, 0, entry.string(), true},
     };
@@ -53,7 +62,15 @@ TEST_F(HostFailuresTest, GrantAndForgetSayWhatTheyDidAndFailWhenNothingWasStored
         if (!row.settingsReadable) {
             fs::create_directories(settings);
         }
-        const auto [status, output] = run(row.arguments);
+        std::vector<std::string> arguments = row.arguments;
+        if (!row.sharedWritable) {
+            fs::create_directories(shared);
+            arguments.insert(arguments.begin(),
+                             {"-c", readOnly, shared.string(), TESSARY_HOST_BINARY});
+        }
+        const auto [status, output] =
+            run(arguments, row.sharedWritable ? TESSARY_HOST_BINARY : "sh");
+        fs::permissions(shared, fs::perms::owner_all, fs::perm_options::replace);
         EXPECT_EQ(status, row.status) << row.arguments[0] << ": " << output;
         EXPECT_NE(output.find(row.output), std::string::npos) << output;
         EXPECT_TRUE(row.status == 0 || output.find("Granted access") == std::string::npos)
