@@ -2,7 +2,8 @@
 # End-to-end test of the global shortcut and the bridge inside a real GNOME Files (Nautilus
 # 43). Installs the release build under /usr like nautilus.sh, then
 #   on X11 (Xvfb, openbox): Ctrl+Alt+N in Files creates untitled.txt and untitled-2.txt in
-#   the folder it shows; another window in front or a Trash window creates nothing; the
+#   the folder it shows, and in the active tab's folder when two tabs' folders share a name;
+#   another window in front or a Trash window creates nothing; the
 #   bridge's ActiveWindow follows the focus between two windows; Rename starts renaming the
 #   file just created and refuses any other; the benchmarks of a press to the file and of
 #   the bridge's round trips; with no window left, a press creates on the Desktop;
@@ -22,7 +23,7 @@ bridge() {
   gdbus call --session --dest org.gnome.Nautilus --object-path /com/orvane/tessary/Bridge \
     --method "com.orvane.tessary.Bridge.$1" "${@:2}"
 }
-front_title_is() { [[ "$(bridge ActiveWindow 2>/dev/null)" == "(true, '"*"', '$1')" ]]; }
+front_title_is() { [[ "$(bridge ActiveWindow 2>/dev/null)" == "(true, '"*"', '$1', '"*"')" ]]; }
 files_in() { ls "$1" | tr '\n' ' '; }
 
 # start_common LOG: the grant, the host and Nautilus with the test folder; sets globals.
@@ -79,6 +80,18 @@ x11_session() {
   wait_for "the second window in front" 20 front_title_is Second
   xdotool windowactivate --sync "$window"
   wait_for "the first window in front again" 10 front_title_is Folder
+
+  # Two tabs on folders of the same name: the file goes to the active tab's folder, which
+  # the bridge reads from inside Files (the title names both).
+  mkdir -p "$work/root/Other/Folder"
+  xdotool key ctrl+t
+  xdotool key ctrl+l
+  xdotool type --delay 20 "$work/root/Other/Folder"
+  xdotool key Return
+  wait_for "the second tab" 20 eval '[[ "$(bridge ActiveWindow)" == *"/Other/Folder'"'"')" ]]'
+  press_creates "$work/root/Other/Folder/untitled.txt"
+  xdotool key ctrl+w
+  [ "$(files_in "$folder")" = "untitled-2.txt untitled.txt " ] || fail "unexpected files: $(files_in "$folder")"
 
   # Rename: the file just created goes into rename mode (typing names it); Rename of any
   # other file is refused.
