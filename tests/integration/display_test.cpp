@@ -85,8 +85,7 @@ TEST(FrontApplicationOnDesktop, TheDesktopIsInFrontWhileNoOtherWindowIs)
 {
     TemporaryFolder folder;
     const fs::path entries = fs::path(std::getenv("XDG_DATA_HOME")) / "applications";
-    fs::create_directories(entries);
-    std::ofstream(entries / "com.example.Mail.desktop")
+    std::ofstream((fs::create_directories(entries), entries / "com.example.Mail.desktop"))
         << "[Desktop Entry]\nType=Application\nName=Mail\nExec=true\n";
     const auto display = X11Display::connect();
     ASSERT_TRUE(display);

@@ -37,40 +37,35 @@ TEST_F(HostFailuresTest, GrantAndForgetSayWhatTheyDidAndFailWhenNothingWasStored
     const fs::path entry = configHome() / "autostart" / "com.orvane.tessary.desktop";
     const std::string unreadable =
         "The saved settings can’t be read, so Tessary left them as they are.";
-    const fs::path shared = settings.parent_path();
-    // The shared folder is made read-only: by its mode, or for root by a read-only bind mount.
-    const std::string readOnly = ::geteuid() == 0
-                                     ? "unshare -m sh -c 'mount --bind \"$0\" \"$0\" && mount -o "
-                                       "remount,bind,ro \"$0\" \"$0\" && exec \"$@\"' \"$0\" \"$@\""
-                                     : "chmod 500 \"$0\" && exec \"$@\"";
+    // Each run goes through sh, which can first make the shared folder read-only: by its
+    // mode, or for root by a read-only bind mount.
+    const std::string readOnly =
+        ::geteuid() == 0
+            ? "unshare -m sh -c 'mount --bind \"$0\" \"$0\" && mount -o remount,bind,ro "
+              "\"$0\" \"$0\" && exec \"$@\"' \"$0\" \"$@\""
+            : "chmod 500 \"$0\" && exec \"$@\"";
     struct Row {
         std::vector<std::string> arguments;
         bool settingsReadable;
         int status;
         std::string output;
         bool startsAtLogin;
-        bool sharedWritable = true;
+        std::string before = "exec \"$@\"";
     } rows[] = {
         {{"grant", "/tmp"}, false, 1, "Couldn't save disk access\n" + unreadable, false},
         {{"forget"}, false, 1, "Couldn't forget disk access\n" + unreadable, false},
-        {{"grant", "/tmp"}, true, 1, "Couldn't save disk access\n", false, false},
+        {{"grant", "/tmp"}, true, 1, "Couldn't save disk access\n", false, readOnly},
         {{"grant", "/tmp"}, true, 0, "starts when you log in", true},
         {{"forget"}, true, 0, entry.string(), true},
     };
     for (const Row& row : rows) {
         fs::remove_all(settings);
-        if (!row.settingsReadable) {
-            fs::create_directories(settings);
-        }
-        std::vector<std::string> arguments = row.arguments;
-        if (!row.sharedWritable) {
-            fs::create_directories(shared);
-            arguments.insert(arguments.begin(),
-                             {"-c", readOnly, shared.string(), TESSARY_HOST_BINARY});
-        }
-        const auto [status, output] =
-            run(arguments, row.sharedWritable ? TESSARY_HOST_BINARY : "sh");
-        fs::permissions(shared, fs::perms::owner_all, fs::perm_options::replace);
+        fs::create_directories(row.settingsReadable ? settings.parent_path() : settings);
+        std::vector<std::string> arguments{"-c", row.before, settings.parent_path(),
+                                           TESSARY_HOST_BINARY};
+        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        const auto [status, output] = run(arguments, "sh");
+        fs::permissions(settings.parent_path(), fs::perms::owner_all, fs::perm_options::replace);
         EXPECT_EQ(status, row.status) << row.arguments[0] << ": " << output;
         EXPECT_NE(output.find(row.output), std::string::npos) << output;
         EXPECT_TRUE(row.status == 0 || output.find("Granted access") == std::string::npos)
