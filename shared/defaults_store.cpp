@@ -222,11 +222,12 @@ DefaultsStore DefaultsStore::appGroup()
     static std::mutex mutex;
     static std::optional<std::pair<std::filesystem::path, bool>> decided;
     const std::filesystem::path folder = rootFolder() / kAppGroup;
+    auto store = open(kAppGroup); // made again if it was removed
     std::lock_guard lock(mutex);
     if (!decided || decided->first != folder) {
-        decided.emplace(folder, open(kAppGroup) || isUsableFolder(folder, false));
+        decided.emplace(folder, store || isUsableFolder(folder, false));
     }
-    return decided->second ? DefaultsStore(folder) : standard();
+    return decided->second ? store.value_or(DefaultsStore(folder)) : standard();
 }
 
 DefaultsStore DefaultsStore::standard()
