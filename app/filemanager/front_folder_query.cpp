@@ -34,8 +34,9 @@ std::filesystem::path desktopFolder()
 TabChoice chooseTab(const std::vector<std::string>& locations, const std::string& title,
                     const std::filesystem::path& home, const std::string& activeLocation)
 {
-    // The file manager named the active tab's location: that tab, when the window lists it.
-    if (std::find(locations.begin(), locations.end(), activeLocation) != locations.end()) {
+    // The file manager named the active tab's location from inside: that tab. (The window
+    // list can lag behind a tab that has just moved.)
+    if (!activeLocation.empty()) {
         const auto folder = localFolder(activeLocation);
         return folder ? TabChoice{TabChoice::Kind::folder, *folder}
                       : TabChoice{TabChoice::Kind::notAFolder, {}};

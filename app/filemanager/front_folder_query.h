@@ -16,9 +16,9 @@
 
 namespace tessary {
 
-// What a window's tabs say about the folder it shows: the tab at `activeLocation` when the
-// file manager named it and the window lists it; else, as a window lists its tabs without
-// marking the active one, the tab its title names.
+// What a window's tabs say about the folder it shows: `activeLocation` when the file manager
+// named the active tab's location; else, as a window lists its tabs without marking the
+// active one, the tab its title names.
 struct TabChoice {
     enum class Kind { folder, notAFolder, unknown };
     Kind kind = Kind::unknown;
