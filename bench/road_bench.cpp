@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -258,18 +259,23 @@ int cold(int count)
     return 0;
 }
 
-long long sumOverThreads(pid_t pid, const std::string& field)
+// Each thread's context switches (voluntary and not) and name, by thread id.
+std::map<std::string, std::pair<long long, std::string>> threadSwitches(pid_t pid)
 {
-    long long total = 0;
+    std::map<std::string, std::pair<long long, std::string>> threads;
     for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+        auto& [switches, name] = threads[task.path().filename().string()];
         std::ifstream status(task.path() / "status");
         for (std::string line; std::getline(status, line);) {
-            if (line.starts_with(field + ":")) {
-                total += std::stoll(line.substr(field.size() + 1));
+            if (line.starts_with("Name:")) {
+                name = line.substr(line.find_first_not_of(" \t", 5));
+            } else if (line.starts_with("voluntary_ctxt_switches:") ||
+                       line.starts_with("nonvoluntary_ctxt_switches:")) {
+                switches += std::stoll(line.substr(line.find(':') + 1));
             }
         }
     }
-    return total;
+    return threads;
 }
 
 // Kilobytes of the process's memory that no other process shares: {dirty, clean + dirty}.
@@ -306,21 +312,29 @@ int idle(int seconds)
     waitFor([&] { return fs::exists(setup.work / "untitled.txt"); }, "the first file");
     std::this_thread::sleep_for(std::chrono::seconds(2));
 
-    const auto switches = [&] {
-        return sumOverThreads(host, "voluntary_ctxt_switches") +
-               sumOverThreads(host, "nonvoluntary_ctxt_switches");
-    };
-    const long long before = switches();
+    // A thread that starts or ends in the window counts as a wake-up, and is named; one
+    // that started also brings its own switches.
+    const auto before = threadSwitches(host);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const long long after = switches();
+    const auto after = threadSwitches(host);
+    long long wakeUps = 0;
+    std::string changes;
+    for (const auto& [tid, thread] : after) {
+        const auto earlier = before.find(tid);
+        wakeUps += thread.first - (earlier != before.end() ? earlier->second.first : -1);
+        changes += earlier != before.end() ? "" : " started " + thread.second + ";";
+    }
+    for (const auto& [tid, thread] : before) {
+        if (!after.contains(tid)) {
+            ++wakeUps;
+            changes += " ended " + thread.second + ";";
+        }
+    }
     const auto [dirty, unique] = privateKilobytes(host);
     std::printf("idle host: private dirty memory %.1f MB, unique set %.1f MB, %lld wake-ups in "
-                "%d s, %zu threads\n",
-                static_cast<double>(dirty) / 1024.0, static_cast<double>(unique) / 1024.0,
-                after - before, seconds,
-                static_cast<std::size_t>(
-                    std::distance(fs::directory_iterator("/proc/" + std::to_string(host) + "/task"),
-                                  fs::directory_iterator())));
+                "%d s, %zu threads%s\n",
+                static_cast<double>(dirty) / 1024.0, static_cast<double>(unique) / 1024.0, wakeUps,
+                seconds, after.size(), changes.c_str());
     stop(host);
     stop(fileManager);
     return 0;

@@ -1,6 +1,7 @@
-// The file manager as the host asks it about its windows: which locations each window
-// shows (its tabs), and the bridge module inside it that says which window has the focus
-// and starts renaming a file.
+// A file manager as the host asks it about its windows: which locations each window shows
+// (its tabs), and the bridge module inside it (D-Bus interface com.orvane.tessary.Bridge on
+// the file manager's own bus name) that says which window has the focus and starts renaming
+// a file. One implementation per file manager, named by its application id.
 #pragma once
 
 #include <map>
@@ -12,9 +13,10 @@ namespace tessary {
 
 // A file-manager window, named by its D-Bus object path.
 struct FileManagerWindow {
-    bool active = false; // it has the keyboard focus now
-    std::string path;    // empty when the file manager has no window
-    std::string title;   // names the folder of the window's active tab
+    bool active = false;       // it has the keyboard focus now
+    std::string path;          // empty when the file manager has no window
+    std::string title;         // names the folder of the window's active tab
+    std::string location = {}; // the URI the active tab shows, when the file manager says
 };
 
 // Window path -> the URIs of its tabs, in tab order.
@@ -30,6 +32,12 @@ class FileManager {
 public:
     virtual ~FileManager() = default;
 
+    // The application id its windows carry ("org.gnome.Nautilus"), which is also the
+    // front application's id while it is in front.
+    virtual std::string applicationId() const = 0;
+    // The name it owns on the session bus, where its bridge answers.
+    virtual std::string busName() const = 0;
+
     // Whether the file manager runs (owns its bus name); none without a session bus.
     virtual std::optional<bool> isRunning() = 0;
     // Every open window with its locations; empty when the file manager does not run.
@@ -40,9 +48,6 @@ public:
     // Asks the bridge to start renaming `uri` in the focused window: whether it did; none
     // when the bridge does not answer.
     virtual std::optional<bool> bridgeRename(const std::string& uri) = 0;
-    // Without the bridge, on X11: the active window's object path and title as GTK
-    // publishes them on the window; none elsewhere.
-    virtual std::optional<FileManagerWindow> x11ActiveWindow() = 0;
     // Quits the file manager and starts it again with a window (so that it loads the
     // module); starts it when it does not run. Returns at once.
     virtual void restart() = 0;

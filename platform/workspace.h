@@ -12,6 +12,10 @@ struct FrontApplication {
     std::string id;       // e.g. "org.gnome.Nautilus"
     std::string name;     // for display
     bool desktop = false; // the desktop itself: no window is active, or the desktop's own
+    // On X11, for the file manager's own use only (never logged): the D-Bus object path GTK
+    // gives the active window of a GtkApplication, and the window's title.
+    std::string windowPath = {};
+    std::string windowTitle = {};
 };
 
 // The file manager's application id; the one the host drives.

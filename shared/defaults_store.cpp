@@ -216,10 +216,18 @@ std::optional<DefaultsStore> DefaultsStore::open(std::string_view domain)
 
 DefaultsStore DefaultsStore::appGroup()
 {
-    if (auto store = open(kAppGroup)) {
-        return *std::move(store);
+    // Decided once per process (per configuration folder), so that reads and writes go to the
+    // same place: a shared folder that exists but cannot be written makes writes fail instead
+    // of landing where the file manager never reads.
+    static std::mutex mutex;
+    static std::optional<std::pair<std::filesystem::path, bool>> decided;
+    const std::filesystem::path folder = rootFolder() / kAppGroup;
+    auto store = open(kAppGroup); // made again if it was removed
+    std::lock_guard lock(mutex);
+    if (!decided || decided->first != folder) {
+        decided.emplace(folder, store || isUsableFolder(folder, false));
     }
-    return standard();
+    return decided->second ? store.value_or(DefaultsStore(folder)) : standard();
 }
 
 DefaultsStore DefaultsStore::standard()

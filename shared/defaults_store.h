@@ -41,7 +41,8 @@ public:
 
     // The domain's folder, created if needed; none if it cannot be created or read.
     static std::optional<DefaultsStore> open(std::string_view domain);
-    // The shared domain, or the process's own domain when the shared one cannot be opened.
+    // The shared domain (read-only if it cannot be written), or the process's own domain when
+    // the shared one can be neither opened nor searched; decided once per process.
     static DefaultsStore appGroup();
     // The process's own domain. Its reads give nothing and its writes fail if its folder
     // cannot be made.

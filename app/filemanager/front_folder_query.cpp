@@ -32,8 +32,15 @@ std::filesystem::path desktopFolder()
 } // namespace
 
 TabChoice chooseTab(const std::vector<std::string>& locations, const std::string& title,
-                    const std::filesystem::path& home)
+                    const std::filesystem::path& home, const std::string& activeLocation)
 {
+    // The file manager named the active tab's location from inside: that tab. (The window
+    // list can lag behind a tab that has just moved.)
+    if (!activeLocation.empty()) {
+        const auto folder = localFolder(activeLocation);
+        return folder ? TabChoice{TabChoice::Kind::folder, *folder}
+                      : TabChoice{TabChoice::Kind::notAFolder, {}};
+    }
     std::vector<std::filesystem::path> folders;
     for (const std::string& location : locations) {
         if (const auto folder = localFolder(location)) {
@@ -118,7 +125,11 @@ FrontFolderQuery::FrontFolder FrontFolderQuery::frontFolder()
     auto front = m_fileManager.bridgeActiveWindow();
     const bool bridgeAnswered = front.has_value();
     if (!front || !windows->contains(front->path)) {
-        front = m_fileManager.x11ActiveWindow();
+        // Without the bridge, on X11: the path and title GTK publishes on the active window.
+        const auto application = m_workspace.frontmostApplication();
+        if (application && application->id == m_fileManager.applicationId()) {
+            front = FileManagerWindow{true, application->windowPath, application->windowTitle};
+        }
     }
     if (!front || !windows->contains(front->path)) {
         if (windows->size() != 1) {
@@ -127,12 +138,13 @@ FrontFolderQuery::FrontFolder FrontFolderQuery::frontFolder()
                        ? QueryError::queryFailed(tr("no Files window is in front of the others"))
                        : QueryError::notPermitted();
         }
-        front = FileManagerWindow{false, windows->begin()->first, {}};
+        front = FileManagerWindow{false, windows->begin()->first, {}, {}};
     }
 
     const TabChoice tab =
         chooseTab(windows->at(front->path), front->title,
-                  QStandardPaths::writableLocation(QStandardPaths::HomeLocation).toStdString());
+                  QStandardPaths::writableLocation(QStandardPaths::HomeLocation).toStdString(),
+                  front->location);
     switch (tab.kind) {
     case TabChoice::Kind::folder:
         return tab.folder;
@@ -173,7 +185,7 @@ std::optional<FrontApplication> FrontFolderQuery::frontmostApplication()
     }
     const auto window = m_fileManager.bridgeActiveWindow();
     if (window && window->active) {
-        return FrontApplication{std::string(kFileManagerId), tr("Files")};
+        return FrontApplication{m_fileManager.applicationId(), tr("Files")};
     }
     return std::nullopt;
 }

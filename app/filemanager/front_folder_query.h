@@ -16,15 +16,16 @@
 
 namespace tessary {
 
-// What a window's tabs and title say about the folder it shows. A window lists its tabs
-// without marking the active one; its title names the active tab's folder.
+// What a window's tabs say about the folder it shows: `activeLocation` when the file manager
+// named the active tab's location; else, as a window lists its tabs without marking the
+// active one, the tab its title names.
 struct TabChoice {
     enum class Kind { folder, notAFolder, unknown };
     Kind kind = Kind::unknown;
     std::filesystem::path folder;
 };
 TabChoice chooseTab(const std::vector<std::string>& locations, const std::string& title,
-                    const std::filesystem::path& home);
+                    const std::filesystem::path& home, const std::string& activeLocation = {});
 
 class FrontFolderQuery {
 public:
@@ -68,6 +69,11 @@ public:
     // The application in front: on X11 the workspace's answer; on Wayland, where only the
     // bridge can tell, the file manager while one of its windows has the focus, else none.
     std::optional<FrontApplication> frontmostApplication();
+    // Whether `application` is the file manager.
+    bool isFileManager(const FrontApplication& application) const
+    {
+        return application.id == m_fileManager.applicationId();
+    }
 
 private:
     FileManager& m_fileManager;

@@ -39,7 +39,7 @@ void RenameImmediately::renameCreatedFile(const std::filesystem::path& file)
 void RenameImmediately::startRename(const std::filesystem::path& file, int attempt)
 {
     const auto front = m_frontFolder.frontmostApplication();
-    if (!front || front->id != kFileManagerId) {
+    if (!front || !m_frontFolder.isFileManager(*front)) {
         kLog.info("Finder is not in front; not pressing Return");
         return;
     }

@@ -50,6 +50,13 @@ HotKey::RegistrationError HotKey::RegistrationError::failed(int status)
     return {Case::failed, status, tr("The shortcut could not be registered (error %d).", status)};
 }
 
+HotKey::RegistrationError HotKey::RegistrationError::notBound()
+{
+    return {Case::failed, kShortcutNotBound,
+            tr("The desktop did not bind any keys to the shortcut. Choose them in its keyboard "
+               "settings, or choose a different shortcut.")};
+}
+
 HotKey::HotKey(GlobalShortcut& service, FrontFolderQuery& frontFolder, RequestHandler& requests,
                RequestQueue& queue, UserPrompts& prompts)
     : m_service(service), m_frontFolder(frontFolder), m_requests(requests), m_queue(queue),
@@ -57,11 +64,28 @@ HotKey::HotKey(GlobalShortcut& service, FrontFolderQuery& frontFolder, RequestHa
 {
 }
 
+HotKey::~HotKey()
+{
+    if (m_state == State::registered || m_state == State::registering) {
+        m_service.remove();
+    }
+}
+
 void HotKey::registerShortcut(const SharedSettings& settings)
 {
+    const Wanted wanted{settings.shortcutEnabled, settings.shortcutModifiers,
+                        settings.shortcutKeyCode};
+    // Asking the service again could show the desktop's dialog again.
+    if (m_wanted == wanted && (m_state == State::registered || m_state == State::registering ||
+                               (m_state == State::off && !wanted.enabled))) {
+        return;
+    }
+    m_wanted = wanted;
     // Whatever the settings say: turning the shortcut off or changing it removes the old one.
     m_service.remove();
-    m_registered = false;
+    m_state = State::off;
+    m_failure.reset();
+    m_trigger.clear();
     if (!settings.shortcutEnabled) {
         return;
     }
@@ -69,25 +93,69 @@ void HotKey::registerShortcut(const SharedSettings& settings)
         m_service.onPress = [this] {
             pressed();
         };
+        m_service.onChange = [this](const std::string& trigger) {
+            changed(trigger);
+        };
         m_handlerInstalled = true;
     }
     const auto keys = shortcutKeys(settings.shortcutModifiers, settings.shortcutKeyCode);
-    const ShortcutRegistration result =
-        keys ? m_service.add(*keys)
-             : ShortcutRegistration{ShortcutRegistration::Outcome::failed, kUnknownKey};
+    m_state = State::registering;
+    if (!keys) {
+        answered({ShortcutRegistration::Outcome::failed, kUnknownKey, {}}, settings.shortcutLabel);
+    } else {
+        m_adding = true;
+        m_service.add(*keys,
+                      [this, label = settings.shortcutLabel](const ShortcutRegistration& result) {
+                          answered(result, label);
+                          if (!m_adding && onRegistrationChanged) {
+                              onRegistrationChanged();
+                          }
+                      });
+        m_adding = false;
+    }
+    if (m_failure) {
+        throw *m_failure;
+    }
+}
+
+void HotKey::answered(const ShortcutRegistration& result, const std::string& label)
+{
     switch (result.outcome) {
     case ShortcutRegistration::Outcome::registered:
-        m_registered = true;
-        kLog.info("Shortcut %{public}s registered", settings.shortcutLabel);
+        m_state = State::registered;
+        m_trigger = result.trigger;
+        kLog.info("Shortcut %{public}s registered", label);
+        if (!result.trigger.empty()) {
+            kLog.info("The desktop binds the shortcut to %{public}s", result.trigger);
+        }
         return;
     case ShortcutRegistration::Outcome::inUse:
-        kLog.error("RegisterEventHotKey failed: %d", result.status);
-        throw RegistrationError::inUse(settings.shortcutLabel);
+        m_failure = RegistrationError::inUse(label);
+        break;
     case ShortcutRegistration::Outcome::failed:
+        m_failure = result.status == kShortcutNotBound ? RegistrationError::notBound()
+                                                       : RegistrationError::failed(result.status);
         break;
     }
+    m_state = State::failed;
     kLog.error("RegisterEventHotKey failed: %d", result.status);
-    throw RegistrationError::failed(result.status);
+}
+
+void HotKey::changed(const std::string& trigger)
+{
+    if (m_state != State::registered && !(m_state == State::failed && m_trigger == "")) {
+        return;
+    }
+    m_trigger = trigger;
+    m_state = trigger.empty() ? State::failed : State::registered;
+    if (trigger.empty()) {
+        m_failure = RegistrationError::notBound();
+    } else {
+        m_failure.reset();
+    }
+    if (onRegistrationChanged) {
+        onRegistrationChanged();
+    }
 }
 
 void HotKey::pressed()
@@ -100,7 +168,7 @@ void HotKey::handlePress()
     // The desktop counts as the file manager's: a press there creates on the Desktop when
     // no file-manager window is open, as in the file manager's front window otherwise.
     const auto front = m_frontFolder.frontmostApplication();
-    if (!front || (front->id != kFileManagerId && !front->desktop)) {
+    if (!front || (!m_frontFolder.isFileManager(*front) && !front->desktop)) {
         kLog.info("Shortcut pressed while %{public}s is in front; ignored (Finder only)",
                   front && !front->name.empty() ? front->name : std::string("another app"));
         return;

@@ -257,9 +257,21 @@ void GeneralPage::showEvent(QShowEvent* event)
 
 void GeneralPage::registerShortcut()
 {
+    // "registering…" until the service answers (the portal answers late, maybe after the page
+    // is gone), then the failure if there is one.
+    const auto showState = [page = QPointer(this)] {
+        if (page) {
+            const HotKey& hotKey = page->m_services.hotKey;
+            page->m_shortcutError->setMessage(
+                hotKey.isRegistering() ? std::optional(tessary::tr("registering…"))
+                : hotKey.failure()     ? std::optional<std::string>(hotKey.failure()->what())
+                                       : std::nullopt);
+        }
+    };
+    m_services.hotKey.onRegistrationChanged = showState;
     try {
         m_services.hotKey.registerShortcut(m_store.settings());
-        m_shortcutError->setMessage(std::nullopt);
+        showState();
     } catch (const HotKey::RegistrationError& error) {
         m_shortcutError->setMessage(error.what());
     }

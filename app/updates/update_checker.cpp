@@ -20,7 +20,9 @@
 #include <QNetworkRequest>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QPointer>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 
 namespace tessary {
@@ -71,34 +73,47 @@ std::string releaseNotesURL()
     return productWebsite() + "/whats-new/";
 }
 
-// A decimal number with an optional sign, within 64 bits; anything else counts as 0.
-std::int64_t versionPart(std::string_view part)
+// A decimal number with an optional sign, within 64 bits; anything else counts as 0. A number
+// beyond 64 bits sets `outOfRange`.
+std::int64_t versionPart(std::string_view part, bool& outOfRange)
 {
     if (part.starts_with('+') && !part.substr(1).starts_with('-')) {
         part.remove_prefix(1);
     }
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+    outOfRange = outOfRange || error == std::errc::result_out_of_range;
     return error == std::errc() && end == part.data() + part.size() ? value : 0;
 }
 
-std::vector<std::int64_t> versionNumbers(std::string_view version)
+std::vector<std::int64_t> versionNumbers(std::string_view version, bool& outOfRange)
 {
     std::vector<std::int64_t> numbers;
     while (!version.empty()) {
         const std::size_t dot = std::min(version.find('.'), version.size());
         if (dot > 0) {
-            numbers.push_back(versionPart(version.substr(0, dot)));
+            numbers.push_back(versionPart(version.substr(0, dot), outOfRange));
         }
         version.remove_prefix(std::min(dot + 1, version.size()));
     }
     return numbers;
 }
 
-bool hasControlCharacters(const QString& text)
+// Control and format characters (bidi overrides and isolates, zero-width characters) and line
+// or paragraph separators: text that would reorder, hide or break what is shown around it.
+bool hasInvisibleCharacters(const QString& text)
 {
-    return std::any_of(text.begin(), text.end(),
-                       [](QChar c) { return c.category() == QChar::Other_Control; });
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        switch (c.category()) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            return true;
+        default:
+            return false;
+        }
+    });
 }
 
 // The feed from a finished reply; throws UpdateCheckError.
@@ -111,7 +126,7 @@ UpdateChecker::Release readFeed(QNetworkReply& reply)
     switch (reply.error()) {
     case QNetworkReply::NoError:
         break;
-    case QNetworkReply::OperationCanceledError: // the transfer timeout aborts the reply
+    case QNetworkReply::OperationCanceledError: // the deadline aborts the reply
     case QNetworkReply::TimeoutError:
         throw UpdateCheckError::timedOut();
     default:
@@ -168,9 +183,13 @@ std::optional<UpdateChecker::Release> UpdateChecker::Release::decode(std::string
         !(published.isUndefined() || published.isNull() || published.isString())) {
         return std::nullopt;
     }
-    // The version goes into log lines and alerts as it is.
-    if (hasControlCharacters(version.toString()) ||
-        !QUrl(url.toString(), QUrl::StrictMode).isValid()) {
+    // The version goes into log lines, alerts and stdout as it is, and must compare as a
+    // number; the desktop opens only an https page from the feed.
+    bool outOfRange = false;
+    versionNumbers(version.toString().toStdString(), outOfRange);
+    const QUrl download(url.toString(), QUrl::StrictMode);
+    if (hasInvisibleCharacters(version.toString()) || outOfRange || !download.isValid() ||
+        download.scheme() != QLatin1String("https") || download.host().isEmpty()) {
         return std::nullopt;
     }
     Release release{version.toString().toStdString(), url.toString().toStdString(), {}};
@@ -182,7 +201,8 @@ std::optional<UpdateChecker::Release> UpdateChecker::Release::decode(std::string
 
 UpdateChecker::UpdateChecker(Workspace& workspace, UserPrompts* prompts,
                              std::chrono::milliseconds timeout)
-    : m_workspace(workspace), m_prompts(prompts), m_timeout(timeout)
+    : m_workspace(workspace), m_prompts(prompts), m_timeout(timeout),
+      m_lifetime(std::make_unique<QObject>())
 {
 }
 
@@ -200,8 +220,9 @@ std::error_code UpdateChecker::setChecksAutomatically(bool enabled)
 
 bool UpdateChecker::isNewer(std::string_view version, std::string_view than)
 {
-    const std::vector<std::int64_t> a = versionNumbers(version);
-    const std::vector<std::int64_t> b = versionNumbers(than);
+    bool outOfRange = false;
+    const std::vector<std::int64_t> a = versionNumbers(version, outOfRange);
+    const std::vector<std::int64_t> b = versionNumbers(than, outOfRange);
     for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
         const std::int64_t left = i < a.size() ? a[i] : 0;
         const std::int64_t right = i < b.size() ? b[i] : 0;
@@ -234,9 +255,9 @@ void UpdateChecker::check(bool userInitiated, Completion done)
         send(feed, userInitiated, std::move(done));
         return;
     }
-    afterTlsSetUp([this, alive = std::weak_ptr<int>(m_alive), feed, userInitiated,
+    afterTlsSetUp([this, alive = QPointer<QObject>(m_lifetime.get()), feed, userInitiated,
                    done = std::move(done)]() mutable {
-        if (alive.lock()) {
+        if (alive) {
             send(feed, userInitiated, std::move(done));
         }
     });
@@ -249,8 +270,13 @@ void UpdateChecker::send(const QUrl& feed, bool userInitiated, Completion done)
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setTransferTimeout(static_cast<int>(m_timeout.count()));
     QNetworkReply* reply = network().get(request);
+    // One deadline for the whole request: a server that sends a byte now and then would keep
+    // a transfer timeout from ever firing.
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    deadline->start(m_timeout);
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
                      [reply](qint64 received, qint64 total) {
                          if (received > kFeedLimit || total > kFeedLimit) {
@@ -329,15 +355,9 @@ void UpdateChecker::announce(const Release& release)
     if (answer == whatsNew) {
         m_workspace.openURL(releaseNotesURL());
     } else if (answer == download) {
-        // The feed is not trusted to name what the desktop opens: only an https page.
+        // decode() took only an https address with a host.
         const QUrl url(QString::fromStdString(release.url), QUrl::StrictMode);
-        if (url.scheme() == QLatin1String("https") && !url.host().isEmpty()) {
-            m_workspace.openURL(url.toString(QUrl::FullyEncoded).toStdString());
-        } else {
-            kLog.error("Release URL is not https, opening the release notes instead: %{public}s",
-                       release.url);
-            m_workspace.openURL(releaseNotesURL());
-        }
+        m_workspace.openURL(url.toString(QUrl::FullyEncoded).toStdString());
     }
 }
 

@@ -16,6 +16,7 @@
 #include <system_error>
 
 class QNetworkAccessManager;
+class QObject;
 class QNetworkReply;
 class QUrl;
 
@@ -43,11 +44,13 @@ public:
     // The release feed's contents.
     struct Release {
         std::string version;
-        std::string url; // the download; opened only when it is https
+        std::string url; // the download: an https address with a host
         std::optional<std::string> published;
 
-        // A JSON object with the strings "version" and "url" (a valid URL) and optionally
-        // "published"; other keys are ignored. None when the text is anything else.
+        // A JSON object with the strings "version" and "url" (an https URL with a host) and
+        // optionally "published"; other keys are ignored. None when the text is anything else,
+        // when the version holds control, format or separator characters, or a number part
+        // beyond 64 bits.
         static std::optional<Release> decode(std::string_view json);
     };
 
@@ -61,6 +64,7 @@ public:
     // when the checker is destroyed first.
     using Completion = std::function<void(const Result&)>;
 
+    // The whole request's deadline.
     static constexpr std::chrono::milliseconds kTimeout{15'000};
     static constexpr std::chrono::seconds kCheckInterval{86'400};
 
@@ -96,8 +100,8 @@ private:
     Workspace& m_workspace;
     UserPrompts* m_prompts;
     std::chrono::milliseconds m_timeout;
-    std::unique_ptr<QNetworkAccessManager> m_network;        // made by the first check
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0); // for work that may outlive this
+    std::unique_ptr<QNetworkAccessManager> m_network; // made by the first check
+    std::unique_ptr<QObject> m_lifetime;              // guards work that may outlive the checker
 };
 
 } // namespace tessary

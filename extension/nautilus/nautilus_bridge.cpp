@@ -25,6 +25,7 @@ constexpr const char* kInterfaceXml = R"(<node>
       <arg direction="out" type="b" name="active"/>
       <arg direction="out" type="s" name="windowPath"/>
       <arg direction="out" type="s" name="title"/>
+      <arg direction="out" type="s" name="location"/>
     </method>
     <method name="Rename">
       <arg direction="in" type="s" name="uri"/>
@@ -66,19 +67,54 @@ GtkApplicationWindow* activeWindow(GtkApplication* application)
                                                                   : nullptr;
 }
 
+bool readableProperty(GObject* object, const char* name, GType type)
+{
+    const GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(object), name);
+    return property != nullptr && (property->flags & G_PARAM_READABLE) != 0 &&
+           g_type_is_a(property->value_type, type);
+}
+
+// The URI of the location the window's active tab shows. Nautilus's tabs (its window slots)
+// are widgets with the properties "active" (a boolean) and "location" (a GFile), read here
+// by name; empty when no widget below `widget` is such an active tab.
+std::string activeTabLocation(GtkWidget* widget)
+{
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
+         child = gtk_widget_get_next_sibling(child)) {
+        GObject* object = G_OBJECT(child);
+        if (readableProperty(object, "active", G_TYPE_BOOLEAN) &&
+            readableProperty(object, "location", G_TYPE_FILE)) {
+            gboolean active = FALSE;
+            g_autoptr(GFile) location = nullptr;
+            g_object_get(object, "active", &active, "location", &location, nullptr);
+            if (active && location != nullptr) {
+                g_autofree gchar* uri = g_file_get_uri(location);
+                return uri;
+            }
+            continue; // a tab holds no other tabs
+        }
+        if (std::string found = activeTabLocation(child); !found.empty()) {
+            return found;
+        }
+    }
+    return {};
+}
+
 GVariant* describeActiveWindow(GtkApplication* application)
 {
     GtkApplicationWindow* window = activeWindow(application);
     if (window == nullptr) {
-        return g_variant_new("(bss)", FALSE, "", "");
+        return g_variant_new("(bsss)", FALSE, "", "", "");
     }
     // The key Nautilus uses for the window in OpenWindowsWithLocations.
     const char* base = g_application_get_dbus_object_path(G_APPLICATION(application));
     const std::string path = std::string(base != nullptr ? base : "/org/gnome/Nautilus") +
                              "/window/" + std::to_string(gtk_application_window_get_id(window));
     const char* title = gtk_window_get_title(GTK_WINDOW(window));
-    return g_variant_new("(bss)", gtk_window_is_active(GTK_WINDOW(window)), path.c_str(),
-                         title != nullptr && g_utf8_validate(title, -1, nullptr) ? title : "");
+    const std::string location = activeTabLocation(GTK_WIDGET(window));
+    return g_variant_new("(bsss)", gtk_window_is_active(GTK_WINDOW(window)), path.c_str(),
+                         title != nullptr && g_utf8_validate(title, -1, nullptr) ? title : "",
+                         g_utf8_validate(location.c_str(), -1, nullptr) ? location.c_str() : "");
 }
 
 bool sameFile(const std::string& first, const char* second)

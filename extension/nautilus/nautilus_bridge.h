@@ -2,7 +2,8 @@
 // on Wayland: which of its windows has the focus, and starting the rename of the file the
 // host just created. It lives on Nautilus's own session-bus connection (bus name
 // org.gnome.Nautilus), path /com/orvane/tessary/Bridge, interface com.orvane.tessary.Bridge:
-//   ActiveWindow() -> (b active, s windowPath, s title)
+//   ActiveWindow() -> (b active, s windowPath, s title, s location)
+// where location is the URI the window's active tab shows (empty when it cannot be read).
 //   Rename(s uri) -> (b started)
 // Everything runs on Nautilus's UI thread, only reads window state (Rename activates the
 // window's own rename action), and does nothing in any application other than Nautilus.

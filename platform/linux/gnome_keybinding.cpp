@@ -37,35 +37,44 @@ GSettingsSchema* lookUpSchema(const char* id)
     return source != nullptr ? g_settings_schema_source_lookup(source, id, TRUE) : nullptr;
 }
 
-void setStringList(GSettings* settings, const char* key, const std::vector<std::string>& list)
+bool setStringList(GSettings* settings, const char* key, const std::vector<std::string>& list)
 {
     std::vector<const gchar*> values;
     for (const std::string& value : list) {
         values.push_back(value.c_str());
     }
     values.push_back(nullptr);
-    g_settings_set_strv(settings, key, values.data());
+    return g_settings_set_strv(settings, key, values.data());
+}
+
+std::string stringValue(GSettings* settings, const char* key)
+{
+    g_autofree gchar* value = g_settings_get_string(settings, key);
+    return value;
+}
+
+bool listsEntry(GSettings* mediaKeys)
+{
+    const std::vector<std::string> list = stringList(mediaKeys, kListKey);
+    return std::find(list.begin(), list.end(), GnomeKeybinding::kEntryPath) != list.end();
 }
 
 // Every accelerator the keys of `settings` hold, whether a key is one text or a list.
 std::vector<std::string> accelerators(GSettings* settings, GSettingsSchema* schema)
 {
     std::vector<std::string> found;
-    gchar** keys = g_settings_schema_list_keys(schema);
+    g_auto(GStrv) keys = g_settings_schema_list_keys(schema);
     for (gchar** key = keys; *key != nullptr; ++key) {
-        GVariant* value = g_settings_get_value(settings, *key);
+        g_autoptr(GVariant) value = g_settings_get_value(settings, *key);
         if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
             found.emplace_back(g_variant_get_string(value, nullptr));
         } else if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING_ARRAY)) {
-            const gchar** texts = g_variant_get_strv(value, nullptr);
+            g_autofree const gchar** texts = g_variant_get_strv(value, nullptr);
             for (const gchar** text = texts; *text != nullptr; ++text) {
                 found.emplace_back(*text);
             }
-            g_free(texts);
         }
-        g_variant_unref(value);
     }
-    g_strfreev(keys);
     return found;
 }
 
@@ -74,27 +83,22 @@ std::vector<std::string> boundAccelerators()
 {
     std::vector<std::string> bound;
     for (const char* id : kBindingSchemas) {
-        GSettingsSchema* schema = lookUpSchema(id);
+        g_autoptr(GSettingsSchema) schema = lookUpSchema(id);
         if (schema == nullptr) {
             continue;
         }
-        GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
+        g_autoptr(GSettings) settings = g_settings_new_full(schema, nullptr, nullptr);
         const auto found = accelerators(settings, schema);
         bound.insert(bound.end(), found.begin(), found.end());
         if (std::string_view(id) == kMediaKeysSchema) {
             for (const std::string& path : stringList(settings, kListKey)) {
-                if (path == GnomeKeybinding::kEntryPath) {
-                    continue;
+                if (path != GnomeKeybinding::kEntryPath) {
+                    g_autoptr(GSettings) entry =
+                        g_settings_new_with_path(kEntrySchema, path.c_str());
+                    bound.push_back(stringValue(entry, "binding"));
                 }
-                GSettings* entry = g_settings_new_with_path(kEntrySchema, path.c_str());
-                gchar* binding = g_settings_get_string(entry, "binding");
-                bound.emplace_back(binding);
-                g_free(binding);
-                g_object_unref(entry);
             }
         }
-        g_object_unref(settings);
-        g_settings_schema_unref(schema);
     }
     return bound;
 }
@@ -103,13 +107,8 @@ std::vector<std::string> boundAccelerators()
 
 std::vector<std::string> stringList(GSettings* settings, const char* key)
 {
-    std::vector<std::string> list;
-    gchar** values = g_settings_get_strv(settings, key);
-    for (gchar** value = values; *value != nullptr; ++value) {
-        list.emplace_back(*value);
-    }
-    g_strfreev(values);
-    return list;
+    g_auto(GStrv) values = g_settings_get_strv(settings, key);
+    return {values, values + g_strv_length(values)};
 }
 
 std::optional<Accelerator> parseAccelerator(std::string_view text)
@@ -155,24 +154,16 @@ GnomeKeybinding::GnomeKeybinding(std::string command) : m_command(std::move(comm
 
 bool GnomeKeybinding::available()
 {
-    GSettingsSchema* list = lookUpSchema(kMediaKeysSchema);
-    GSettingsSchema* entry = lookUpSchema(kEntrySchema);
-    const bool both = list != nullptr && entry != nullptr;
-    for (GSettingsSchema* schema : {list, entry}) {
-        if (schema != nullptr) {
-            g_settings_schema_unref(schema);
-        }
-    }
-    return both;
+    g_autoptr(GSettingsSchema) list = lookUpSchema(kMediaKeysSchema);
+    g_autoptr(GSettingsSchema) entry = lookUpSchema(kEntrySchema);
+    return list != nullptr && entry != nullptr;
 }
 
-ShortcutRegistration GnomeKeybinding::add(const ShortcutKeys& keys)
+ShortcutRegistration GnomeKeybinding::bind(const ShortcutKeys& keys)
 {
-    if (!available()) {
-        return {ShortcutRegistration::Outcome::failed, kShortcutUnavailable};
-    }
+    // GSettings strings are UTF-8: a program installed under another encoding has no command.
     const auto wanted = parseAccelerator(keys.accelerator);
-    if (!wanted) {
+    if (!available() || !wanted || !g_utf8_validate(m_command.c_str(), -1, nullptr)) {
         return {ShortcutRegistration::Outcome::failed, kShortcutUnavailable};
     }
     for (const std::string& bound : boundAccelerators()) {
@@ -180,19 +171,31 @@ ShortcutRegistration GnomeKeybinding::add(const ShortcutKeys& keys)
             return {ShortcutRegistration::Outcome::inUse, kShortcutTaken};
         }
     }
-    GSettings* entry = g_settings_new_with_path(kEntrySchema, kEntryPath);
-    g_settings_set_string(entry, "name", "Tessary: new file from the default template");
-    g_settings_set_string(entry, "command", m_command.c_str());
-    g_settings_set_string(entry, "binding", keys.accelerator.c_str());
-    g_object_unref(entry);
-    GSettings* mediaKeys = g_settings_new(kMediaKeysSchema);
-    std::vector<std::string> list = stringList(mediaKeys, kListKey);
-    if (std::find(list.begin(), list.end(), kEntryPath) == list.end()) {
-        list.emplace_back(kEntryPath);
-        setStringList(mediaKeys, kListKey, list);
+    const std::pair<const char*, std::string> values[] = {
+        {"name", "Tessary: new file from the default template"},
+        {"command", m_command},
+        {"binding", keys.accelerator}};
+    g_autoptr(GSettings) entry = g_settings_new_with_path(kEntrySchema, kEntryPath);
+    g_autoptr(GSettings) mediaKeys = g_settings_new(kMediaKeysSchema);
+    bool written = g_settings_is_writable(mediaKeys, kListKey);
+    for (const auto& [key, value] : values) {
+        written = written && g_settings_is_writable(entry, key) &&
+                  g_settings_set_string(entry, key, value.c_str());
     }
-    g_object_unref(mediaKeys);
+    if (written && !listsEntry(mediaKeys)) {
+        std::vector<std::string> list = stringList(mediaKeys, kListKey);
+        list.emplace_back(kEntryPath);
+        written = setStringList(mediaKeys, kListKey, list);
+    }
+    // A write the settings service refuses (dconf unreachable, a locked key) is undone once it
+    // has been tried: what reads back after the sync is what GNOME will run.
     g_settings_sync();
+    for (const auto& [key, value] : values) {
+        written = written && stringValue(entry, key) == value;
+    }
+    if (!written || !listsEntry(mediaKeys)) {
+        return {ShortcutRegistration::Outcome::failed, kShortcutNotStored};
+    }
     return {ShortcutRegistration::Outcome::registered, 0};
 }
 
@@ -201,21 +204,18 @@ void GnomeKeybinding::remove()
     if (!available()) {
         return;
     }
-    GSettings* mediaKeys = g_settings_new(kMediaKeysSchema);
+    g_autoptr(GSettings) mediaKeys = g_settings_new(kMediaKeysSchema);
     std::vector<std::string> list = stringList(mediaKeys, kListKey);
     const auto kept = std::remove(list.begin(), list.end(), kEntryPath);
     if (kept == list.end()) {
-        g_object_unref(mediaKeys);
         return;
     }
     list.erase(kept, list.end());
     setStringList(mediaKeys, kListKey, list);
-    g_object_unref(mediaKeys);
-    GSettings* entry = g_settings_new_with_path(kEntrySchema, kEntryPath);
+    g_autoptr(GSettings) entry = g_settings_new_with_path(kEntrySchema, kEntryPath);
     for (const char* key : {"name", "command", "binding"}) {
         g_settings_reset(entry, key);
     }
-    g_object_unref(entry);
     g_settings_sync();
 }
 

@@ -43,8 +43,12 @@ public:
     static bool available();
 
     // `inUse` when the window manager, the shell, mutter or another media-keys binding
-    // already uses the accelerator.
-    ShortcutRegistration add(const ShortcutKeys& keys) override;
+    // already uses the accelerator; `failed` with kShortcutNotStored when the settings refuse
+    // a write (read back after a sync), with kShortcutUnavailable when the command is not
+    // UTF-8.
+    ShortcutRegistration bind(const ShortcutKeys& keys);
+    // Answers at once, with bind()'s outcome.
+    void add(const ShortcutKeys& keys, Done done) override { done(bind(keys)); }
     // Touches the settings only when Tessary's entry is listed.
     void remove() override;
 

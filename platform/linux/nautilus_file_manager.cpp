@@ -1,7 +1,6 @@
 // Nautilus over the session bus, and GTK's window properties over X11.
 #include "platform/linux/nautilus_file_manager.h"
 
-#include "platform/display_session.h"
 #include "shared/logger.h"
 #include "platform/linux/session_bus.h"
 
@@ -153,15 +152,16 @@ std::optional<FileManagerWindow> NautilusFileManager::bridgeActiveWindow()
         return std::nullopt;
     }
     GVariant* reply = callSync(connection, kNautilusName, kBridgePath, kBridgeInterface,
-                               "ActiveWindow", nullptr, "(bss)", kBridgeTimeoutMs);
+                               "ActiveWindow", nullptr, "(bsss)", kBridgeTimeoutMs);
     if (reply == nullptr) {
         return std::nullopt;
     }
     gboolean active = FALSE;
     const gchar* path = nullptr;
     const gchar* title = nullptr;
-    g_variant_get(reply, "(b&s&s)", &active, &path, &title);
-    FileManagerWindow window{active != FALSE, path, title};
+    const gchar* location = nullptr;
+    g_variant_get(reply, "(b&s&s&s)", &active, &path, &title, &location);
+    FileManagerWindow window{active != FALSE, path, title, location};
     g_variant_unref(reply);
     return window;
 }
@@ -174,22 +174,6 @@ std::optional<bool> NautilusFileManager::bridgeRename(const std::string& uri)
     }
     return booleanReply(callSync(connection, kNautilusName, kBridgePath, kBridgeInterface, "Rename",
                                  g_variant_new("(s)", uri.c_str()), "(b)", kBridgeTimeoutMs));
-}
-
-std::optional<FileManagerWindow> NautilusFileManager::x11ActiveWindow()
-{
-    if (currentDisplaySession() != DisplaySession::x11) {
-        return std::nullopt;
-    }
-    if (!m_triedDisplay) {
-        m_triedDisplay = true;
-        m_display = X11Display::connect();
-    }
-    const auto found = m_display ? m_display->activeWindowObjectPath() : std::nullopt;
-    if (!found) {
-        return std::nullopt;
-    }
-    return FileManagerWindow{true, found->first, found->second};
 }
 
 void NautilusFileManager::restart()

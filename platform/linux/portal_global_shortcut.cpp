@@ -5,6 +5,9 @@
 #include "platform/linux/session_bus.h"
 
 #include <exception>
+#include <memory>
+#include <string_view>
+#include <utility>
 
 #include <gio/gio.h>
 #include <unistd.h>
@@ -26,21 +29,39 @@ std::string newToken()
     return "tessary" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
 }
 
-struct Pending {
-    bool done = false;
-    unsigned response = 2;
-    GVariant* results = nullptr;
-};
+// The trigger the portal reports for Tessary's shortcut in a list of shortcuts (a(sa{sv}));
+// empty when it bound none.
+std::string boundTrigger(GVariant* shortcuts)
+{
+    GVariantIter iter;
+    g_variant_iter_init(&iter, shortcuts);
+    const gchar* id = nullptr;
+    GVariant* properties = nullptr;
+    std::string trigger;
+    while (g_variant_iter_next(&iter, "(&s@a{sv})", &id, &properties)) {
+        const gchar* description = nullptr;
+        if (std::string_view(id) == kShortcutId &&
+            g_variant_lookup(properties, "trigger_description", "&s", &description)) {
+            trigger = description;
+        }
+        g_variant_unref(properties);
+    }
+    return trigger;
+}
 
 } // namespace
 
-PortalGlobalShortcut::PortalGlobalShortcut() = default;
+PortalGlobalShortcut::PortalGlobalShortcut(int answerTimeoutMs) : m_answerTimeoutMs(answerTimeoutMs)
+{
+}
 
 PortalGlobalShortcut::~PortalGlobalShortcut()
 {
     remove();
-    if (m_subscription != 0) {
-        g_dbus_connection_signal_unsubscribe(m_bus.connection(), m_subscription);
+    for (const unsigned subscription : {m_subscription, m_changeSubscription}) {
+        if (subscription != 0) {
+            g_dbus_connection_signal_unsubscribe(m_bus.connection(), subscription);
+        }
     }
 }
 
@@ -51,14 +72,10 @@ bool PortalGlobalShortcut::offered()
         return false;
     }
     // The portal may be started for the question.
-    GVariant* reply = callSync(
+    g_autoptr(GVariant) reply = callSync(
         bus.connection(), kPortalName, kPortalPath, "org.freedesktop.DBus.Properties", "Get",
         g_variant_new("(ss)", kInterface, "version"), "(v)", kVersionTimeoutMs, nullptr, true);
-    if (reply == nullptr) {
-        return false;
-    }
-    g_variant_unref(reply);
-    return true;
+    return reply != nullptr;
 }
 
 std::string PortalGlobalShortcut::trigger(const ShortcutKeys& keys)
@@ -74,8 +91,9 @@ std::string PortalGlobalShortcut::trigger(const ShortcutKeys& keys)
     return text + keys.keyName;
 }
 
-std::optional<PortalGlobalShortcut::Answer>
-PortalGlobalShortcut::request(const char* method, GVariant* parameters, const std::string& token)
+void PortalGlobalShortcut::request(const char* method, GVariant* parameters,
+                                   const std::string& token,
+                                   void (PortalGlobalShortcut::*answered)(unsigned, GVariant*))
 {
     GDBusConnection* bus = m_bus.connection();
     // The request object's path is known before the call, so its answer cannot be missed.
@@ -84,61 +102,51 @@ PortalGlobalShortcut::request(const char* method, GVariant* parameters, const st
         c = c == '.' ? '_' : c;
     }
     const std::string path = std::string(kPortalPath) + "/request/" + sender + "/" + token;
-
-    // The answer is awaited in a context of its own, so nothing else of the host runs
-    // meanwhile.
-    GMainContext* context = g_main_context_new();
-    g_main_context_push_thread_default(context);
-    Pending pending;
-    const guint subscription = g_dbus_connection_signal_subscribe(
+    m_answered = answered;
+    m_responseSubscription = g_dbus_connection_signal_subscribe(
         bus, kPortalName, "org.freedesktop.portal.Request", "Response", path.c_str(), nullptr,
         G_DBUS_SIGNAL_FLAGS_NONE,
         [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
            GVariant* signal, gpointer data) {
-            auto* answer = static_cast<Pending*>(data);
-            g_variant_get(signal, "(u@a{sv})", &answer->response, &answer->results);
-            answer->done = true;
+            auto* self = static_cast<PortalGlobalShortcut*>(data);
+            unsigned response = 2;
+            g_autoptr(GVariant) results = nullptr;
+            g_variant_get(signal, "(u@a{sv})", &response, &results);
+            const auto next = self->m_answered;
+            self->stopWaiting();
+            (self->*next)(response, results);
         },
-        &pending, nullptr);
-    GError* error = nullptr;
-    GVariant* reply = callSync(bus, kPortalName, kPortalPath, kInterface, method, parameters, "(o)",
-                               kAnswerTimeoutMs, &error, true);
-    if (reply != nullptr) {
-        g_variant_unref(reply);
-        bool timedOut = false;
-        GSource* timeout = g_timeout_source_new(kAnswerTimeoutMs);
-        g_source_set_callback(
-            timeout,
-            [](gpointer flag) {
-                *static_cast<bool*>(flag) = true;
-                return G_SOURCE_REMOVE;
-            },
-            &timedOut, nullptr);
-        g_source_attach(timeout, context);
-        while (!pending.done && !timedOut) {
-            g_main_context_iteration(context, TRUE);
-        }
-        g_source_destroy(timeout);
-        g_source_unref(timeout);
-    } else {
-        kLog.error("The shortcut portal refused %{public}s: %{public}s", method, error->message);
-        g_error_free(error);
-    }
-    g_dbus_connection_signal_unsubscribe(bus, subscription);
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
-    if (!pending.done) {
-        return std::nullopt;
-    }
-    return Answer{pending.response, pending.results};
+        this, nullptr);
+    struct Call {
+        PortalGlobalShortcut* self;
+        std::string method;
+    };
+    g_dbus_connection_call(
+        bus, kPortalName, kPortalPath, kInterface, method, parameters, G_VARIANT_TYPE("(o)"),
+        G_DBUS_CALL_FLAGS_NONE, m_answerTimeoutMs, m_cancellable,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<Call> call(static_cast<Call*>(data));
+            g_autoptr(GError) error = nullptr;
+            g_autoptr(GVariant) reply =
+                g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+            // A cancelled call belongs to a registration that has ended, maybe with its object.
+            if (reply == nullptr && !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+                kLog.error("The shortcut portal refused %{public}s: %{public}s", call->method,
+                           error->message);
+                call->self->fail(kShortcutNotAnswered);
+            }
+        },
+        new Call{this, method});
 }
 
-ShortcutRegistration PortalGlobalShortcut::add(const ShortcutKeys& keys)
+void PortalGlobalShortcut::add(const ShortcutKeys& keys, Done done)
 {
     GDBusConnection* bus = m_bus.connection();
     if (bus == nullptr) {
-        return {ShortcutRegistration::Outcome::failed, kShortcutUnavailable};
+        done({ShortcutRegistration::Outcome::failed, kShortcutUnavailable});
+        return;
     }
+    remove();
     if (m_subscription == 0) {
         // In the default context: presses arrive in the host's event loop.
         m_subscription = g_dbus_connection_signal_subscribe(
@@ -148,7 +156,28 @@ ShortcutRegistration PortalGlobalShortcut::add(const ShortcutKeys& keys)
                GVariant* signal,
                gpointer self) { static_cast<PortalGlobalShortcut*>(self)->activated(signal); },
             this, nullptr);
+        m_changeSubscription = g_dbus_connection_signal_subscribe(
+            bus, kPortalName, kInterface, "ShortcutsChanged", kPortalPath, nullptr,
+            G_DBUS_SIGNAL_FLAGS_NONE,
+            [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+               GVariant* signal, gpointer self) {
+                static_cast<PortalGlobalShortcut*>(self)->shortcutsChanged(signal);
+            },
+            this, nullptr);
     }
+    m_done = std::move(done);
+    m_preferred = trigger(keys);
+    m_cancellable = g_cancellable_new();
+    // One deadline for the whole registration: both requests, and the user's answer.
+    m_timeout = g_timeout_add(
+        static_cast<guint>(m_answerTimeoutMs),
+        [](gpointer data) {
+            auto* self = static_cast<PortalGlobalShortcut*>(data);
+            self->m_timeout = 0;
+            self->fail(kShortcutNotAnswered);
+            return G_SOURCE_REMOVE;
+        },
+        this);
 
     const std::string sessionToken = newToken();
     const std::string createToken = newToken();
@@ -158,26 +187,22 @@ ShortcutRegistration PortalGlobalShortcut::add(const ShortcutKeys& keys)
                           g_variant_new_string(createToken.c_str()));
     g_variant_builder_add(&options, "{sv}", "session_handle_token",
                           g_variant_new_string(sessionToken.c_str()));
-    const auto created = request("CreateSession", g_variant_new("(a{sv})", &options), createToken);
-    if (!created || created->response != 0) {
-        if (created && created->results != nullptr) {
-            g_variant_unref(created->results);
-        }
-        return {ShortcutRegistration::Outcome::failed,
-                created ? static_cast<int>(created->response) : kShortcutNotAnswered};
-    }
+    request("CreateSession", g_variant_new("(a{sv})", &options), createToken,
+            &PortalGlobalShortcut::sessionCreated);
+}
+
+void PortalGlobalShortcut::sessionCreated(unsigned response, GVariant* results)
+{
     const gchar* session = nullptr;
-    if (g_variant_lookup(created->results, "session_handle", "&s", &session) ||
-        g_variant_lookup(created->results, "session_handle", "&o", &session)) {
+    if (response == 0 && (g_variant_lookup(results, "session_handle", "&s", &session) ||
+                          g_variant_lookup(results, "session_handle", "&o", &session))) {
         m_session = session;
     }
-    g_variant_unref(created->results);
     if (m_session.empty()) {
-        return {ShortcutRegistration::Outcome::failed, kShortcutNotAnswered};
+        fail(response != 0 ? static_cast<int>(response) : kShortcutNotAnswered);
+        return;
     }
-
     const std::string bindToken = newToken();
-    const std::string preferred = trigger(keys);
     GVariantBuilder shortcuts;
     g_variant_builder_init(&shortcuts, G_VARIANT_TYPE("a(sa{sv})"));
     GVariantBuilder properties;
@@ -185,29 +210,74 @@ ShortcutRegistration PortalGlobalShortcut::add(const ShortcutKeys& keys)
     g_variant_builder_add(&properties, "{sv}", "description",
                           g_variant_new_string("Create a file from the default template"));
     g_variant_builder_add(&properties, "{sv}", "preferred_trigger",
-                          g_variant_new_string(preferred.c_str()));
+                          g_variant_new_string(m_preferred.c_str()));
     g_variant_builder_add(&shortcuts, "(sa{sv})", kShortcutId, &properties);
     GVariantBuilder bindOptions;
     g_variant_builder_init(&bindOptions, G_VARIANT_TYPE_VARDICT);
     g_variant_builder_add(&bindOptions, "{sv}", "handle_token",
                           g_variant_new_string(bindToken.c_str()));
-    const auto bound = request(
-        "BindShortcuts",
-        g_variant_new("(oa(sa{sv})sa{sv})", m_session.c_str(), &shortcuts, "", &bindOptions),
-        bindToken);
-    if (bound && bound->results != nullptr) {
-        g_variant_unref(bound->results);
+    request("BindShortcuts",
+            g_variant_new("(oa(sa{sv})sa{sv})", m_session.c_str(), &shortcuts, "", &bindOptions),
+            bindToken, &PortalGlobalShortcut::shortcutsBound);
+}
+
+void PortalGlobalShortcut::shortcutsBound(unsigned response, GVariant* results)
+{
+    g_autoptr(GVariant) shortcuts =
+        results != nullptr
+            ? g_variant_lookup_value(results, "shortcuts", G_VARIANT_TYPE("a(sa{sv})"))
+            : nullptr;
+    const std::string bound = shortcuts != nullptr ? boundTrigger(shortcuts) : std::string();
+    if (response != 0 || bound.empty()) {
+        // A portal that binds no trigger (the user declined, or none was free) leaves a
+        // shortcut no key reaches.
+        fail(response != 0 ? static_cast<int>(response) : kShortcutNotBound);
+        return;
     }
-    if (!bound || bound->response != 0) {
-        remove();
-        return {ShortcutRegistration::Outcome::failed,
-                bound ? static_cast<int>(bound->response) : kShortcutNotAnswered};
+    if (m_timeout != 0) {
+        g_source_remove(m_timeout);
+        m_timeout = 0;
     }
-    return {ShortcutRegistration::Outcome::registered, 0};
+    g_clear_object(&m_cancellable);
+    finish({ShortcutRegistration::Outcome::registered, 0, bound});
+}
+
+void PortalGlobalShortcut::finish(const ShortcutRegistration& result)
+{
+    if (Done done = std::exchange(m_done, nullptr)) {
+        done(result);
+    }
+}
+
+void PortalGlobalShortcut::fail(int status)
+{
+    Done done = std::exchange(m_done, nullptr);
+    remove();
+    if (done) {
+        done({ShortcutRegistration::Outcome::failed, status});
+    }
+}
+
+void PortalGlobalShortcut::stopWaiting()
+{
+    if (m_responseSubscription != 0) {
+        g_dbus_connection_signal_unsubscribe(m_bus.connection(), m_responseSubscription);
+        m_responseSubscription = 0;
+    }
 }
 
 void PortalGlobalShortcut::remove()
 {
+    stopWaiting();
+    if (m_timeout != 0) {
+        g_source_remove(m_timeout);
+        m_timeout = 0;
+    }
+    if (m_cancellable != nullptr) {
+        g_cancellable_cancel(m_cancellable);
+        g_clear_object(&m_cancellable);
+    }
+    m_done = nullptr;
     if (m_session.empty()) {
         return;
     }
@@ -229,6 +299,25 @@ void PortalGlobalShortcut::activated(GVariant* parameters)
         onPress();
     } catch (const std::exception& error) {
         kLog.error("Shortcut press failed: %{public}s", error.what());
+    }
+}
+
+void PortalGlobalShortcut::shortcutsChanged(GVariant* parameters)
+{
+    const gchar* session = nullptr;
+    g_autoptr(GVariant) shortcuts = nullptr;
+    g_variant_get(parameters, "(&o@a(sa{sv}))", &session, &shortcuts);
+    if (m_session != session) {
+        return;
+    }
+    const std::string bound = boundTrigger(shortcuts);
+    if (bound.empty()) {
+        kLog.error("The desktop no longer binds a key to the shortcut");
+    } else {
+        kLog.info("The desktop binds the shortcut to %{public}s", bound);
+    }
+    if (onChange) {
+        onChange(bound);
     }
 }
 

@@ -7,11 +7,13 @@
 #include "platform/linux/x11_global_shortcut.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
 
 #include <glib.h>
+#include <unistd.h>
 
 namespace tessary {
 namespace {
@@ -36,11 +38,19 @@ bool isGnome()
 
 } // namespace
 
-std::string SessionGlobalShortcut::pressCommand()
+std::string SessionGlobalShortcut::pressCommand(const std::filesystem::path& executable)
 {
     std::error_code error;
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe", error).string();
-    if (error) {
+    std::string self = std::filesystem::read_symlink(executable, error).string();
+    // A program replaced while it runs (an upgrade) links to "<path> (deleted)"; the
+    // installed program is at <path> again, or nowhere when it was removed.
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (!error && self.ends_with(kDeleted)) {
+        self.resize(self.size() - kDeleted.size());
+        error = ::access(self.c_str(), X_OK) == 0 ? std::error_code()
+                                                  : std::error_code(errno, std::generic_category());
+    }
+    if (error || self.empty()) {
         return "tessary --shortcut";
     }
     const bool plain = std::all_of(self.begin(), self.end(), [](char c) {
@@ -49,10 +59,14 @@ std::string SessionGlobalShortcut::pressCommand()
     if (plain) {
         return self + " --shortcut";
     }
-    gchar* quoted = g_shell_quote(self.c_str());
-    std::string command = std::string(quoted) + " --shortcut";
-    g_free(quoted);
-    return command;
+    // Quoted for the shell-like parser, then each % doubled: GNOME expands field codes (%f,
+    // %u ...) in the command line as a desktop entry's Exec key does.
+    g_autofree gchar* quoted = g_shell_quote(self.c_str());
+    std::string command;
+    for (const char* c = quoted; *c != '\0'; ++c) {
+        command += *c == '%' ? "%%" : std::string(1, *c);
+    }
+    return command + " --shortcut";
 }
 
 GlobalShortcut* SessionGlobalShortcut::service()
@@ -79,15 +93,23 @@ GlobalShortcut* SessionGlobalShortcut::service()
                     onPress();
                 }
             };
+            m_service->onChange = [this](const std::string& trigger) {
+                if (onChange) {
+                    onChange(trigger);
+                }
+            };
         }
     }
     return m_service.get();
 }
 
-ShortcutRegistration SessionGlobalShortcut::add(const ShortcutKeys& keys)
+void SessionGlobalShortcut::add(const ShortcutKeys& keys, Done done)
 {
-    GlobalShortcut* chosen = service();
-    return chosen != nullptr ? chosen->add(keys) : ShortcutRegistration{};
+    if (GlobalShortcut* chosen = service()) {
+        chosen->add(keys, std::move(done));
+    } else {
+        done(ShortcutRegistration{});
+    }
 }
 
 void SessionGlobalShortcut::remove()

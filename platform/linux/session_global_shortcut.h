@@ -6,6 +6,7 @@
 
 #include "platform/global_shortcut.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -13,12 +14,12 @@ namespace tessary {
 
 class SessionGlobalShortcut : public GlobalShortcut {
 public:
-    ShortcutRegistration add(const ShortcutKeys& keys) override;
+    void add(const ShortcutKeys& keys, Done done) override;
     void remove() override;
 
-    // The command a keybinding runs: this program's path with --shortcut, quoted for a
-    // shell-like parser.
-    static std::string pressCommand();
+    // The command a keybinding runs: the path of the program `executable` links to (this one,
+    // as installed) with --shortcut, in the Exec-style syntax GNOME runs it with.
+    static std::string pressCommand(const std::filesystem::path& executable = "/proc/self/exe");
 
 private:
     GlobalShortcut* service();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include <gio/gdesktopappinfo.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
@@ -74,17 +75,23 @@ X11Display::~X11Display()
     xcb_disconnect(m_connection);
 }
 
-std::optional<std::uint32_t> X11Display::activeWindow()
+std::uint32_t X11Display::rootWindow()
 {
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
     for (int i = 0; i < m_screen && screens.rem > 0; ++i) {
         xcb_screen_next(&screens);
     }
-    if (screens.rem == 0) {
+    return screens.rem > 0 ? screens.data->root : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+std::optional<std::uint32_t> X11Display::activeWindow()
+{
+    const xcb_window_t root = rootWindow();
+    if (root == XCB_WINDOW_NONE) {
         return std::nullopt;
     }
     const xcb_atom_t activeAtom = internAtom(m_connection, "_NET_ACTIVE_WINDOW");
-    const auto active = property(m_connection, screens.data->root, activeAtom, XCB_ATOM_WINDOW);
+    const auto active = property(m_connection, root, activeAtom, XCB_ATOM_WINDOW);
     if (!active || active->size() < sizeof(xcb_window_t)) {
         return std::nullopt;
     }
@@ -117,13 +124,31 @@ bool X11Display::isDesktopWindow(std::uint32_t window)
     return false;
 }
 
+bool X11Display::windowManagerTracksActiveWindow()
+{
+    const xcb_atom_t active = internAtom(m_connection, "_NET_ACTIVE_WINDOW");
+    const auto supported = property(m_connection, rootWindow(),
+                                    internAtom(m_connection, "_NET_SUPPORTED"), XCB_ATOM_ATOM);
+    for (std::size_t at = 0; supported && at + sizeof(xcb_atom_t) <= supported->size();
+         at += sizeof(xcb_atom_t)) {
+        xcb_atom_t atom = XCB_ATOM_NONE;
+        std::memcpy(&atom, supported->data() + at, sizeof(atom));
+        if (atom == active && active != XCB_ATOM_NONE) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::optional<FrontApplication> X11Display::activeApplication()
 {
+    // A window manager that keeps _NET_ACTIVE_WINDOW but has not set it yet (nothing has had
+    // the focus since the session began) shows the desktop.
     const auto active = activeWindow();
-    if (!active) {
+    if (!active && !windowManagerTracksActiveWindow()) {
         return std::nullopt;
     }
-    const xcb_window_t window = *active;
+    const xcb_window_t window = active.value_or(XCB_WINDOW_NONE);
     if (window == XCB_WINDOW_NONE || isDesktopWindow(window)) {
         return FrontApplication{{}, {}, true};
     }
@@ -146,27 +171,21 @@ std::optional<FrontApplication> X11Display::activeApplication()
     if (application.id.empty()) {
         return std::nullopt;
     }
-    const auto title =
-        property(m_connection, window, internAtom(m_connection, "_NET_WM_NAME"), utf8);
-    application.name = title && !title->empty() ? *title : className;
-    return application;
-}
-
-std::optional<std::pair<std::string, std::string>> X11Display::activeWindowObjectPath()
-{
-    const xcb_window_t window = activeWindow().value_or(XCB_WINDOW_NONE);
-    if (window == XCB_WINDOW_NONE) {
-        return std::nullopt;
-    }
-    const xcb_atom_t utf8 = internAtom(m_connection, "UTF8_STRING");
+    // The application's name, never the window's title: titles name documents and mails.
+    const std::string entry = application.id + ".desktop";
+    g_autoptr(GDesktopAppInfo) info = gtkId && g_utf8_validate(entry.c_str(), -1, nullptr)
+                                          ? g_desktop_app_info_new(entry.c_str())
+                                          : nullptr;
+    application.name = info != nullptr     ? g_app_info_get_name(G_APP_INFO(info))
+                       : className.empty() ? application.id
+                                           : className;
     const auto path =
         property(m_connection, window, internAtom(m_connection, "_GTK_WINDOW_OBJECT_PATH"), utf8);
-    if (!path) {
-        return std::nullopt;
-    }
     const auto title =
         property(m_connection, window, internAtom(m_connection, "_NET_WM_NAME"), utf8);
-    return std::pair(*path, title.value_or(std::string()));
+    application.windowPath = path.value_or(std::string());
+    application.windowTitle = title.value_or(std::string());
+    return application;
 }
 
 bool X11Display::hasXTest()

@@ -23,16 +23,13 @@ public:
     X11Display& operator=(const X11Display&) = delete;
 
     // The window named by _NET_ACTIVE_WINDOW on the root window: its application id from
-    // _GTK_APPLICATION_ID, else the class part of WM_CLASS; its name from _NET_WM_NAME,
-    // else the class. The desktop when no window is active (none, or one that has closed)
-    // or the active one is of type _NET_WM_WINDOW_TYPE_DESKTOP; none when the window
-    // manager does not say.
+    // _GTK_APPLICATION_ID, else the class part of WM_CLASS; its name from the Name of the
+    // id's desktop entry, else the class, else the id (never the title). The desktop when no window
+    // is active (none, one that has closed, or the property not set yet by a window manager that
+    // supports it) or the active one is of type _NET_WM_WINDOW_TYPE_DESKTOP; none when the window
+    // manager does not say. The window's _GTK_WINDOW_OBJECT_PATH and _NET_WM_NAME go to windowPath
+    // and windowTitle.
     std::optional<FrontApplication> activeApplication();
-
-    // The D-Bus object path GTK gives the active window of a GtkApplication
-    // (_GTK_WINDOW_OBJECT_PATH), with the window's title (_NET_WM_NAME); none when the active
-    // window has no such path.
-    std::optional<std::pair<std::string, std::string>> activeWindowObjectPath();
 
     // Whether the server offers XTEST, without which no key can be sent.
     bool hasXTest();
@@ -40,6 +37,9 @@ public:
     bool pressAndRelease(std::uint32_t keysym);
 
 private:
+    std::uint32_t rootWindow();
+    // Whether the window manager lists _NET_ACTIVE_WINDOW in _NET_SUPPORTED.
+    bool windowManagerTracksActiveWindow();
     // _NET_ACTIVE_WINDOW, which is 0 while no window has the focus; none when unset.
     std::optional<std::uint32_t> activeWindow();
     // Whether `window` is the desktop's (_NET_WM_WINDOW_TYPE_DESKTOP) or no longer exists.

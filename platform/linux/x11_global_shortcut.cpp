@@ -91,7 +91,7 @@ bool X11GlobalShortcut::connect()
     return true;
 }
 
-ShortcutRegistration X11GlobalShortcut::add(const ShortcutKeys& keys)
+ShortcutRegistration X11GlobalShortcut::bind(const ShortcutKeys& keys)
 {
     if (!connect()) {
         return {ShortcutRegistration::Outcome::failed, kShortcutUnavailable};

@@ -21,7 +21,9 @@ public:
 
     // A grab that the server refuses with BadAccess (another client holds one of the
     // variants) is `inUse`; every variant made before it is released again.
-    ShortcutRegistration add(const ShortcutKeys& keys) override;
+    ShortcutRegistration bind(const ShortcutKeys& keys);
+    // Answers at once, with bind()'s outcome.
+    void add(const ShortcutKeys& keys, Done done) override { done(bind(keys)); }
     void remove() override;
 
 private:

@@ -1,51 +1,133 @@
-// The rules behind the global shortcut that need no desktop: which tab of a window is the
-// front folder, which accelerators GNOME treats as one, and the GNOME keybinding written to
-// a private settings file.
-#include "filemanager/front_folder_query.h"
-#include "platform/linux/gnome_keybinding.h"
+// The global shortcut without a desktop: what a press does for each front application,
+// window and tab (a fake file manager at its seam), which accelerators GNOME treats as one,
+// and the GNOME keybinding written to private settings.
+#include <gio/gio.h> // before Qt, whose "signals" macro breaks GIO's headers
 
+#include "filemanager/front_folder_query.h"
+#include "lifecycle/host_services.h"
+#include "shortcut/hot_key.h"
+#include "platform/linux/gnome_keybinding.h"
+#include "platform/linux/session_global_shortcut.h"
+#include "ui/console_prompts.h"
+
+#include "fake_desktop.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-
-#include <gio/gio.h>
+#include <fstream>
 
 namespace tessary {
 namespace {
 
-TEST(FrontFolder, TheTitleTellsWhichTabIsInFront)
+// The file manager at its seam: its windows with their tabs, and what its bridge says.
+struct FakeFileManager : FileManager {
+    std::optional<WindowLocations> windows;
+    std::optional<FileManagerWindow> bridge;
+
+    std::string applicationId() const override { return "org.gnome.Nautilus"; }
+    std::string busName() const override { return "org.gnome.Nautilus"; }
+    std::optional<bool> isRunning() override { return true; }
+    std::optional<WindowLocations> openWindowsWithLocations(FileManagerError* error) override
+    {
+        *error = {true, 5, "refused"};
+        return windows;
+    }
+    std::optional<FileManagerWindow> bridgeActiveWindow() override { return bridge; }
+    std::optional<bool> bridgeRename(const std::string&) override { return false; }
+    void restart() override {}
+};
+
+class PressTest : public test::ConfigFolderTest {};
+
+TEST_F(PressTest, TheFrontApplicationWindowAndTabDecideWhatAPressDoes)
 {
-    using Kind = TabChoice::Kind;
-    const std::string home = "/home/u";
+    namespace fs = std::filesystem;
+    const fs::path root = scratchFolder();
+    for (const char* folder : {"a/x", "b/x", "c", "Desktop", "home", "My Notes"}) {
+        fs::create_directories(root / folder);
+    }
+    fs::create_directories(configHome());
+    std::ofstream(configHome() / "user-dirs.dirs")
+        << "XDG_DESKTOP_DIR=\"" << root.string() << "/Desktop\"\n";
+    const auto uri = [&](const char* folder) {
+        return "file://" + (root / folder).string();
+    };
+    const FrontApplication files{"org.gnome.Nautilus", "Files"};
+    const FrontApplication desktop{{}, {}, true};
+    const FrontApplication mail{"com.example.Mail", "Mail"};
+    const FrontApplication x11Files{"org.gnome.Nautilus", "Files", false, "/w2", "c"};
+    const WindowLocations twoWindows{{"/w1", {uri("a/x")}}, {"/w2", {uri("c")}}};
+    const auto tabs = [](std::vector<std::string> locations) {
+        return WindowLocations{{"/w1", std::move(locations)}};
+    };
+    const auto titled = [](const char* title) {
+        return FileManagerWindow{true, "/w1", title};
+    };
+    const WindowLocations sameNames = tabs({uri("a/x"), uri("b/x")});
+    const std::string notShown = "alert: Couldn't find the folder that Files shows";
+    const std::string ignored = "Shortcut pressed while "; // and a log line only
+    // The front application, the windows, what the bridge says; the folder of the new file,
+    // or what the user is shown, or the log line of an ignored press.
     const struct {
         const char* name;
-        std::vector<std::string> tabs;
-        std::string title;
-        Kind kind;
-        std::string folder;
+        std::optional<FrontApplication> front;
+        std::optional<WindowLocations> windows;
+        std::optional<FileManagerWindow> bridge;
+        std::string outcome;
     } rows[] = {
-        {"one tab", {"file:///srv/My%20Notes"}, "anything", Kind::folder, "/srv/My Notes"},
-        {"one search tab", {"x-nautilus-search://0/"}, "Search", Kind::notAFolder, ""},
-        {"title names a tab", {"file:///a/x", "file:///b/y"}, "y", Kind::folder, "/b/y"},
-        {"same folder twice", {"file:///a/x", "file:///a/x/"}, "x", Kind::folder, "/a/x"},
-        {"two folders of that name", {"file:///a/x", "file:///b/x"}, "x", Kind::unknown, ""},
-        {"home titled by its own word",
-         {"file:///a/x", "file:///home/u"},
-         "Home",
-         Kind::folder,
-         home},
-        {"trash tab in front", {"file:///a/x", "trash:///"}, "Trash", Kind::notAFolder, ""},
-        {"trash or home: cannot tell", {"trash:///", "file:///home/u"}, "Trash", Kind::unknown, ""},
-        {"root has no name to match", {"file:///", "file:///a/x"}, "Computer", Kind::unknown, ""},
-        {"no tabs", {}, "x", Kind::unknown, ""},
+        {"one window", files, tabs({uri("c")}), {}, "c"},
+        {"bridge names window", files, twoWindows, {{true, "/w2", "c"}}, "c"},
+        {"bridge names tab", files, sameNames, {{true, "/w1", "x", uri("b/x")}}, "b/x"},
+        {"escaped name", files, tabs({uri("a/x"), uri("My%20Notes")}), titled("My Notes"),
+         "My Notes"},
+        {"a folder twice", files, tabs({uri("c"), uri("c") + "/"}), titled("c"), "c"},
+        {"home's own word", files, tabs({uri("a/x"), uri("home")}), titled("Home"), "home"},
+        {"a search tab", files, tabs({"x-nautilus-search://0/"}), {}, "beep"},
+        {"trash or home", files, tabs({"trash:///", uri("home")}), titled("Trash"), notShown},
+        {"root has no name", files, tabs({"file:///", uri("c")}), titled("Computer"), notShown},
+        {"title names tab", files, tabs({uri("a/x"), uri("c")}), titled("c"), "c"},
+        {"two tabs of one name", files, sameNames, titled("x"), notShown},
+        {"X11 names the window", x11Files, twoWindows, {}, "c"},
+        {"no window in front", files, twoWindows, {}, notShown},
+        {"a trash tab", files, tabs({"trash:///"}), {}, "beep"},
+        {"no window open", files, WindowLocations{}, {}, "Desktop"},
+        {"the desktop in front", desktop, WindowLocations{}, {}, "Desktop"},
+        {"the desktop over a window", desktop, tabs({uri("c")}), {}, "c"},
+        {"the window list refused", files, {}, {}, notShown},
+        {"another application", mail, twoWindows, {}, ignored + "Mail is in front"},
+        {"nothing in front", {}, twoWindows, {}, ignored + "another app is in front"},
     };
+    ::setenv("HOME", (root / "home").c_str(), 1);
+    test::FakeDesktop user;
+    HostServices services(user);
+    services.diskAccess.saveGrant(root);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const TabChoice choice = chooseTab(row.tabs, row.title, home);
-        EXPECT_EQ(choice.kind, row.kind);
-        EXPECT_EQ(choice.folder, std::filesystem::path(row.folder));
+        FakeFileManager fileManager;
+        fileManager.windows = row.windows;
+        fileManager.bridge = row.bridge;
+        user.front = row.front;
+        user.alerts.clear();
+        user.beeps = 0;
+        FrontFolderQuery query(fileManager, user);
+        HotKey hotKey(services.shortcuts, query, services.requests, services.queue, user);
+        const std::string log = test::capturedLog([&] { hotKey.handlePress(); });
+        std::string created;
+        for (const auto& entry : fs::recursive_directory_iterator(root)) {
+            if (entry.path().filename() == "untitled.txt") {
+                created = entry.path().parent_path().lexically_relative(root).string();
+                fs::remove(entry.path());
+            }
+        }
+        const std::string logged =
+            log.empty() ? log : log.substr(log.find(']') + 2, row.outcome.size());
+        const std::string shown = user.beeps == 1       ? "beep"
+                                  : user.alerts.empty() ? logged
+                                                        : "alert: " + user.alerts[0].messageText;
+        EXPECT_EQ(created.empty() ? shown : created, row.outcome) << log;
+        EXPECT_LE(user.alerts.size() + user.beeps, created.empty() ? 1u : 0u);
     }
 }
 
@@ -74,6 +156,33 @@ TEST(GnomeAccelerators, SpellingsOfOneShortcutCompareEqual)
     }
 }
 
+// The command runs the installed program, whatever its path; a keybinding GNOME would never
+// see (dconf unreachable, a command GSettings cannot hold) is not reported as registered.
+TEST(GnomeKeybindingCommand, RunsTheInstalledProgramAndCountsOnlyWhenStored)
+{
+    test::TemporaryFolder folder;
+    // What /proc/self/exe links to, the command.
+    const std::pair<std::string, std::string> rows[] = {
+        {"/usr/bin/tessary", "/usr/bin/tessary --shortcut"},
+        {"/opt/50%fun/tessary", "'/opt/50%%fun/tessary' --shortcut"},
+        {"/bin/sh (deleted)", "/bin/sh --shortcut"},
+        {"/nonexistent/tessary (deleted)", "tessary --shortcut"},
+    };
+    for (const auto& [target, command] : rows) {
+        std::filesystem::remove(folder.path() / "exe");
+        std::filesystem::create_symlink(target, folder.path() / "exe");
+        EXPECT_EQ(SessionGlobalShortcut::pressCommand(folder.path() / "exe"), command) << target;
+    }
+    setenv("GSETTINGS_BACKEND", "dconf", 1);
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    for (const char* command : {"/usr/bin/tessary --shortcut", "/opt/\xff/tessary --shortcut"}) {
+        EXPECT_TRUE(!GnomeKeybinding::available() ||
+                    GnomeKeybinding(command).bind({0, "", "<Control><Alt>n"}).outcome ==
+                        ShortcutRegistration::Outcome::failed)
+            << command;
+    }
+}
+
 // One test, one process: GSettings keeps the backend it made first.
 class GnomeKeybindingTest : public test::ConfigFolderTest {};
 
@@ -84,13 +193,13 @@ TEST_F(GnomeKeybindingTest, AddsItsOwnEntryUnlessTakenAndRemovesExactlyIt)
         GTEST_SKIP() << "GNOME's media-keys schema is not installed";
     }
     const char* other = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/c0/";
-    GSettings* mediaKeys = g_settings_new("org.gnome.settings-daemon.plugins.media-keys");
+    g_autoptr(GSettings) mediaKeys = g_settings_new("org.gnome.settings-daemon.plugins.media-keys");
     const gchar* list[] = {other, nullptr};
     g_settings_set_strv(mediaKeys, "custom-keybindings", list);
-    GSettings* otherEntry = g_settings_new_with_path(
+    g_autoptr(GSettings) otherEntry = g_settings_new_with_path(
         "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding", other);
     g_settings_set_string(otherEntry, "binding", "<Primary><Alt>t");
-    GSettings* wm = g_settings_new("org.gnome.desktop.wm.keybindings");
+    g_autoptr(GSettings) wm = g_settings_new("org.gnome.desktop.wm.keybindings");
     const gchar* workspace[] = {"<Super><Alt>k", nullptr};
     g_settings_set_strv(wm, "switch-to-workspace-1", workspace);
 
@@ -107,25 +216,30 @@ TEST_F(GnomeKeybindingTest, AddsItsOwnEntryUnlessTakenAndRemovesExactlyIt)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.accelerator);
         binding.remove();
-        EXPECT_EQ(binding.add({0, "", row.accelerator}).outcome, row.outcome);
+        EXPECT_EQ(binding.bind({0, "", row.accelerator}).outcome, row.outcome);
     }
-    GSettings* entry =
+    g_autoptr(GSettings) entry =
         g_settings_new_with_path("org.gnome.settings-daemon.plugins.media-keys.custom-keybinding",
                                  GnomeKeybinding::kEntryPath);
-    EXPECT_EQ(stringList(mediaKeys, "custom-keybindings"),
-              (std::vector<std::string>{other, GnomeKeybinding::kEntryPath}));
-    gchar* command = g_settings_get_string(entry, "command");
+    const auto listed = [&] {
+        return stringList(mediaKeys, "custom-keybindings");
+    };
+    EXPECT_EQ(listed(), (std::vector<std::string>{other, GnomeKeybinding::kEntryPath}));
+    g_autofree gchar* command = g_settings_get_string(entry, "command");
     EXPECT_STREQ(command, "/usr/bin/tessary --shortcut");
-    g_free(command);
-
     binding.remove();
-    EXPECT_EQ(stringList(mediaKeys, "custom-keybindings"), std::vector<std::string>{other});
-    gchar* binding_ = g_settings_get_string(entry, "binding");
-    EXPECT_STREQ(binding_, "");
-    g_free(binding_);
-    for (GSettings* settings : {mediaKeys, otherEntry, wm, entry}) {
-        g_object_unref(settings);
+    EXPECT_EQ(listed(), std::vector<std::string>{other});
+
+    // The host on GNOME Wayland registers its entry; Quit ends it.
+    setenv("WAYLAND_DISPLAY", "wayland-tessary", 1);
+    setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
+    {
+        ConsolePrompts prompts;
+        HostServices services(prompts);
+        test::capturedLog([&] { services.hotKey.registerShortcut(SharedSettings::defaults()); });
+        EXPECT_EQ(listed().size(), 2u);
     }
+    EXPECT_EQ(listed(), std::vector<std::string>{other});
 }
 
 } // namespace

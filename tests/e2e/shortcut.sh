@@ -2,7 +2,8 @@
 # End-to-end test of the global shortcut and the bridge inside a real GNOME Files (Nautilus
 # 43). Installs the release build under /usr like nautilus.sh, then
 #   on X11 (Xvfb, openbox): Ctrl+Alt+N in Files creates untitled.txt and untitled-2.txt in
-#   the folder it shows; another window in front or a Trash window creates nothing; the
+#   the folder it shows, and in the active tab's folder when two tabs' folders share a name;
+#   another window in front or a Trash window creates nothing; the
 #   bridge's ActiveWindow follows the focus between two windows; Rename starts renaming the
 #   file just created and refuses any other; the benchmarks of a press to the file and of
 #   the bridge's round trips; with no window left, a press creates on the Desktop;
@@ -22,7 +23,7 @@ bridge() {
   gdbus call --session --dest org.gnome.Nautilus --object-path /com/orvane/tessary/Bridge \
     --method "com.orvane.tessary.Bridge.$1" "${@:2}"
 }
-front_title_is() { [[ "$(bridge ActiveWindow 2>/dev/null)" == "(true, '"*"', '$1')" ]]; }
+front_title_is() { [[ "$(bridge ActiveWindow 2>/dev/null)" == "(true, '"*"', '$1', '"*"')" ]]; }
 files_in() { ls "$1" | tr '\n' ' '; }
 
 # start_common LOG: the grant, the host and Nautilus with the test folder; sets globals.
@@ -99,6 +100,18 @@ x11_session() {
     --benchmark_repetitions=20 --benchmark_report_aggregates_only=true | tee "$out/timings.txt"
   build/release/bench/file_manager_bench --benchmark_repetitions=10 \
     --benchmark_report_aggregates_only=true | tee -a "$out/timings.txt"
+
+  # Two tabs on folders of the same name: the file goes to the active tab's folder, which
+  # the bridge reads from inside Files (the title names both).
+  mkdir -p "$work/root/Other/Folder"
+  xdotool windowactivate --sync "$window"
+  wait_for "the folder's window in front" 10 front_title_is Folder
+  xdotool key ctrl+t
+  xdotool key ctrl+l
+  xdotool type --delay 20 "$work/root/Other/Folder"
+  xdotool key Return
+  wait_for "the second tab" 20 eval '[[ "$(bridge ActiveWindow)" == *"/Other/Folder'"'"')" ]]'
+  press_creates "$work/root/Other/Folder/untitled.txt"
 
   # No window left: the desktop is in front and the press creates on the Desktop.
   kill "$elsewhere" || fail "the other window closed early"

@@ -10,6 +10,8 @@
 
 #include <QCoreApplication>
 
+#include <fstream>
+
 namespace tessary::test {
 namespace {
 
@@ -77,27 +79,32 @@ TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnd
 }
 
 // The desktop is in front when the active window is the desktop's or has closed (openbox
-// then still names it as active).
+// then still names it as active), or before the window manager has named any. An application
+// is named by its desktop entry or window class, never by a window title.
 TEST(FrontApplicationOnDesktop, TheDesktopIsInFrontWhileNoOtherWindowIs)
 {
     TemporaryFolder folder;
+    const fs::path entries = fs::path(std::getenv("XDG_DATA_HOME")) / "applications";
+    std::ofstream((fs::create_directories(entries), entries / "com.example.Mail.desktop"))
+        << "[Desktop Entry]\nType=Application\nName=Mail\nExec=true\n";
     const auto display = X11Display::connect();
     ASSERT_TRUE(display);
     const auto front = [&] {
         return display->activeApplication().value_or(FrontApplication());
     };
     {
-        const KeyLoggingWindow files(folder.path(), "Files", "org.gnome.Nautilus");
-        ASSERT_TRUE(files.activate());
-        EXPECT_EQ(front().id, "org.gnome.Nautilus");
+        const KeyLoggingWindow mail(folder.path(), "Re: salary", "com.example.Mail");
+        ASSERT_TRUE(mail.activate());
+        EXPECT_EQ(front().name, "Mail");
         EXPECT_FALSE(front().desktop);
-        ASSERT_EQ(
-            runProgram("xprop", {"-id", files.id(), "-f", "_NET_WM_WINDOW_TYPE", "32a", "-set",
-                                 "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP"}),
-            0);
+        ASSERT_EQ(runProgram("xprop", {"-id", mail.id(), "-f", "_NET_WM_WINDOW_TYPE", "32a", "-set",
+                                       "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP"}),
+                  0);
         EXPECT_TRUE(front().desktop);
     }
     EXPECT_TRUE(waitUntil([&] { return front().desktop; }));
+    ASSERT_EQ(runProgram("xprop", {"-root", "-remove", "_NET_ACTIVE_WINDOW"}), 0);
+    EXPECT_TRUE(front().desktop) << "nothing focused since the session began";
 }
 
 // An X server without the XTEST extension cannot take synthetic keys: pressing reports

@@ -1,6 +1,8 @@
 '''A python3-dbusmock template standing in for the desktop portal's GlobalShortcuts
 interface: every request is granted at once, the session has a fixed handle, and a test
-sends Activated through the mock's EmitSignal.'''
+sends Activated through the mock's EmitSignal. The parameter "bind" says what BindShortcuts
+binds: "same" (the preferred trigger), "other" (CTRL+ALT+m), "none", or "silent" (never
+answers).'''
 
 import dbus
 
@@ -23,11 +25,23 @@ ret = dbus.ObjectPath('%s/request/unknown/%s' % (MAIN_OBJ, token))
 '''
 
 
+BIND = '''
+bound = dbus.Array([], signature='(sa{sv})')
+for id, properties in args[1]:
+    trigger = {'same': properties['preferred_trigger'], 'other': 'CTRL+ALT+m', 'none': ''}[MODE]
+    bound.append((id, {'trigger_description': dbus.String(trigger)}))
+RESULTS = {'shortcuts': bound}
+'''
+
+
 def load(mock, parameters):
+    mode = parameters.get('bind', 'same')
     mock.AddProperty(MAIN_IFACE, 'version', dbus.UInt32(1))
     mock.AddMethods(MAIN_IFACE, [
         ('CreateSession', 'a{sv}', 'o',
          "MAIN_OBJ = '%s'\nRESULTS = {'session_handle': '%s'}\n" % (MAIN_OBJ, SESSION) + RESPOND),
         ('BindShortcuts', 'oa(sa{sv})sa{sv}', 'o',
-         "MAIN_OBJ = '%s'\nRESULTS = {}\n" % MAIN_OBJ + RESPOND),
+         "MAIN_OBJ = '%s'\nMODE = '%s'\n" % (MAIN_OBJ, mode) +
+         ("ret = dbus.ObjectPath(MAIN_OBJ + '/request/none')" if mode == 'silent'
+          else BIND + RESPOND)),
     ])

@@ -22,10 +22,11 @@ namespace fs = std::filesystem;
 class HostFailuresTest : public test::ConfigFolderTest {
 protected:
     // Runs tessary to its end; its exit status, and what it printed.
-    std::pair<int, std::string> run(const std::vector<std::string>& arguments)
+    std::pair<int, std::string> run(const std::vector<std::string>& arguments,
+                                    const std::string& program = TESSARY_HOST_BINARY)
     {
         const fs::path out = scratchFolder() / "out.txt";
-        const int status = test::runProgram(TESSARY_HOST_BINARY, arguments, out);
+        const int status = test::runProgram(program, arguments, out);
         return {status, test::readFile(out)};
     }
 };
@@ -36,24 +37,35 @@ TEST_F(HostFailuresTest, GrantAndForgetSayWhatTheyDidAndFailWhenNothingWasStored
     const fs::path entry = configHome() / "autostart" / "com.orvane.tessary.desktop";
     const std::string unreadable =
         "The saved settings can’t be read, so Tessary left them as they are.";
+    // Each run goes through sh, which can first make the shared folder read-only: by its
+    // mode, or for root by a read-only bind mount.
+    const std::string readOnly =
+        ::geteuid() == 0
+            ? "unshare -m sh -c 'mount --bind \"$0\" \"$0\" && mount -o remount,bind,ro "
+              "\"$0\" \"$0\" && exec \"$@\"' \"$0\" \"$@\""
+            : "chmod 500 \"$0\" && exec \"$@\"";
     struct Row {
         std::vector<std::string> arguments;
         bool settingsReadable;
         int status;
         std::string output;
         bool startsAtLogin;
+        std::string before = "exec \"$@\"";
     } rows[] = {
         {{"grant", "/tmp"}, false, 1, "Couldn't save disk access\n" + unreadable, false},
         {{"forget"}, false, 1, "Couldn't forget disk access\n" + unreadable, false},
+        {{"grant", "/tmp"}, true, 1, "Couldn't save disk access\n", false, readOnly},
         {{"grant", "/tmp"}, true, 0, "starts when you log in", true},
         {{"forget"}, true, 0, entry.string(), true},
     };
     for (const Row& row : rows) {
         fs::remove_all(settings);
-        if (!row.settingsReadable) {
-            fs::create_directories(settings);
-        }
-        const auto [status, output] = run(row.arguments);
+        fs::create_directories(row.settingsReadable ? settings.parent_path() : settings);
+        std::vector<std::string> arguments{"-c", row.before, settings.parent_path(),
+                                           TESSARY_HOST_BINARY};
+        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        const auto [status, output] = run(arguments, "sh");
+        fs::permissions(settings.parent_path(), fs::perms::owner_all, fs::perm_options::replace);
         EXPECT_EQ(status, row.status) << row.arguments[0] << ": " << output;
         EXPECT_NE(output.find(row.output), std::string::npos) << output;
         EXPECT_TRUE(row.status == 0 || output.find("Granted access") == std::string::npos)
