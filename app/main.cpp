@@ -2,7 +2,7 @@
 // and the command-line verbs for terminals and scripts.
 #include "lifecycle/host_lifecycle.h"
 #include "lifecycle/command_line.h"
-#include "ui/console_prompts.h"
+#include "console_prompts.h"
 #include "shared/create_request.h"
 #include "shared/defaults_store.h"
 #include "shared/host_channel.h"

@@ -11,9 +11,10 @@ const Logger kLog("create");
 
 } // namespace
 
-RequestHandler::RequestHandler(DiskAccess& diskAccess, FileCreator& creator,
+RequestHandler::RequestHandler(DiskAccess& diskAccess, FileCreator& creator, Workspace& workspace,
                                RenameImmediately& rename, UserPrompts& prompts)
-    : m_diskAccess(diskAccess), m_creator(creator), m_rename(rename), m_prompts(prompts)
+    : m_diskAccess(diskAccess), m_creator(creator), m_workspace(workspace), m_rename(rename),
+      m_prompts(prompts)
 {
 }
 
@@ -90,11 +91,15 @@ std::filesystem::path RequestHandler::createWithAccess(const FileTemplate& fileT
 {
     std::filesystem::path created;
     try {
-        m_diskAccess.withDiskAccess(
-            settings, [&] { created = m_creator.create(fileTemplate, directory, settings); });
+        m_diskAccess.withDiskAccess(settings,
+                                    [&] { created = m_creator.create(fileTemplate, directory); });
     } catch (const std::exception& error) {
         kLog.error("Create failed in %{public}s: %{public}s", directory.string(), error.what());
         throw;
+    }
+    m_workspace.revealAndSelect(created);
+    if (settings.openAfterCreate) {
+        m_workspace.openWithDefaultApp(created);
     }
     if (settings.renameImmediately) {
         m_rename.renameCreatedFile(created);

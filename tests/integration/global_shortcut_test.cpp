@@ -2,7 +2,7 @@
 // with NumLock or CapsLock on) to exactly one handler, a combination another client holds
 // is reported as taken, at launch too, and switching the shortcut off releases the grab.
 #include "lifecycle/host_lifecycle.h"
-#include "ui/console_prompts.h"
+#include "console_prompts.h"
 #include "lifecycle/host_services.h"
 #include "platform/linux/portal_global_shortcut.h"
 #include "shortcut/shortcut_keys.h"
