@@ -4,6 +4,7 @@
 #include "shared/json_decoding.h"
 #include "shared/localization.h"
 
+#include <glib.h>
 #include <nlohmann/json.hpp>
 
 namespace tessary {
@@ -57,6 +58,45 @@ FileTemplate decodeTemplate(simdjson::dom::element element)
 }
 
 } // namespace decoding
+
+namespace {
+
+// A tab or a space separator (general category Zs); an invalid sequence is no blank.
+bool isBlankAt(const char* at, const char* end)
+{
+    const gunichar c = g_utf8_get_char_validated(at, end - at);
+    return c == '\t' || (c < 0xFFFFFFFE && g_unichar_type(c) == G_UNICODE_SPACE_SEPARATOR);
+}
+
+std::string_view trimmedLabel(std::string_view label)
+{
+    const char* begin = label.data();
+    const char* end = begin + label.size();
+    while (begin < end && isBlankAt(begin, end)) {
+        begin = g_utf8_next_char(begin);
+    }
+    while (begin < end) {
+        const char* last = g_utf8_find_prev_char(begin, end);
+        if (last == nullptr || g_utf8_next_char(last) != end || !isBlankAt(last, end)) {
+            break;
+        }
+        end = last;
+    }
+    return {begin, static_cast<std::size_t>(end - begin)};
+}
+
+} // namespace
+
+bool FileTemplate::hasBlankLabel() const
+{
+    return trimmedLabel(name).empty();
+}
+
+std::string FileTemplate::menuLabel() const
+{
+    const std::string_view trimmed = trimmedLabel(name);
+    return trimmed.empty() ? fileName() : std::string(trimmed);
+}
 
 std::string FileTemplate::fileName() const
 {

@@ -28,6 +28,12 @@ struct FileTemplate {
 
     // baseName, or baseName + "." + fileExtension when there is an extension.
     std::string fileName() const;
+    // True when the label is empty once blanks (tabs and Unicode space separators, not line
+    // breaks) are trimmed from both ends.
+    bool hasBlankLabel() const;
+    // The label as menus show it: trimmed of blanks, or the file name when it is blank
+    // ("untitled.txt").
+    std::string menuLabel() const;
 
     friend bool operator==(const FileTemplate&, const FileTemplate&) = default;
 };

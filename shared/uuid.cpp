@@ -53,15 +53,13 @@ std::optional<Uuid> Uuid::parse(std::string_view text)
 
 std::string Uuid::toString() const
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(36);
     for (std::size_t i = 0; i < m_bytes.size(); ++i) {
         if (i == 4 || i == 6 || i == 8 || i == 10) {
             text += '-';
         }
-        text += kDigits[m_bytes[i] >> 4];
-        text += kDigits[m_bytes[i] & 0x0F];
+        appendHex(text, std::span(m_bytes).subspan(i, 1), HexCase::upper);
     }
     return text;
 }

@@ -23,7 +23,7 @@ std::optional<std::size_t> indexOf(const std::vector<FileTemplate>& templates, c
 
 std::string rowTitle(const FileTemplate& fileTemplate)
 {
-    return fileTemplate.name.empty() ? tr("Untitled template") : fileTemplate.name;
+    return fileTemplate.hasBlankLabel() ? tr("Untitled template") : fileTemplate.name;
 }
 
 std::optional<std::size_t> TemplateList::selectedIndex() const

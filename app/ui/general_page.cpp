@@ -218,7 +218,7 @@ void GeneralPage::showSettings()
         m_defaultTemplate->clear();
         int selected = -1;
         for (std::size_t i = 0; i < settings.templates.size(); ++i) {
-            m_defaultTemplate->addItem(toQt(settings.templates[i].name));
+            m_defaultTemplate->addItem(toQt(settings.templates[i].menuLabel()));
             if (settings.templates[i].id == settings.defaultTemplateID) {
                 selected = static_cast<int>(i);
             }
@@ -229,7 +229,7 @@ void GeneralPage::showSettings()
     m_menuCaption->setText(
         toQt(tessary::tr("The menu of Files gets a direct “New %@” item for it, next to "
                          "the “Tessary” submenu with every template.",
-                         index ? settings.templates[*index].name : std::string())));
+                         index ? settings.templates[*index].menuLabel() : std::string())));
     const QSignalBlocker shortcutBlocker(m_shortcutEnabled);
     m_shortcutEnabled->setChecked(settings.shortcutEnabled);
     m_shortcutRow->setVisible(settings.shortcutEnabled);
