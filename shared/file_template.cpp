@@ -4,6 +4,8 @@
 #include "shared/json_decoding.h"
 #include "shared/localization.h"
 
+#include <algorithm>
+
 #include <glib.h>
 #include <nlohmann/json.hpp>
 
@@ -96,6 +98,17 @@ std::string FileTemplate::menuLabel() const
 {
     const std::string_view trimmed = trimmedLabel(name);
     return trimmed.empty() ? fileName() : std::string(trimmed);
+}
+
+std::optional<std::size_t> indexOfTemplate(const std::vector<FileTemplate>& templates,
+                                           const Uuid& id)
+{
+    const auto found = std::find_if(templates.begin(), templates.end(),
+                                    [&](const FileTemplate& t) { return t.id == id; });
+    if (found == templates.end()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(found - templates.begin());
 }
 
 std::string FileTemplate::fileName() const

@@ -6,6 +6,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -43,6 +44,10 @@ nlohmann::json toJson(const FileTemplate& fileTemplate);
 // Reads one template object; throws DecodingError for text that is not such an object, a
 // missing key or a value of the wrong type. Unknown keys are ignored.
 FileTemplate fileTemplateFromJson(std::string_view json);
+
+// The position of the template with `id` in `templates`, or none.
+std::optional<std::size_t> indexOfTemplate(const std::vector<FileTemplate>& templates,
+                                           const Uuid& id);
 
 // Text File, Markdown File and Empty File, with names in the current language. Made once
 // per process (concurrent first callers wait), so their ids are stable for its lifetime.

@@ -195,14 +195,16 @@ std::optional<std::size_t> SharedSettings::defaultTemplateIndex() const
     if (templates.empty()) {
         return std::nullopt;
     }
-    if (defaultTemplateID) {
-        for (std::size_t i = 0; i < templates.size(); ++i) {
-            if (templates[i].id == *defaultTemplateID) {
-                return i;
-            }
-        }
-    }
-    return 0;
+    const auto found =
+        defaultTemplateID ? indexOfTemplate(templates, *defaultTemplateID) : std::nullopt;
+    return found.value_or(0);
+}
+
+const FileTemplate* SharedSettings::templateAt(std::int64_t index) const
+{
+    return index >= 0 && static_cast<std::uint64_t>(index) < templates.size()
+               ? &templates[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
 SharedSettings SharedSettings::decode(std::string_view text)
@@ -229,8 +231,9 @@ SharedSettings SharedSettings::decode(std::string_view text)
             wrongType("defaultTemplateID", "a UUID");
         }
     }
-    settings.openAfterCreate = decodeBool(document, "openAfterCreate", false);
-    settings.renameImmediately = decodeBool(document, "renameImmediately", false);
+    settings.openAfterCreate = decodeBool(document, "openAfterCreate", settings.openAfterCreate);
+    settings.renameImmediately =
+        decodeBool(document, "renameImmediately", settings.renameImmediately);
     if (const auto bookmark = decodeString(document, "rootBookmark")) {
         settings.rootBookmark = base64Decode(*bookmark);
         if (!settings.rootBookmark) {
@@ -238,10 +241,12 @@ SharedSettings SharedSettings::decode(std::string_view text)
         }
     }
     settings.rootPath = decodeString(document, "rootPath");
-    settings.shortcutEnabled = decodeBool(document, "shortcutEnabled", true);
-    settings.shortcutKeyCode = decodeUInt32(document, "shortcutKeyCode", 45);
-    settings.shortcutModifiers = decodeUInt32(document, "shortcutModifiers", 0x1800);
-    settings.shortcutLabel = decodeString(document, "shortcutLabel").value_or("Ctrl+Alt+N");
+    settings.shortcutEnabled = decodeBool(document, "shortcutEnabled", settings.shortcutEnabled);
+    settings.shortcutKeyCode = decodeUInt32(document, "shortcutKeyCode", settings.shortcutKeyCode);
+    settings.shortcutModifiers =
+        decodeUInt32(document, "shortcutModifiers", settings.shortcutModifiers);
+    settings.shortcutLabel =
+        decodeString(document, "shortcutLabel").value_or(settings.shortcutLabel);
     return settings;
 }
 

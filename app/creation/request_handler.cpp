@@ -51,14 +51,13 @@ std::optional<std::filesystem::path> RequestHandler::createFor(const CreateReque
                                                                bool activates)
 {
     SharedSettings settings = SharedSettings::load();
-    if (request.templateIndex < 0 ||
-        static_cast<std::uint64_t>(request.templateIndex) >= settings.templates.size()) {
+    const FileTemplate* chosen = settings.templateAt(request.templateIndex);
+    if (chosen == nullptr) {
         kLog.error("No template at index %ld", request.templateIndex);
         return std::nullopt;
     }
     // A copy: reloading the settings below must not change which template is created.
-    const FileTemplate fileTemplate =
-        settings.templates[static_cast<std::size_t>(request.templateIndex)];
+    const FileTemplate fileTemplate = *chosen;
     const std::filesystem::path directory = request.directory;
 
     if (!settings.hasDiskAccess()) {
