@@ -246,7 +246,6 @@ int runCheckUpdates(int argc, char** argv)
 int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "");
-    DefaultsStore::setStandardDomain(DefaultsStore::kHostDomain);
     const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     try {
         switch (line.mode) {

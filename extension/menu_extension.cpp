@@ -35,9 +35,6 @@ MenuExtension::MenuExtension(HostHandOver handOver)
 std::optional<BuiltMenu> MenuExtension::menu(MenuKind kind, std::optional<std::string> targeted,
                                              std::vector<std::string> selected)
 {
-    if (kind != MenuKind::items && kind != MenuKind::container) {
-        return std::nullopt;
-    }
     m_lastMenuKind = kind;
     m_settings = std::make_shared<SharedSettings>(SharedSettings::load());
     auto menu = buildMenu(*m_settings);

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <random>
 
 #include <dirent.h>
@@ -19,9 +18,6 @@
 
 namespace tessary {
 namespace {
-
-std::mutex g_standardDomainMutex;
-std::string g_standardDomain(DefaultsStore::kHostDomain);
 
 std::error_code lastError()
 {
@@ -224,21 +220,10 @@ DefaultsStore DefaultsStore::appGroup()
 
 DefaultsStore DefaultsStore::standard()
 {
-    std::string domain;
-    {
-        std::lock_guard lock(g_standardDomainMutex);
-        domain = g_standardDomain;
-    }
-    if (auto store = open(domain)) {
+    if (auto store = open(kHostDomain)) {
         return *std::move(store);
     }
-    return DefaultsStore(rootFolder() / domain);
-}
-
-void DefaultsStore::setStandardDomain(std::string_view domain)
-{
-    std::lock_guard lock(g_standardDomainMutex);
-    g_standardDomain = domain;
+    return DefaultsStore(rootFolder() / kHostDomain);
 }
 
 std::optional<Bytes> DefaultsStore::data(std::string_view key) const

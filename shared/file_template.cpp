@@ -125,11 +125,6 @@ nlohmann::json toJson(const FileTemplate& fileTemplate)
     };
 }
 
-FileTemplate fileTemplateFromJson(std::string_view text)
-{
-    return decoding::decodeTemplate(decoding::parse(text));
-}
-
 const std::vector<FileTemplate>& builtInTemplates()
 {
     static const std::vector<FileTemplate> templates = {
@@ -147,19 +142,3 @@ bool isUsableNameComponent(std::string_view text)
 }
 
 } // namespace tessary
-
-std::size_t std::hash<tessary::FileTemplate>::operator()(
-    const tessary::FileTemplate& fileTemplate) const noexcept
-{
-    // Fed in field order: the id, then the four strings.
-    std::size_t seed = std::hash<tessary::Uuid>{}(fileTemplate.id);
-    const auto mix = [&seed](std::string_view text) {
-        seed ^=
-            std::hash<std::string_view>{}(text) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
-    };
-    mix(fileTemplate.name);
-    mix(fileTemplate.baseName);
-    mix(fileTemplate.fileExtension);
-    mix(fileTemplate.contents);
-    return seed;
-}

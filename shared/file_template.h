@@ -5,7 +5,6 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -41,10 +40,6 @@ struct FileTemplate {
 
 // The five keys "id", "name", "baseName", "fileExtension" and "contents", all required.
 nlohmann::json toJson(const FileTemplate& fileTemplate);
-// Reads one template object; throws DecodingError for text that is not such an object, a
-// missing key or a value of the wrong type. Unknown keys are ignored.
-FileTemplate fileTemplateFromJson(std::string_view json);
-
 // The position of the template with `id` in `templates`, or none.
 std::optional<std::size_t> indexOfTemplate(const std::vector<FileTemplate>& templates,
                                            const Uuid& id);
@@ -58,7 +53,3 @@ const std::vector<FileTemplate>& builtInTemplates();
 bool isUsableNameComponent(std::string_view text);
 
 } // namespace tessary
-
-template <> struct std::hash<tessary::FileTemplate> {
-    std::size_t operator()(const tessary::FileTemplate& fileTemplate) const noexcept;
-};

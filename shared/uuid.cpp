@@ -65,10 +65,3 @@ std::string Uuid::toString() const
 }
 
 } // namespace tessary
-
-std::size_t std::hash<tessary::Uuid>::operator()(const tessary::Uuid& uuid) const noexcept
-{
-    const auto& b = uuid.bytes();
-    return std::hash<std::string_view>{}(
-        std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
-}
