@@ -47,7 +47,6 @@ public:
     void openUrls(const std::vector<std::string>& urls, bool activates = false);
 
     bool wasOpenedByUser() const { return m_reason == LaunchReason::user; }
-    bool finishedLaunching() const { return m_finishedLaunching; }
     bool openedByUser() const { return m_openedByUser; }
 
     ActivationPolicy activationPolicy() const { return m_policy; }
