@@ -2,7 +2,7 @@
 // and the command-line verbs for terminals and scripts.
 #include "lifecycle/host_lifecycle.h"
 #include "lifecycle/command_line.h"
-#include "ui/console_prompts.h"
+#include "console_prompts.h"
 #include "shared/create_request.h"
 #include "shared/defaults_store.h"
 #include "shared/host_channel.h"
@@ -145,19 +145,17 @@ int runCreate(int argc, char** argv, const CommandLine& line)
     ConsolePrompts prompts;
     HostServices services(prompts);
     const SharedSettings settings = SharedSettings::load();
-    const auto index =
-        line.templateIndex
-            ? std::optional<std::size_t>(static_cast<std::size_t>(*line.templateIndex))
-            : settings.defaultTemplateIndex();
-    if (!index || *index >= settings.templates.size()) {
+    const auto defaultIndex = settings.defaultTemplateIndex();
+    const std::int64_t index =
+        line.templateIndex.value_or(defaultIndex ? static_cast<std::int64_t>(*defaultIndex) : -1);
+    if (settings.templateAt(index) == nullptr) {
         std::fprintf(stderr, "tessary: there is no template %s\n",
                      line.templateIndex ? std::to_string(*line.templateIndex).c_str() : "to use");
         return 1;
     }
     std::error_code error;
     const auto directory = std::filesystem::absolute(line.directory, error).lexically_normal();
-    const auto created = services.requests.performCreate(
-        CreateRequest{directory.string(), static_cast<std::int64_t>(*index)});
+    const auto created = services.requests.performCreate(CreateRequest{directory.string(), index});
     if (settings.renameImmediately && created) {
         // Let the delayed rename key press run before the process ends.
         QTimer::singleShot(RenameImmediately::kDelayMilliseconds + 100, &application,
@@ -248,7 +246,6 @@ int runCheckUpdates(int argc, char** argv)
 int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "");
-    DefaultsStore::setStandardDomain(DefaultsStore::kHostDomain);
     const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     try {
         switch (line.mode) {

@@ -8,40 +8,6 @@
 namespace tessary {
 namespace {
 
-// Length of the blank (tab or space separator, general category Zs) that `text` starts or
-// ends with, or 0. Line breaks are not blanks: a name is one line, and a break is kept.
-std::size_t leadingBlank(std::string_view text)
-{
-    if (text.empty()) {
-        return 0;
-    }
-    if (text[0] == ' ' || text[0] == '\t') {
-        return 1;
-    }
-    // The multi-byte space separators: U+00A0, U+1680, U+2000–U+200A, U+202F, U+205F, U+3000.
-    static constexpr std::string_view kWide[] = {
-        "\u00A0", "\u1680", "\u2000", "\u2001", "\u2002", "\u2003", "\u2004", "\u2005",
-        "\u2006", "\u2007", "\u2008", "\u2009", "\u200A", "\u202F", "\u205F", "\u3000"};
-    for (const std::string_view blank : kWide) {
-        if (text.starts_with(blank)) {
-            return blank.size();
-        }
-    }
-    return 0;
-}
-
-std::size_t trailingBlank(std::string_view text)
-{
-    // A blank is one to three bytes; try each ending that could be one.
-    for (std::size_t size = 1; size <= 3 && size <= text.size(); ++size) {
-        const std::string_view tail = text.substr(text.size() - size);
-        if (leadingBlank(tail) == size) {
-            return size;
-        }
-    }
-    return 0;
-}
-
 MenuItem templateItem(std::string title, std::size_t index, std::string_view symbol)
 {
     return MenuItem{
@@ -56,26 +22,11 @@ MenuItem templateItem(std::string title, std::size_t index, std::string_view sym
 
 } // namespace
 
-std::string menuTitle(const FileTemplate& fileTemplate)
-{
-    std::string_view name = fileTemplate.name;
-    while (const std::size_t size = leadingBlank(name)) {
-        name.remove_prefix(size);
-    }
-    while (const std::size_t size = trailingBlank(name)) {
-        name.remove_suffix(size);
-    }
-    if (!name.empty()) {
-        return std::string(name);
-    }
-    return fileTemplate.fileName();
-}
-
 std::optional<Menu> buildMenu(const SharedSettings& settings)
 {
     Menu menu;
     if (const auto index = settings.defaultTemplateIndex()) {
-        menu.items.push_back(templateItem(tr("New %@", menuTitle(settings.templates[*index])),
+        menu.items.push_back(templateItem(tr("New %@", settings.templates[*index].menuLabel()),
                                           *index, kNewFileSymbol));
     }
     if (settings.templates.size() > 1) {
@@ -91,7 +42,7 @@ std::optional<Menu> buildMenu(const SharedSettings& settings)
         for (std::size_t i = 0; i < settings.templates.size(); ++i) {
             const FileTemplate& fileTemplate = settings.templates[i];
             parent.submenu.push_back(
-                templateItem(menuTitle(fileTemplate), i, symbolName(fileTemplate.fileExtension)));
+                templateItem(fileTemplate.menuLabel(), i, symbolName(fileTemplate.fileExtension)));
         }
         menu.items.push_back(std::move(parent));
     }

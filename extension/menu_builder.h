@@ -14,10 +14,6 @@ namespace tessary {
 inline constexpr std::string_view kNewFileSymbol = "doc.badge.plus";
 inline constexpr std::string_view kSubmenuSymbol = "doc.on.doc";
 
-// The template's name trimmed of blanks (tabs and Unicode space separators, not line
-// breaks); a blank name falls back to the file name, e.g. "untitled.txt".
-std::string menuTitle(const FileTemplate& fileTemplate);
-
 // None when there are no templates. Each template item is tagged with its index in
 // settings.templates.
 std::optional<Menu> buildMenu(const SharedSettings& settings);

@@ -7,19 +7,17 @@
 
 #include <filesystem>
 
+#include <glib.h>
+
 namespace tessary {
 
 std::string containingFolder(const std::string& path)
 {
-    std::string_view rest = path;
-    while (rest.size() > 1 && rest.ends_with('/')) {
-        rest.remove_suffix(1);
-    }
-    const std::size_t slash = rest.rfind('/');
-    if (slash == std::string_view::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : std::string(rest.substr(0, slash));
+    // g_path_get_dirname reads "/a/b/" as the folder "/a/b" itself, so trailing slashes go.
+    const std::size_t last = path.find_last_not_of('/');
+    g_autofree char* folder = g_path_get_dirname(
+        last == std::string::npos ? path.c_str() : path.substr(0, last + 1).c_str());
+    return folder;
 }
 
 bool isObservedUri(std::string_view uri)
@@ -37,9 +35,6 @@ MenuExtension::MenuExtension(HostHandOver handOver)
 std::optional<BuiltMenu> MenuExtension::menu(MenuKind kind, std::optional<std::string> targeted,
                                              std::vector<std::string> selected)
 {
-    if (kind != MenuKind::items && kind != MenuKind::container) {
-        return std::nullopt;
-    }
     m_lastMenuKind = kind;
     m_settings = std::make_shared<SharedSettings>(SharedSettings::load());
     auto menu = buildMenu(*m_settings);

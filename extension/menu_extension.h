@@ -23,7 +23,7 @@
 namespace tessary {
 
 // The file manager's kinds of menu request, with their raw values.
-enum class MenuKind : unsigned long { items = 0, container = 1, sidebar = 2, toolbar = 3 };
+enum class MenuKind : unsigned long { items = 0, container = 1 };
 
 struct MenuContext {
     MenuKind kind = MenuKind::container;
@@ -48,8 +48,7 @@ class MenuExtension {
 public:
     explicit MenuExtension(HostHandOver handOver);
 
-    // None for the sidebar and toolbar kinds (nothing changes then) and when there are no
-    // templates. Otherwise records the kind and reloads the settings first.
+    // None when there are no templates. Records the kind and reloads the settings first.
     std::optional<BuiltMenu> menu(MenuKind kind, std::optional<std::string> targeted,
                                   std::vector<std::string> selected);
 
@@ -64,10 +63,6 @@ public:
 
     // The folder the user meant, from the context's kind and paths; none if there is none.
     std::optional<std::string> targetDirectory(const MenuContext& context) const;
-
-    MenuKind lastMenuKind() const { return m_lastMenuKind; }
-    const SharedSettings& settings() const { return *m_settings; }
-    const HostHandOver& handOver() const { return m_handOver; }
 
 private:
     Logger m_logger;

@@ -1,7 +1,7 @@
 // tessary-menu: drives the extension object from the command line, as the file manager
 // would, and prints the menu it returns as JSON (or null when it returns none).
 //
-//   tessary-menu --kind items|container|sidebar|toolbar [--target PATH] [--selected PATH]...
+//   tessary-menu --kind items|container [--target PATH] [--selected PATH]...
 //                [--choose TAG]
 //
 // With --choose the item tagged TAG is chosen and the request URL handed to the host is
@@ -42,7 +42,7 @@ nlohmann::ordered_json toJson(const MenuItem& item)
 
 int usage()
 {
-    std::cerr << "usage: tessary-menu --kind items|container|sidebar|toolbar [--target PATH] "
+    std::cerr << "usage: tessary-menu --kind items|container [--target PATH] "
                  "[--selected PATH]... [--choose TAG]\n";
     return 2;
 }
@@ -55,8 +55,6 @@ int main(int argc, char** argv)
     static const std::map<std::string_view, MenuKind> kKinds = {
         {"items", MenuKind::items},
         {"container", MenuKind::container},
-        {"sidebar", MenuKind::sidebar},
-        {"toolbar", MenuKind::toolbar},
     };
     std::optional<MenuKind> kind;
     std::optional<std::string> target;

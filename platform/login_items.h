@@ -9,8 +9,6 @@ namespace tessary {
 enum class LoginItemStatus : long {
     notRegistered = 0,
     enabled = 1,
-    requiresApproval = 2,
-    notFound = 3,
 };
 
 class LoginItemError : public std::runtime_error {

@@ -7,14 +7,10 @@
 #include "shared/url_query.h"
 
 #include <charconv>
-#include <clocale>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <mutex>
 #include <vector>
-
-#include <locale.h>
 
 namespace tessary {
 namespace {
@@ -123,17 +119,19 @@ bool isFolderPath(std::string_view path)
            path.find('\0') == std::string_view::npos;
 }
 
-// The whole text as a C-locale decimal floating-point number (fractions and exponents
-// allowed; no hexadecimal form, no "inf" or "nan", no spaces).
-std::optional<double> parseTimestamp(const std::string& text)
+// The whole text as a decimal floating-point number (fractions and exponents allowed, a
+// leading "+" too; no hexadecimal form, no "inf" or "nan", no spaces).
+std::optional<double> parseTimestamp(std::string_view text)
 {
-    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", nullptr);
-    if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string::npos) {
+    if (text.starts_with('+') && !text.starts_with("+-")) {
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string_view::npos) {
         return std::nullopt;
     }
-    char* end = nullptr;
-    const double value = ::strtod_l(text.c_str(), &end, cLocale);
-    if (end != text.c_str() + text.size()) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) {
         return std::nullopt;
     }
     return value;
@@ -223,11 +221,9 @@ std::optional<std::string> CreateRequest::signedURL(const RequestKey& key,
 std::optional<CreateRequest> CreateRequest::verifying(std::string_view url, const RequestKey& key,
                                                       Clock::time_point now)
 {
-    const auto parts = parseUrl(url);
-    if (!parts || parts->scheme != kRequestScheme || parts->host != kRequestHost || !parts->query) {
-        return std::nullopt;
-    }
-    const auto items = parseQuery(*parts->query);
+    const auto query =
+        queryOf(url, std::string(kRequestScheme) + "://" + std::string(kRequestHost));
+    const auto items = query ? parseQuery(*query) : std::nullopt;
     if (!items) {
         return std::nullopt;
     }

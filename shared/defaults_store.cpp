@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <random>
 
 #include <dirent.h>
@@ -19,9 +18,6 @@
 
 namespace tessary {
 namespace {
-
-std::mutex g_standardDomainMutex;
-std::string g_standardDomain(DefaultsStore::kHostDomain);
 
 std::error_code lastError()
 {
@@ -232,21 +228,10 @@ DefaultsStore DefaultsStore::appGroup()
 
 DefaultsStore DefaultsStore::standard()
 {
-    std::string domain;
-    {
-        std::lock_guard lock(g_standardDomainMutex);
-        domain = g_standardDomain;
-    }
-    if (auto store = open(domain)) {
+    if (auto store = open(kHostDomain)) {
         return *std::move(store);
     }
-    return DefaultsStore(rootFolder() / domain);
-}
-
-void DefaultsStore::setStandardDomain(std::string_view domain)
-{
-    std::lock_guard lock(g_standardDomainMutex);
-    g_standardDomain = domain;
+    return DefaultsStore(rootFolder() / kHostDomain);
 }
 
 std::optional<Bytes> DefaultsStore::data(std::string_view key) const
@@ -337,13 +322,12 @@ std::optional<DefaultsStore::Clock::time_point> DefaultsStore::date(std::string_
     if (!text) {
         return std::nullopt;
     }
-    GDateTime* parsed = g_date_time_new_from_iso8601(text->c_str(), nullptr);
+    g_autoptr(GDateTime) parsed = g_date_time_new_from_iso8601(text->c_str(), nullptr);
     if (parsed == nullptr) {
         return std::nullopt;
     }
     const auto micros = std::chrono::microseconds(g_date_time_to_unix(parsed) * 1'000'000 +
                                                   g_date_time_get_microsecond(parsed));
-    g_date_time_unref(parsed);
     return Clock::time_point(std::chrono::duration_cast<Clock::duration>(micros));
 }
 
@@ -367,17 +351,13 @@ std::error_code DefaultsStore::setDate(std::string_view key, Clock::time_point v
 {
     const auto micros =
         std::chrono::duration_cast<std::chrono::microseconds>(value.time_since_epoch()).count();
-    GDateTime* utc = g_date_time_new_from_unix_utc(micros / 1'000'000);
+    g_autoptr(GDateTime) utc = g_date_time_new_from_unix_utc(micros / 1'000'000);
     if (utc == nullptr) {
         return std::make_error_code(std::errc::invalid_argument);
     }
-    GDateTime* exact = g_date_time_add(utc, micros % 1'000'000);
-    g_date_time_unref(utc);
-    gchar* text = g_date_time_format_iso8601(exact);
-    g_date_time_unref(exact);
-    const std::error_code error = write(key, asBytes(text), false);
-    g_free(text);
-    return error;
+    g_autoptr(GDateTime) exact = g_date_time_add(utc, micros % 1'000'000);
+    g_autofree gchar* text = g_date_time_format_iso8601(exact);
+    return write(key, asBytes(text), false);
 }
 
 std::error_code DefaultsStore::remove(std::string_view key) const

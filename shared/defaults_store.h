@@ -36,19 +36,17 @@ public:
 
     // The domain the host and the file-manager extension share.
     static constexpr std::string_view kAppGroup = "group.com.orvane.tessary";
-    // The host's own domain, and the default of standard().
+    // The host's own domain, the one standard() opens.
     static constexpr std::string_view kHostDomain = "com.orvane.tessary";
 
     // The domain's folder, created if needed; none if it cannot be created or read.
     static std::optional<DefaultsStore> open(std::string_view domain);
-    // The shared domain (read-only if it cannot be written), or the process's own domain when
+    // The shared domain (read-only if it cannot be written), or the host's own domain when
     // the shared one can be neither opened nor searched; decided once per process.
     static DefaultsStore appGroup();
-    // The process's own domain. Its reads give nothing and its writes fail if its folder
+    // The host's own domain. Its reads give nothing and its writes fail if its folder
     // cannot be made.
     static DefaultsStore standard();
-    // Names the process's own domain (kHostDomain unless changed); call before first use.
-    static void setStandardDomain(std::string_view domain);
     // configHome()/tessary.
     static std::filesystem::path rootFolder();
 

@@ -4,6 +4,9 @@
 #include "shared/json_decoding.h"
 #include "shared/localization.h"
 
+#include <algorithm>
+
+#include <glib.h>
 #include <nlohmann/json.hpp>
 
 namespace tessary {
@@ -58,6 +61,56 @@ FileTemplate decodeTemplate(simdjson::dom::element element)
 
 } // namespace decoding
 
+namespace {
+
+// A tab or a space separator (general category Zs); an invalid sequence is no blank.
+bool isBlankAt(const char* at, const char* end)
+{
+    const gunichar c = g_utf8_get_char_validated(at, end - at);
+    return c == '\t' || (c < 0xFFFFFFFE && g_unichar_type(c) == G_UNICODE_SPACE_SEPARATOR);
+}
+
+std::string_view trimmedLabel(std::string_view label)
+{
+    const char* begin = label.data();
+    const char* end = begin + label.size();
+    while (begin < end && isBlankAt(begin, end)) {
+        begin = g_utf8_next_char(begin);
+    }
+    while (begin < end) {
+        const char* last = g_utf8_find_prev_char(begin, end);
+        if (last == nullptr || g_utf8_next_char(last) != end || !isBlankAt(last, end)) {
+            break;
+        }
+        end = last;
+    }
+    return {begin, static_cast<std::size_t>(end - begin)};
+}
+
+} // namespace
+
+bool FileTemplate::hasBlankLabel() const
+{
+    return trimmedLabel(name).empty();
+}
+
+std::string FileTemplate::menuLabel() const
+{
+    const std::string_view trimmed = trimmedLabel(name);
+    return trimmed.empty() ? fileName() : std::string(trimmed);
+}
+
+std::optional<std::size_t> indexOfTemplate(const std::vector<FileTemplate>& templates,
+                                           const Uuid& id)
+{
+    const auto found = std::find_if(templates.begin(), templates.end(),
+                                    [&](const FileTemplate& t) { return t.id == id; });
+    if (found == templates.end()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(found - templates.begin());
+}
+
 std::string FileTemplate::fileName() const
 {
     return fileExtension.empty() ? baseName : baseName + "." + fileExtension;
@@ -70,11 +123,6 @@ nlohmann::json toJson(const FileTemplate& fileTemplate)
         {"baseName", fileTemplate.baseName}, {"fileExtension", fileTemplate.fileExtension},
         {"contents", fileTemplate.contents},
     };
-}
-
-FileTemplate fileTemplateFromJson(std::string_view text)
-{
-    return decoding::decodeTemplate(decoding::parse(text));
 }
 
 const std::vector<FileTemplate>& builtInTemplates()
@@ -94,19 +142,3 @@ bool isUsableNameComponent(std::string_view text)
 }
 
 } // namespace tessary
-
-std::size_t std::hash<tessary::FileTemplate>::operator()(
-    const tessary::FileTemplate& fileTemplate) const noexcept
-{
-    // Fed in field order: the id, then the four strings.
-    std::size_t seed = std::hash<tessary::Uuid>{}(fileTemplate.id);
-    const auto mix = [&seed](std::string_view text) {
-        seed ^=
-            std::hash<std::string_view>{}(text) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
-    };
-    mix(fileTemplate.name);
-    mix(fileTemplate.baseName);
-    mix(fileTemplate.fileExtension);
-    mix(fileTemplate.contents);
-    return seed;
-}

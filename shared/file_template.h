@@ -5,7 +5,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -28,15 +28,21 @@ struct FileTemplate {
 
     // baseName, or baseName + "." + fileExtension when there is an extension.
     std::string fileName() const;
+    // True when the label is empty once blanks (tabs and Unicode space separators, not line
+    // breaks) are trimmed from both ends.
+    bool hasBlankLabel() const;
+    // The label as menus show it: trimmed of blanks, or the file name when it is blank
+    // ("untitled.txt").
+    std::string menuLabel() const;
 
     friend bool operator==(const FileTemplate&, const FileTemplate&) = default;
 };
 
 // The five keys "id", "name", "baseName", "fileExtension" and "contents", all required.
 nlohmann::json toJson(const FileTemplate& fileTemplate);
-// Reads one template object; throws DecodingError for text that is not such an object, a
-// missing key or a value of the wrong type. Unknown keys are ignored.
-FileTemplate fileTemplateFromJson(std::string_view json);
+// The position of the template with `id` in `templates`, or none.
+std::optional<std::size_t> indexOfTemplate(const std::vector<FileTemplate>& templates,
+                                           const Uuid& id);
 
 // Text File, Markdown File and Empty File, with names in the current language. Made once
 // per process (concurrent first callers wait), so their ids are stable for its lifetime.
@@ -47,7 +53,3 @@ const std::vector<FileTemplate>& builtInTemplates();
 bool isUsableNameComponent(std::string_view text);
 
 } // namespace tessary
-
-template <> struct std::hash<tessary::FileTemplate> {
-    std::size_t operator()(const tessary::FileTemplate& fileTemplate) const noexcept;
-};

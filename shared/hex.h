@@ -24,16 +24,21 @@ constexpr int hexDigitValue(char c)
 
 enum class HexCase { lower, upper };
 
-// Two digits per byte, most significant first.
-inline std::string toHex(std::span<const std::uint8_t> bytes, HexCase letters)
+// Two digits per byte, most significant first, appended to `text`.
+inline void appendHex(std::string& text, std::span<const std::uint8_t> bytes, HexCase letters)
 {
     const char* digits = letters == HexCase::lower ? "0123456789abcdef" : "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
     for (const std::uint8_t byte : bytes) {
         text += digits[byte >> 4];
         text += digits[byte & 0x0F];
     }
+}
+
+inline std::string toHex(std::span<const std::uint8_t> bytes, HexCase letters)
+{
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    appendHex(text, bytes, letters);
     return text;
 }
 

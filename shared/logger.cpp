@@ -1,6 +1,7 @@
 // Journal or stderr output for Logger, chosen once per process.
 #include "shared/logger.h"
 
+#include "shared/hex.h"
 #include "shared/posix_io.h"
 
 #include <cerrno>
@@ -49,7 +50,6 @@ std::string_view levelName(LogLevel level)
 // a message whole on its own.
 void appendEscaped(std::string& line, std::string_view message)
 {
-    static constexpr char kDigits[] = "0123456789abcdef";
     for (const char c : message) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x20 && byte != 0x7f) {
@@ -61,7 +61,7 @@ void appendEscaped(std::string& line, std::string_view message)
         } else if (c == '\r') {
             line += "\\r";
         } else {
-            line.append("\\x").append(1, kDigits[byte >> 4]).append(1, kDigits[byte & 0xf]);
+            appendHex(line.append("\\x"), {&byte, 1}, HexCase::lower);
         }
     }
 }

@@ -80,11 +80,6 @@ constexpr std::array<SymbolIcon, 65> kSymbolIcons = {{
 
 } // namespace
 
-std::span<const SymbolIcon> symbolIcons()
-{
-    return kSymbolIcons;
-}
-
 std::optional<std::string_view> menuIcon(std::string_view symbol)
 {
     static const auto table = [] {

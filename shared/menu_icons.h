@@ -4,7 +4,6 @@
 #pragma once
 
 #include <optional>
-#include <span>
 #include <string_view>
 
 namespace tessary {
@@ -13,9 +12,6 @@ struct SymbolIcon {
     std::string_view symbol;
     std::string_view icon; // an Adwaita "-symbolic" icon
 };
-
-// Every symbol name the product shows, with its icon.
-std::span<const SymbolIcon> symbolIcons();
 
 // None for a symbol without an icon: its item is shown without one.
 std::optional<std::string_view> menuIcon(std::string_view symbol);

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <limits>
 
+#include <glib.h>
 #include <nlohmann/json.hpp>
 
 namespace tessary {
@@ -18,60 +19,25 @@ namespace {
 
 const Logger kLog("settings");
 
-constexpr std::string_view kBase64Alphabet =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
 std::string base64Encode(const Bytes& bytes)
 {
-    std::string text;
-    text.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::size_t left = bytes.size() - i;
-        const std::uint32_t chunk = std::uint32_t{bytes[i]} << 16 |
-                                    (left > 1 ? std::uint32_t{bytes[i + 1]} << 8 : 0) |
-                                    (left > 2 ? std::uint32_t{bytes[i + 2]} : 0);
-        text += kBase64Alphabet[chunk >> 18 & 63];
-        text += kBase64Alphabet[chunk >> 12 & 63];
-        text += left > 1 ? kBase64Alphabet[chunk >> 6 & 63] : '=';
-        text += left > 2 ? kBase64Alphabet[chunk & 63] : '=';
-    }
+    g_autofree char* text = g_base64_encode(bytes.data(), bytes.size());
     return text;
 }
 
-// Strict: whole groups of four, padding only at the end, no other characters.
+// Strict: whole groups of four, padding only at the end, no other characters. GLib's decoder
+// skips what is not in its alphabet, so the text is checked first.
 std::optional<Bytes> base64Decode(std::string_view text)
 {
-    if (text.size() % 4 != 0) {
+    const std::size_t padding = text.size() - text.substr(0, text.find_last_not_of('=') + 1).size();
+    if (text.size() % 4 != 0 || padding > 2 ||
+        text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/") <
+            text.size() - padding) {
         return std::nullopt;
     }
-    std::size_t padding = 0;
-    if (!text.empty() && text.back() == '=') {
-        padding = text.size() >= 2 && text[text.size() - 2] == '=' ? 2 : 1;
-    }
-    Bytes bytes;
-    bytes.reserve(text.size() / 4 * 3);
-    std::uint32_t chunk = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t value = 0;
-        if (i >= text.size() - padding) {
-            value = 0;
-        } else {
-            const std::size_t found = kBase64Alphabet.find(text[i]);
-            if (found == std::string_view::npos) {
-                return std::nullopt;
-            }
-            value = static_cast<std::uint32_t>(found);
-        }
-        chunk = chunk << 6 | value;
-        if (i % 4 == 3) {
-            bytes.push_back(static_cast<std::uint8_t>(chunk >> 16));
-            bytes.push_back(static_cast<std::uint8_t>(chunk >> 8));
-            bytes.push_back(static_cast<std::uint8_t>(chunk));
-            chunk = 0;
-        }
-    }
-    bytes.resize(bytes.size() - padding);
-    return bytes;
+    gsize size = 0;
+    g_autofree guchar* data = g_base64_decode(std::string(text).c_str(), &size);
+    return Bytes(data, data + size);
 }
 
 using simdjson::dom::element;
@@ -229,14 +195,16 @@ std::optional<std::size_t> SharedSettings::defaultTemplateIndex() const
     if (templates.empty()) {
         return std::nullopt;
     }
-    if (defaultTemplateID) {
-        for (std::size_t i = 0; i < templates.size(); ++i) {
-            if (templates[i].id == *defaultTemplateID) {
-                return i;
-            }
-        }
-    }
-    return 0;
+    const auto found =
+        defaultTemplateID ? indexOfTemplate(templates, *defaultTemplateID) : std::nullopt;
+    return found.value_or(0);
+}
+
+const FileTemplate* SharedSettings::templateAt(std::int64_t index) const
+{
+    return index >= 0 && static_cast<std::uint64_t>(index) < templates.size()
+               ? &templates[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
 SharedSettings SharedSettings::decode(std::string_view text)
@@ -263,8 +231,9 @@ SharedSettings SharedSettings::decode(std::string_view text)
             wrongType("defaultTemplateID", "a UUID");
         }
     }
-    settings.openAfterCreate = decodeBool(document, "openAfterCreate", false);
-    settings.renameImmediately = decodeBool(document, "renameImmediately", false);
+    settings.openAfterCreate = decodeBool(document, "openAfterCreate", settings.openAfterCreate);
+    settings.renameImmediately =
+        decodeBool(document, "renameImmediately", settings.renameImmediately);
     if (const auto bookmark = decodeString(document, "rootBookmark")) {
         settings.rootBookmark = base64Decode(*bookmark);
         if (!settings.rootBookmark) {
@@ -272,10 +241,12 @@ SharedSettings SharedSettings::decode(std::string_view text)
         }
     }
     settings.rootPath = decodeString(document, "rootPath");
-    settings.shortcutEnabled = decodeBool(document, "shortcutEnabled", true);
-    settings.shortcutKeyCode = decodeUInt32(document, "shortcutKeyCode", 45);
-    settings.shortcutModifiers = decodeUInt32(document, "shortcutModifiers", 0x1800);
-    settings.shortcutLabel = decodeString(document, "shortcutLabel").value_or("Ctrl+Alt+N");
+    settings.shortcutEnabled = decodeBool(document, "shortcutEnabled", settings.shortcutEnabled);
+    settings.shortcutKeyCode = decodeUInt32(document, "shortcutKeyCode", settings.shortcutKeyCode);
+    settings.shortcutModifiers =
+        decodeUInt32(document, "shortcutModifiers", settings.shortcutModifiers);
+    settings.shortcutLabel =
+        decodeString(document, "shortcutLabel").value_or(settings.shortcutLabel);
     return settings;
 }
 

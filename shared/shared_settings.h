@@ -42,6 +42,8 @@ struct SharedSettings {
     bool hasDiskAccess() const { return rootBookmark.has_value(); }
     // The first template with defaultTemplateID, else 0; none when there are no templates.
     std::optional<std::size_t> defaultTemplateIndex() const;
+    // The template at `index` (a request's or the command line's), or none out of range.
+    const FileTemplate* templateAt(std::int64_t index) const;
 
     // The stored document, or the defaults when there is none or it does not decode (the
     // failure is logged; the stored bytes are left alone). Never fails.

@@ -1,65 +1,32 @@
-// Percent-encoding and URL splitting for create-request URLs.
+// Percent-encoding and query splitting for create-request URLs, on GLib's URI functions.
 #include "shared/url_query.h"
 
-#include "shared/hex.h"
+#include <glib.h>
 
 namespace tessary {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-bool isUnreserved(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~' || c == '/';
-}
-
+// g_uri_unescape_bytes rather than the params iterator: that one refuses values that are not
+// UTF-8 (folder names are bytes) and items without "=".
 std::optional<std::string> percentDecode(std::string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            out += text[i];
-            continue;
-        }
-        if (i + 2 >= text.size()) {
-            return std::nullopt;
-        }
-        const int high = hexDigitValue(text[i + 1]);
-        const int low = hexDigitValue(text[i + 2]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        out += static_cast<char>(high << 4 | low);
-        i += 2;
+    g_autoptr(GBytes) bytes =
+        g_uri_unescape_bytes(text.data(), static_cast<gssize>(text.size()), nullptr, nullptr);
+    if (bytes == nullptr) {
+        return std::nullopt;
     }
-    return out;
-}
-
-bool isSchemeCharacter(char c, bool first)
-{
-    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    return letter || (!first && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
+    gsize size = 0;
+    const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+    return std::string(data, size);
 }
 
 } // namespace
 
 std::string percentEncodeQueryComponent(std::string_view text)
 {
-    std::string out;
-    out.reserve(text.size() + text.size() / 2);
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (isUnreserved(byte)) {
-            out += c;
-        } else {
-            out += '%';
-            out += kHexDigits[byte >> 4];
-            out += kHexDigits[byte & 0x0F];
-        }
-    }
-    return out;
+    g_autofree char* escaped =
+        g_uri_escape_bytes(reinterpret_cast<const guint8*>(text.data()), text.size(), "/");
+    return escaped;
 }
 
 std::string encodeQuery(const std::vector<QueryItem>& items)
@@ -78,7 +45,7 @@ std::string encodeQuery(const std::vector<QueryItem>& items)
     return query;
 }
 
-std::optional<UrlComponents> parseUrl(std::string_view url)
+std::optional<std::string> queryOf(std::string_view url, std::string_view origin)
 {
     for (const char c : url) {
         const auto byte = static_cast<unsigned char>(c);
@@ -86,33 +53,20 @@ std::optional<UrlComponents> parseUrl(std::string_view url)
             return std::nullopt;
         }
     }
-    const std::size_t colon = url.find(':');
-    if (colon == 0 || colon == std::string_view::npos) {
+    // The origin is compared as written: g_uri_split lowercases the scheme, decodes the host
+    // and takes an empty port or a user name off it.
+    if (!url.starts_with(origin) ||
+        (url.size() > origin.size() &&
+         std::string_view("/?#").find(url[origin.size()]) == std::string_view::npos)) {
         return std::nullopt;
     }
-    UrlComponents parts;
-    for (std::size_t i = 0; i < colon; ++i) {
-        if (!isSchemeCharacter(url[i], i == 0)) {
-            return std::nullopt;
-        }
+    g_autofree char* query = nullptr;
+    if (!g_uri_split(std::string(url).c_str(), G_URI_FLAGS_ENCODED, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, &query, nullptr, nullptr) ||
+        query == nullptr) {
+        return std::nullopt;
     }
-    parts.scheme = url.substr(0, colon);
-    std::string_view rest = url.substr(colon + 1);
-    if (const std::size_t hash = rest.find('#'); hash != std::string_view::npos) {
-        rest = rest.substr(0, hash);
-    }
-    if (const std::size_t question = rest.find('?'); question != std::string_view::npos) {
-        parts.query = std::string(rest.substr(question + 1));
-        rest = rest.substr(0, question);
-    }
-    if (rest.starts_with("//")) {
-        rest.remove_prefix(2);
-        const std::size_t slash = rest.find('/');
-        parts.host = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
-    }
-    parts.path = rest;
-    return parts;
+    return std::string(query);
 }
 
 std::optional<std::vector<QueryItem>> parseQuery(std::string_view query)

@@ -1,6 +1,6 @@
-// A minimal URL splitter and query encoder/parser that carries any text through a query
-// value unchanged. Items are split at "&" and "=" before percent-decoding, and "+" is a
-// plus sign, not a space.
+// Query encoding and parsing that carries any bytes through a query value unchanged, and
+// the query of a URL whose scheme and host are exactly ours. Items are split at "&" and "="
+// before percent-decoding, and "+" is a plus sign, not a space.
 #pragma once
 
 #include <optional>
@@ -17,22 +17,16 @@ struct QueryItem {
     friend bool operator==(const QueryItem&, const QueryItem&) = default;
 };
 
-struct UrlComponents {
-    std::string scheme;
-    std::string host;
-    std::string path;
-    std::optional<std::string> query; // still percent-encoded
-};
-
 // Percent-encodes every byte except unreserved characters and "/".
 std::string percentEncodeQueryComponent(std::string_view text);
 
 // "name=value&name=value" with each part percent-encoded.
 std::string encodeQuery(const std::vector<QueryItem>& items);
 
-// Splits "scheme://host/path?query#fragment". None for a text that is not such a URL, or
-// that holds spaces, control characters or bytes outside ASCII.
-std::optional<UrlComponents> parseUrl(std::string_view url);
+// The still percent-encoded query of `url` when it begins with exactly `origin`
+// ("scheme://host") followed by a path, a query or a fragment. None for any other text, a URL
+// without a query, or one that holds spaces, control characters or bytes outside ASCII.
+std::optional<std::string> queryOf(std::string_view url, std::string_view origin);
 
 // None when a "%" is not followed by two hexadecimal digits.
 std::optional<std::vector<QueryItem>> parseQuery(std::string_view query);

@@ -53,24 +53,15 @@ std::optional<Uuid> Uuid::parse(std::string_view text)
 
 std::string Uuid::toString() const
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(36);
     for (std::size_t i = 0; i < m_bytes.size(); ++i) {
         if (i == 4 || i == 6 || i == 8 || i == 10) {
             text += '-';
         }
-        text += kDigits[m_bytes[i] >> 4];
-        text += kDigits[m_bytes[i] & 0x0F];
+        appendHex(text, std::span(m_bytes).subspan(i, 1), HexCase::upper);
     }
     return text;
 }
 
 } // namespace tessary
-
-std::size_t std::hash<tessary::Uuid>::operator()(const tessary::Uuid& uuid) const noexcept
-{
-    const auto& b = uuid.bytes();
-    return std::hash<std::string_view>{}(
-        std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
-}

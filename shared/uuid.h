@@ -30,7 +30,3 @@ private:
 };
 
 } // namespace tessary
-
-template <> struct std::hash<tessary::Uuid> {
-    std::size_t operator()(const tessary::Uuid& uuid) const noexcept;
-};

@@ -6,6 +6,7 @@
 #include "platform/volumes.h"
 
 #include <system_error>
+#include <utility>
 
 namespace tessary {
 namespace {
@@ -34,8 +35,8 @@ DiskAccessError DiskAccessError::denied()
     return {Case::denied, tr("The system refused the saved disk access.")};
 }
 
-DiskAccess::DiskAccess(Bookmarks& bookmarks, UserPrompts& prompts, LoginItem& loginItem)
-    : m_bookmarks(bookmarks), m_prompts(prompts), m_loginItem(loginItem)
+DiskAccess::DiskAccess(Bookmarks& bookmarks, UserPrompts& prompts, std::function<void()> granted)
+    : m_bookmarks(bookmarks), m_prompts(prompts), m_granted(std::move(granted))
 {
 }
 
@@ -99,7 +100,9 @@ bool DiskAccess::grantDiskAccess(bool bringForward)
         m_prompts.showAlert(tr("Couldn't save disk access"), error.code().message());
         return false;
     }
-    m_loginItem.registerLoginItemOnFirstLaunch();
+    if (m_granted) {
+        m_granted();
+    }
     return true;
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "platform/bookmarks.h"
-#include "lifecycle/login_item.h"
 #include "shared/shared_settings.h"
 #include "user_prompts.h"
 
@@ -33,7 +32,9 @@ private:
 
 class DiskAccess {
 public:
-    DiskAccess(Bookmarks& bookmarks, UserPrompts& prompts, LoginItem& loginItem);
+    // `granted` runs after the grant panel saved a grant (the host registers its login item
+    // there).
+    DiskAccess(Bookmarks& bookmarks, UserPrompts& prompts, std::function<void()> granted);
 
     // Runs `body` inside the grant's scope (directly when no grant is stored). Throws
     // DiskAccessError, or whatever `body` throws, unchanged.
@@ -53,7 +54,7 @@ public:
 private:
     Bookmarks& m_bookmarks;
     UserPrompts& m_prompts;
-    LoginItem& m_loginItem;
+    std::function<void()> m_granted;
 };
 
 } // namespace tessary

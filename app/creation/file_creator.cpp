@@ -1,4 +1,4 @@
-// Free-name search, exclusive creation and the reveal/open that follow.
+// Free-name search and exclusive creation.
 #include "creation/file_creator.h"
 
 #include "shared/localization.h"
@@ -92,14 +92,12 @@ FileCreatorError FileCreatorError::invalidName(const std::string& templateName)
            templateName));
 }
 
-FileCreator::FileCreator(Workspace& workspace, Bookmarks& bookmarks)
-    : m_workspace(workspace), m_bookmarks(bookmarks)
+FileCreator::FileCreator(Bookmarks& bookmarks) : m_bookmarks(bookmarks)
 {
 }
 
 std::filesystem::path FileCreator::create(const FileTemplate& fileTemplate,
-                                          const std::filesystem::path& directory,
-                                          const SharedSettings& settings)
+                                          const std::filesystem::path& directory)
 {
     if (!isUsableNameComponent(fileTemplate.baseName) ||
         (!fileTemplate.fileExtension.empty() &&
@@ -158,10 +156,6 @@ std::filesystem::path FileCreator::create(const FileTemplate& fileTemplate,
     }
 
     kLog.info("Created %{public}s", file.string());
-    m_workspace.revealAndSelect(file);
-    if (settings.openAfterCreate) {
-        m_workspace.openWithDefaultApp(file);
-    }
     return file;
 }
 

@@ -1,11 +1,10 @@
 // Turns a template and a folder into a new file under a free name, never replacing
-// anything, then shows it in the file manager and optionally opens it.
+// anything. Showing and opening it afterwards is the caller's step.
 #pragma once
 
 #include "platform/bookmarks.h"
 #include "shared/file_template.h"
 #include "shared/shared_settings.h"
-#include "platform/workspace.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -42,15 +41,13 @@ std::string numberedName(const std::string& baseName, const std::string& fileExt
 
 class FileCreator {
 public:
-    FileCreator(Workspace& workspace, Bookmarks& bookmarks);
+    explicit FileCreator(Bookmarks& bookmarks);
 
     // Creates the file and returns its path; throws FileCreatorError.
     std::filesystem::path create(const FileTemplate& fileTemplate,
-                                 const std::filesystem::path& directory,
-                                 const SharedSettings& settings);
+                                 const std::filesystem::path& directory);
 
 private:
-    Workspace& m_workspace;
     Bookmarks& m_bookmarks;
 };
 

@@ -11,9 +11,10 @@ const Logger kLog("create");
 
 } // namespace
 
-RequestHandler::RequestHandler(DiskAccess& diskAccess, FileCreator& creator,
+RequestHandler::RequestHandler(DiskAccess& diskAccess, FileCreator& creator, Workspace& workspace,
                                RenameImmediately& rename, UserPrompts& prompts)
-    : m_diskAccess(diskAccess), m_creator(creator), m_rename(rename), m_prompts(prompts)
+    : m_diskAccess(diskAccess), m_creator(creator), m_workspace(workspace), m_rename(rename),
+      m_prompts(prompts)
 {
 }
 
@@ -50,14 +51,13 @@ std::optional<std::filesystem::path> RequestHandler::createFor(const CreateReque
                                                                bool activates)
 {
     SharedSettings settings = SharedSettings::load();
-    if (request.templateIndex < 0 ||
-        static_cast<std::uint64_t>(request.templateIndex) >= settings.templates.size()) {
+    const FileTemplate* chosen = settings.templateAt(request.templateIndex);
+    if (chosen == nullptr) {
         kLog.error("No template at index %ld", request.templateIndex);
         return std::nullopt;
     }
     // A copy: reloading the settings below must not change which template is created.
-    const FileTemplate fileTemplate =
-        settings.templates[static_cast<std::size_t>(request.templateIndex)];
+    const FileTemplate fileTemplate = *chosen;
     const std::filesystem::path directory = request.directory;
 
     if (!settings.hasDiskAccess()) {
@@ -90,11 +90,15 @@ std::filesystem::path RequestHandler::createWithAccess(const FileTemplate& fileT
 {
     std::filesystem::path created;
     try {
-        m_diskAccess.withDiskAccess(
-            settings, [&] { created = m_creator.create(fileTemplate, directory, settings); });
+        m_diskAccess.withDiskAccess(settings,
+                                    [&] { created = m_creator.create(fileTemplate, directory); });
     } catch (const std::exception& error) {
         kLog.error("Create failed in %{public}s: %{public}s", directory.string(), error.what());
         throw;
+    }
+    m_workspace.revealAndSelect(created);
+    if (settings.openAfterCreate) {
+        m_workspace.openWithDefaultApp(created);
     }
     if (settings.renameImmediately) {
         m_rename.renameCreatedFile(created);

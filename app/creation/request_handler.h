@@ -1,12 +1,13 @@
 // From a create request to a created file: verifying incoming URLs, finding the template,
-// making sure a grant exists, creating inside it, starting the rename, and the one alert
-// that reports a failure.
+// making sure a grant exists, creating inside it, showing and opening the file, starting the
+// rename, and the one alert that reports a failure.
 #pragma once
 
 #include "shared/create_request.h"
 #include "creation/disk_access.h"
 #include "creation/file_creator.h"
 #include "filemanager/rename_immediately.h"
+#include "platform/workspace.h"
 #include "user_prompts.h"
 
 #include <filesystem>
@@ -17,8 +18,8 @@ namespace tessary {
 
 class RequestHandler {
 public:
-    RequestHandler(DiskAccess& diskAccess, FileCreator& creator, RenameImmediately& rename,
-                   UserPrompts& prompts);
+    RequestHandler(DiskAccess& diskAccess, FileCreator& creator, Workspace& workspace,
+                   RenameImmediately& rename, UserPrompts& prompts);
 
     // Verifies a received URL and creates what it asks for; invalid URLs are logged only.
     // `activates`: the sender asked for the host to come forward (it knew of no grant), so a
@@ -28,7 +29,8 @@ public:
     // created file, if any. `activates` as above.
     std::optional<std::filesystem::path> performCreate(const CreateRequest& request,
                                                        bool activates = true);
-    // Creates inside the grant and starts renaming; throws what creation or access throws.
+    // Creates inside the grant, shows (and opens) the file and starts renaming; throws what
+    // creation or access throws.
     std::filesystem::path createWithAccess(const FileTemplate& fileTemplate,
                                            const std::filesystem::path& directory,
                                            const SharedSettings& settings);
@@ -38,6 +40,7 @@ private:
 
     DiskAccess& m_diskAccess;
     FileCreator& m_creator;
+    Workspace& m_workspace;
     RenameImmediately& m_rename;
     UserPrompts& m_prompts;
 };

@@ -46,11 +46,8 @@ void HostLifecycle::finishLaunching()
 
     m_openedByUser = m_launchedForURL ? false : wasOpenedByUser();
     kLog.info("Host app launched, opened by user: %{bool}d", m_openedByUser ? 1 : 0);
-    if (!m_openedByUser && hide) {
-        hide();
-    }
     if (m_tasks != nullptr) {
-        m_tasks->afterHideDecision();
+        m_tasks->registerLoginItemAndCheckForUpdates();
         // No window observers to install here (windows report to the policy rule
         // themselves), so the shortcut follows as the launch's last step.
         m_tasks->atEndOfLaunch();

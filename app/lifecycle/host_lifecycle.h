@@ -9,7 +9,6 @@
 #include "creation/request_handler.h"
 #include "creation/request_queue.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,17 +47,12 @@ public:
     void openUrls(const std::vector<std::string>& urls, bool activates = false);
 
     bool wasOpenedByUser() const { return m_reason == LaunchReason::user; }
-    bool finishedLaunching() const { return m_finishedLaunching; }
-    bool launchedForURL() const { return m_launchedForURL; }
     bool openedByUser() const { return m_openedByUser; }
 
     ActivationPolicy activationPolicy() const { return m_policy; }
     void windowShown(const WindowInfo& window);
     // Called once the closing window is gone, with the windows still around.
     void windowClosed(const WindowInfo& closing, const std::vector<WindowInfo>& windows);
-
-    // What hiding means for the front end (nothing to hide without a window).
-    std::function<void()> hide;
 
 private:
     void open(const std::string& url, bool activates);

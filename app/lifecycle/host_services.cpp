@@ -7,9 +7,11 @@
 namespace tessary {
 
 HostServices::HostServices(UserPrompts& prompts)
-    : loginItem(loginItems), diskAccess(bookmarks, prompts, loginItem),
-      creator(workspace, bookmarks), frontFolder(fileManager, workspace),
-      rename(frontFolder, fileManager, keys), requests(diskAccess, creator, rename, prompts),
+    : loginItem(loginItems),
+      diskAccess(bookmarks, prompts, [this] { loginItem.registerLoginItemOnFirstLaunch(); }),
+      creator(bookmarks), frontFolder(fileManager, workspace),
+      rename(frontFolder, fileManager, keys),
+      requests(diskAccess, creator, workspace, rename, prompts),
       hotKey(shortcuts, frontFolder, requests, queue, prompts), updates(workspace, &prompts),
       launchTasks(loginItem, updates, hotKey)
 {

@@ -18,13 +18,13 @@ LaunchTasks::LaunchTasks(LoginItem& loginItem, UpdateChecker& updates, HotKey& h
 {
 }
 
-void LaunchTasks::afterHideDecision()
+void LaunchTasks::registerLoginItemAndCheckForUpdates()
 {
     if (m_held) {
-        m_afterHideDecisionWaits = true;
+        m_loginItemAndUpdateCheckWaits = true;
         return;
     }
-    runAfterHideDecision();
+    runLoginItemAndUpdateCheck();
 }
 
 void LaunchTasks::atEndOfLaunch()
@@ -44,15 +44,15 @@ void LaunchTasks::hold()
 void LaunchTasks::release()
 {
     m_held = false;
-    if (std::exchange(m_afterHideDecisionWaits, false)) {
-        runAfterHideDecision();
+    if (std::exchange(m_loginItemAndUpdateCheckWaits, false)) {
+        runLoginItemAndUpdateCheck();
     }
     if (std::exchange(m_atEndOfLaunchWaits, false)) {
         runAtEndOfLaunch();
     }
 }
 
-void LaunchTasks::runAfterHideDecision()
+void LaunchTasks::runLoginItemAndUpdateCheck()
 {
     if (SharedSettings::load().hasDiskAccess()) {
         m_loginItem.registerLoginItemOnFirstLaunch();

@@ -1,6 +1,6 @@
 // The services every launch starts for other parts of the host, at their places in the
-// launch sequence: the once-only login item and the daily update check after the decision
-// to hide, and the global shortcut as the launch's last step.
+// launch sequence: the once-only login item and the daily update check once the launch knows
+// whether it shows a window, and the global shortcut as the launch's last step.
 #pragma once
 
 #include "shortcut/hot_key.h"
@@ -13,9 +13,9 @@ class LaunchTasks {
 public:
     LaunchTasks(LoginItem& loginItem, UpdateChecker& updates, HotKey& hotKey);
 
-    // After the decision to hide: the login item, once a disk grant is stored, then the
-    // update check when one is due (it goes on asynchronously).
-    void afterHideDecision();
+    // The login item, once a disk grant is stored, then the update check when one is due (it
+    // goes on asynchronously).
+    void registerLoginItemAndCheckForUpdates();
     // The last step of the launch: registers the global shortcut; a failure is logged and
     // the launch goes on without it.
     void atEndOfLaunch();
@@ -26,14 +26,14 @@ public:
     void release();
 
 private:
-    void runAfterHideDecision();
+    void runLoginItemAndUpdateCheck();
     void runAtEndOfLaunch();
 
     LoginItem& m_loginItem;
     UpdateChecker& m_updates;
     HotKey& m_hotKey;
     bool m_held = false;
-    bool m_afterHideDecisionWaits = false;
+    bool m_loginItemAndUpdateCheckWaits = false;
     bool m_atEndOfLaunchWaits = false;
 };
 

@@ -1,8 +1,6 @@
 // Load, change, save, publish.
 #include "settings/settings_store.h"
 
-#include <algorithm>
-
 namespace tessary {
 
 SettingsStore::SettingsStore(QObject* parent) : QObject(parent), m_settings(SharedSettings::load())
@@ -29,20 +27,15 @@ void SettingsStore::update(const std::function<void(SharedSettings&)>& change)
 
 FileTemplate SettingsStore::templateWithID(const Uuid& id) const
 {
-    const auto& templates = m_settings.templates;
-    const auto found = std::find_if(templates.begin(), templates.end(),
-                                    [&](const FileTemplate& t) { return t.id == id; });
-    return found != templates.end() ? *found : FileTemplate{id, {}, {}, {}, {}};
+    const auto index = indexOfTemplate(m_settings.templates, id);
+    return index ? m_settings.templates[*index] : FileTemplate{id, {}, {}, {}, {}};
 }
 
 void SettingsStore::replaceTemplate(const FileTemplate& fileTemplate, const Uuid& id)
 {
     update([&](SharedSettings& settings) {
-        auto& templates = settings.templates;
-        const auto found = std::find_if(templates.begin(), templates.end(),
-                                        [&](const FileTemplate& t) { return t.id == id; });
-        if (found != templates.end()) {
-            *found = fileTemplate;
+        if (const auto index = indexOfTemplate(settings.templates, id)) {
+            settings.templates[*index] = fileTemplate;
         }
     });
 }

@@ -47,7 +47,7 @@ std::string grantedFolderName(const std::string& rootPath, const std::string& st
 std::string allSetText(const SharedSettings& settings)
 {
     const auto index = settings.defaultTemplateIndex();
-    const std::string name = index ? settings.templates[*index].name : std::string();
+    const std::string name = index ? settings.templates[*index].menuLabel() : std::string();
     if (settings.shortcutEnabled) {
         return tr("All set. Right-click any folder in Files and choose New %@, or press %@.", name,
                   settings.shortcutLabel);

@@ -48,7 +48,7 @@ StatusRow renameStatusRow(RenameRoute route)
 
 bool isLoginSwitchOn(LoginItemStatus status)
 {
-    return status == LoginItemStatus::enabled || status == LoginItemStatus::requiresApproval;
+    return status == LoginItemStatus::enabled;
 }
 
 } // namespace tessary

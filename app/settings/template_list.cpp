@@ -7,28 +7,14 @@
 #include <algorithm>
 
 namespace tessary {
-namespace {
-
-std::optional<std::size_t> indexOf(const std::vector<FileTemplate>& templates, const Uuid& id)
-{
-    const auto found = std::find_if(templates.begin(), templates.end(),
-                                    [&](const FileTemplate& t) { return t.id == id; });
-    if (found == templates.end()) {
-        return std::nullopt;
-    }
-    return static_cast<std::size_t>(found - templates.begin());
-}
-
-} // namespace
-
 std::string rowTitle(const FileTemplate& fileTemplate)
 {
-    return fileTemplate.name.empty() ? tr("Untitled template") : fileTemplate.name;
+    return fileTemplate.hasBlankLabel() ? tr("Untitled template") : fileTemplate.name;
 }
 
 std::optional<std::size_t> TemplateList::selectedIndex() const
 {
-    return m_selection ? indexOf(templates(), *m_selection) : std::nullopt;
+    return m_selection ? indexOfTemplate(templates(), *m_selection) : std::nullopt;
 }
 
 void TemplateList::selectFirstIfNone()
@@ -97,7 +83,7 @@ bool TemplateList::canMove(std::size_t index, int offset) const
 
 void TemplateList::move(const Uuid& id, int offset)
 {
-    const auto index = indexOf(templates(), id);
+    const auto index = indexOfTemplate(templates(), id);
     if (!index || !canMove(*index, offset)) {
         return;
     }

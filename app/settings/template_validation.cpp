@@ -3,21 +3,11 @@
 
 #include "shared/localization.h"
 
-#include <QChar>
-#include <QList>
-#include <QString>
-
-#include <algorithm>
-
 namespace tessary {
 
 std::optional<std::string> labelWarning(const FileTemplate& fileTemplate)
 {
-    const QList<uint> points = QString::fromStdString(fileTemplate.name).toUcs4();
-    const auto blank = [](uint point) {
-        return point == '\t' || QChar::category(char32_t(point)) == QChar::Separator_Space;
-    };
-    if (!std::all_of(points.begin(), points.end(), blank)) {
+    if (!fileTemplate.hasBlankLabel()) {
         return std::nullopt;
     }
     return tr("Give the template a menu label; Files shows the file name until you do.");

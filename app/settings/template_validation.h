@@ -9,8 +9,7 @@
 
 namespace tessary {
 
-// When the label is empty once spaces (any Unicode space separator) and tabs are trimmed
-// from both ends; line breaks are not trimmed.
+// When the label is blank (FileTemplate::hasBlankLabel).
 std::optional<std::string> labelWarning(const FileTemplate& fileTemplate);
 // When the base name, or a non-empty extension, is not a usable name component.
 std::optional<std::string> fileNameWarning(const FileTemplate& fileTemplate);

@@ -220,14 +220,14 @@ void GeneralPage::showSettings()
         const QSignalBlocker blocker(m_defaultTemplate);
         m_defaultTemplate->clear();
         for (const FileTemplate& item : settings.templates) {
-            m_defaultTemplate->addItem(toQt(item.name));
+            m_defaultTemplate->addItem(toQt(item.menuLabel()));
         }
         m_defaultTemplate->setCurrentIndex(index ? static_cast<int>(*index) : -1);
     }
     m_menuCaption->setText(
         toQt(tessary::tr("The menu of Files gets a direct “New %@” item for it, next to "
                          "the “Tessary” submenu with every template.",
-                         index ? settings.templates[*index].name : std::string())));
+                         index ? settings.templates[*index].menuLabel() : std::string())));
     const QSignalBlocker shortcutBlocker(m_shortcutEnabled);
     m_shortcutEnabled->setChecked(settings.shortcutEnabled);
     m_shortcutRow->setVisible(settings.shortcutEnabled);

@@ -22,22 +22,29 @@ namespace {
 
 const Logger kLog("finder-sync");
 
-struct MenuProvider {
+struct TessaryMenuProvider {
     GObject parent;
     MenuExtension* menuExtension;
 };
 
-struct MenuProviderClass {
+struct TessaryMenuProviderClass {
     GObjectClass parent;
 };
 
-GType g_providerType = 0;
-GObjectClass* g_parentClass = nullptr;
+void initMenuProvider(NautilusMenuProviderInterface* iface);
 
-MenuProvider* asProvider(gpointer object)
+// GLib's type macros cast the way C does.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+G_DEFINE_DYNAMIC_TYPE_EXTENDED(TessaryMenuProvider, tessary_menu_provider, G_TYPE_OBJECT, 0,
+                               G_IMPLEMENT_INTERFACE_DYNAMIC(NAUTILUS_TYPE_MENU_PROVIDER,
+                                                             initMenuProvider))
+#pragma GCC diagnostic pop
+
+TessaryMenuProvider* asProvider(gpointer object)
 {
-    return reinterpret_cast<MenuProvider*>(
-        g_type_check_instance_cast(static_cast<GTypeInstance*>(object), g_providerType));
+    return G_TYPE_CHECK_INSTANCE_CAST(object, tessary_menu_provider_get_type(),
+                                      TessaryMenuProvider);
 }
 
 // The folder this module was loaded from.
@@ -206,48 +213,37 @@ GList* fileItems(NautilusMenuProvider* provider, GList* files)
     return items;
 }
 
-void initMenuProvider(gpointer iface, gpointer)
+void initMenuProvider(NautilusMenuProviderInterface* iface)
 {
-    auto* menuProvider = static_cast<NautilusMenuProviderInterface*>(iface);
-    menuProvider->get_background_items = backgroundItems;
-    menuProvider->get_file_items = fileItems;
+    iface->get_background_items = backgroundItems;
+    iface->get_file_items = fileItems;
 }
 
-void finalizeProvider(GObject* object)
+void tessary_menu_provider_finalize(GObject* object)
 {
-    MenuProvider* self = asProvider(object);
+    TessaryMenuProvider* self = asProvider(object);
     delete self->menuExtension;
     self->menuExtension = nullptr;
-    g_parentClass->finalize(object);
+    G_OBJECT_CLASS(tessary_menu_provider_parent_class)->finalize(object);
 }
 
-void initProviderClass(gpointer klass, gpointer)
+void tessary_menu_provider_class_init(TessaryMenuProviderClass* klass)
 {
-    g_parentClass = static_cast<GObjectClass*>(g_type_class_peek_parent(klass));
-    static_cast<GObjectClass*>(klass)->finalize = finalizeProvider;
+    G_OBJECT_CLASS(klass)->finalize = tessary_menu_provider_finalize;
 }
 
-void initProvider(GTypeInstance* instance, gpointer)
+void tessary_menu_provider_class_finalize(TessaryMenuProviderClass*)
 {
-    auto* self = reinterpret_cast<MenuProvider*>(instance);
+}
+
+void tessary_menu_provider_init(TessaryMenuProvider* self)
+{
     self->menuExtension = nullptr;
     // Without the object the provider offers no menu; Nautilus itself goes on.
     guarded(kLog, "Starting the extension", [self] {
         self->menuExtension = new MenuExtension(HostHandOver(hostBinary()));
         clickWorker(); // started now, so that no click waits for a thread to start
     });
-}
-
-void registerProvider(GTypeModule* module)
-{
-    static const GTypeInfo info = {
-        sizeof(MenuProviderClass), nullptr, nullptr,      initProviderClass, nullptr, nullptr,
-        sizeof(MenuProvider),      0,       initProvider, nullptr,
-    };
-    g_providerType = g_type_module_register_type(module, G_TYPE_OBJECT, "TessaryMenuProvider",
-                                                 &info, GTypeFlags(0));
-    static const GInterfaceInfo menuProvider = {initMenuProvider, nullptr, nullptr};
-    g_type_module_add_interface(module, g_providerType, NAUTILUS_TYPE_MENU_PROVIDER, &menuProvider);
 }
 
 } // namespace
@@ -258,7 +254,7 @@ extern "C" {
 void nautilus_module_initialize(GTypeModule* module)
 {
     tessary::guarded(tessary::kLog, "Loading the module",
-                     [module] { tessary::registerProvider(module); });
+                     [module] { tessary::tessary_menu_provider_register_type(module); });
     tessary::startBridge();
 }
 
@@ -269,9 +265,9 @@ void nautilus_module_shutdown(void)
 void nautilus_module_list_types(const GType** types, int* num_types)
 {
     static GType list[1];
-    list[0] = tessary::g_providerType;
+    list[0] = tessary::tessary_menu_provider_get_type();
     *types = list;
-    *num_types = tessary::g_providerType != 0 ? 1 : 0;
+    *num_types = list[0] != 0 ? 1 : 0;
 }
 
 } // extern "C"

@@ -2,74 +2,34 @@
 #include "platform/linux/autostart_login_items.h"
 
 #include "shared/defaults_store.h"
-#include "shared/posix_io.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <system_error>
-#include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <glib.h>
 #include <unistd.h>
 
 namespace tessary {
 namespace {
 
 // Desktop-entry quoting of one argument: one with a reserved character goes in double
-// quotes, inside which ", `, $ and \ are escaped with a backslash.
+// quotes, inside which ", `, $ and \ are escaped with a backslash; "%" is doubled (a single
+// one starts a field code). GLib has the reverse (g_shell_parse_argv) but no such writer.
 std::string quoteArgument(const std::string& argument)
 {
-    if (!argument.empty() &&
-        argument.find_first_of(" \t\n\"'\\$`<>~|&;*?#()") == std::string::npos) {
-        return argument;
-    }
-    std::string out = "\"";
+    std::string out;
+    const bool quoted =
+        argument.empty() || argument.find_first_of(" \t\n\"'\\$`<>~|&;*?#()") != std::string::npos;
     for (const char c : argument) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') {
+        if (quoted && (c == '"' || c == '`' || c == '$' || c == '\\')) {
             out += '\\';
         }
-        out += c;
+        out += c == '%' ? "%%" : std::string(1, c);
     }
-    return out + "\"";
-}
-
-// The Exec value as the entry stores it: the quoted command line with "%" doubled (a single
-// one starts a field code), then written as a desktop-entry string, whose own escapes come
-// off first when it is read (so a literal backslash ends up as four).
-std::string execValue(const std::vector<std::string>& arguments)
-{
-    std::string value;
-    for (const std::string& argument : arguments) {
-        if (!value.empty()) {
-            value += ' ';
-        }
-        for (const char c : quoteArgument(argument)) {
-            switch (c) {
-            case '%':
-                value += "%%";
-                break;
-            case '\\':
-                value += "\\\\";
-                break;
-            case '\n':
-                value += "\\n";
-                break;
-            case '\t':
-                value += "\\t";
-                break;
-            case '\r':
-                value += "\\r";
-                break;
-            default:
-                value += c;
-            }
-        }
-    }
-    return value;
+    return quoted ? "\"" + out + "\"" : out;
 }
 
 std::string runningProgramCommand()
@@ -109,37 +69,29 @@ void AutostartLoginItems::registerApp()
     if (error) {
         throw LoginItemError(error.message());
     }
-    const std::string entry =
-        "[Desktop Entry]\n"
-        "Type=Application\n"
-        "Name=Tessary\n"
-        "Comment=Creates new files from templates in the file manager\n"
-        "Exec=" +
-        execValue({m_command.empty() ? runningProgramCommand() : m_command, "--login"}) +
-        "\n"
-        "Icon=com.orvane.tessary\n"
-        "Terminal=false\n"
-        "NoDisplay=true\n"
-        "X-GNOME-Autostart-enabled=true\n";
-    // A fresh name made exclusively, so no file or link already there is written through.
-    std::string temporary = path.string() + ".XXXXXX";
-    UniqueFd out(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!out) {
-        throw LoginItemError(std::strerror(errno));
-    }
-    error = writeAll(out.get(), entry);
-    if (!error && ::fsync(out.get()) != 0) {
-        error = {errno, std::generic_category()};
-    }
-    if (::close(out.release()) != 0 && !error) {
-        error = {errno, std::generic_category()};
-    }
-    if (!error && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = {errno, std::generic_category()};
-    }
-    if (error) {
-        ::unlink(temporary.c_str());
-        throw LoginItemError(error.message());
+    const std::string command = m_command.empty() ? runningProgramCommand() : m_command;
+    g_autoptr(GKeyFile) entry = g_key_file_new();
+    const auto set = [&](const char* key, const std::string& value) {
+        g_key_file_set_string(entry, G_KEY_FILE_DESKTOP_GROUP, key, value.c_str());
+    };
+    set(G_KEY_FILE_DESKTOP_KEY_TYPE, G_KEY_FILE_DESKTOP_TYPE_APPLICATION);
+    set(G_KEY_FILE_DESKTOP_KEY_NAME, "Tessary");
+    set(G_KEY_FILE_DESKTOP_KEY_COMMENT, "Creates new files from templates in the file manager");
+    // The desktop skips the entry once the program is gone (uninstalled).
+    set(G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, command);
+    set(G_KEY_FILE_DESKTOP_KEY_EXEC, quoteArgument(command) + " --login");
+    set(G_KEY_FILE_DESKTOP_KEY_ICON, "com.orvane.tessary");
+    set(G_KEY_FILE_DESKTOP_KEY_TERMINAL, "false");
+    set(G_KEY_FILE_DESKTOP_KEY_NO_DISPLAY, "true");
+    set("X-GNOME-Autostart-enabled", "true");
+    gsize size = 0;
+    g_autofree char* data = g_key_file_to_data(entry, &size, nullptr);
+    // A fresh temporary name made exclusively, synced and renamed over the entry, so no file
+    // or link already there is written through.
+    g_autoptr(GError) failure = nullptr;
+    if (!g_file_set_contents_full(path.c_str(), data, static_cast<gssize>(size),
+                                  G_FILE_SET_CONTENTS_CONSISTENT, 0600, &failure)) {
+        throw LoginItemError(failure->message);
     }
 }
 
@@ -152,14 +104,20 @@ void AutostartLoginItems::unregisterApp()
 
 LoginItemStatus AutostartLoginItems::status()
 {
-    std::ifstream in(entryPath());
-    if (!in) {
-        return LoginItemStatus::notRegistered;
+    g_autoptr(GKeyFile) entry = g_key_file_new();
+    g_autoptr(GError) error = nullptr;
+    if (!g_key_file_load_from_file(entry, entryPath().c_str(), G_KEY_FILE_NONE, &error)) {
+        // A file that is there but is no key file still counts as an entry.
+        return error->domain == G_FILE_ERROR ? LoginItemStatus::notRegistered
+                                             : LoginItemStatus::enabled;
     }
-    for (std::string line; std::getline(in, line);) {
-        if (line == "Hidden=true" || line == "X-GNOME-Autostart-enabled=false") {
-            return LoginItemStatus::notRegistered;
-        }
+    const auto isSet = [&](const char* key, gboolean value) {
+        g_autoptr(GError) missing = nullptr;
+        return g_key_file_get_boolean(entry, G_KEY_FILE_DESKTOP_GROUP, key, &missing) == value &&
+               missing == nullptr;
+    };
+    if (isSet(G_KEY_FILE_DESKTOP_KEY_HIDDEN, TRUE) || isSet("X-GNOME-Autostart-enabled", FALSE)) {
+        return LoginItemStatus::notRegistered;
     }
     return LoginItemStatus::enabled;
 }

@@ -16,10 +16,8 @@ constexpr int kCallTimeoutMs = 5000;
 
 std::string fileUri(const std::filesystem::path& path)
 {
-    gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-    std::string text = uri != nullptr ? uri : std::string();
-    g_free(uri);
-    return text;
+    g_autofree gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+    return uri != nullptr ? uri : std::string();
 }
 
 void openFolderInstead(const std::string& folderUri)
@@ -27,40 +25,39 @@ void openFolderInstead(const std::string& folderUri)
     if (!hasGraphicalSession()) {
         return; // a file manager could not show a window anyway
     }
-    GError* error = nullptr;
+    g_autoptr(GError) error = nullptr;
     if (!g_app_info_launch_default_for_uri(folderUri.c_str(), nullptr, &error)) {
         kLog.error("Could not open %{public}s: %{public}s", folderUri, error->message);
-        g_error_free(error);
     }
 }
 
 struct RevealCall {
     std::string folderUri;
-    std::shared_ptr<int> pending; // outlives the workspace if it goes first
+    int* pending; // the workspace's count; gone once the call is cancelled
 };
 
 void revealAnswered(GObject* source, GAsyncResult* result, gpointer data)
 {
     const std::unique_ptr<RevealCall> call(static_cast<RevealCall*>(data));
-    --*call->pending;
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-    if (reply != nullptr) {
-        g_variant_unref(reply);
-        return;
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(GVariant) reply =
+        g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+        return; // the workspace went first
     }
-    kLog.error("The file manager did not show the file: %{public}s", error->message);
-    g_error_free(error);
-    openFolderInstead(call->folderUri);
+    --*call->pending;
+    if (reply == nullptr) {
+        kLog.error("The file manager did not show the file: %{public}s", error->message);
+        openFolderInstead(call->folderUri);
+    }
 }
 
 void openAnswered(GObject*, GAsyncResult* result, gpointer data)
 {
     const std::unique_ptr<std::string> uri(static_cast<std::string*>(data));
-    GError* error = nullptr;
+    g_autoptr(GError) error = nullptr;
     if (!g_app_info_launch_default_for_uri_finish(result, &error)) {
         kLog.error("Could not open %{public}s: %{public}s", *uri, error->message);
-        g_error_free(error);
     }
 }
 
@@ -73,26 +70,25 @@ bool hasGraphicalSession()
     return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
-LinuxWorkspace::LinuxWorkspace() = default;
+LinuxWorkspace::LinuxWorkspace() : m_cancellable(g_cancellable_new())
+{
+}
 
 LinuxWorkspace::~LinuxWorkspace()
 {
-    if (m_bus != nullptr) {
-        g_object_unref(m_bus);
-    }
+    g_cancellable_cancel(m_cancellable); // answers still on their way find no workspace
+    g_object_unref(m_cancellable);
+    g_clear_object(&m_bus);
 }
 
 GDBusConnection* LinuxWorkspace::bus()
 {
     if (m_bus == nullptr) {
-        GError* error = nullptr;
+        g_autoptr(GError) error = nullptr;
         m_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-        if (m_bus == nullptr) {
-            if (!m_reportedNoBus) { // said once; later calls try again quietly
-                kLog.error("No session bus: %{public}s", error->message);
-                m_reportedNoBus = true;
-            }
-            g_error_free(error);
+        if (m_bus == nullptr && !m_reportedNoBus) { // said once; later calls try again quietly
+            kLog.error("No session bus: %{public}s", error->message);
+            m_reportedNoBus = true;
         }
     }
     return m_bus;
@@ -108,12 +104,12 @@ void LinuxWorkspace::revealAndSelect(const std::filesystem::path& file)
         return;
     }
     const gchar* uris[] = {uri.c_str(), nullptr};
-    ++*m_pending;
+    ++m_pending;
     g_dbus_connection_call(connection, "org.freedesktop.FileManager1",
                            "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1",
                            "ShowItems", g_variant_new("(^ass)", uris, ""), nullptr,
-                           G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, revealAnswered,
-                           new RevealCall{folderUri, m_pending});
+                           G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, m_cancellable, revealAnswered,
+                           new RevealCall{folderUri, &m_pending});
 }
 
 void LinuxWorkspace::openWithDefaultApp(const std::filesystem::path& file)
@@ -140,16 +136,14 @@ void LinuxWorkspace::warmUp()
 {
     bus();
     g_free(g_content_type_guess("x.txt", nullptr, 0, nullptr));
-    if (GAppInfo* info = g_app_info_get_default_for_type("text/plain", FALSE)) {
-        g_object_unref(info);
-    }
+    g_autoptr(GAppInfo) info = g_app_info_get_default_for_type("text/plain", FALSE);
 }
 
 void LinuxWorkspace::settle(std::chrono::milliseconds timeout)
 {
     const gint64 deadline = g_get_monotonic_time() + timeout.count() * 1000;
     GMainContext* context = g_main_context_default();
-    while (*m_pending > 0 && g_get_monotonic_time() < deadline) {
+    while (m_pending > 0 && g_get_monotonic_time() < deadline) {
         if (!g_main_context_iteration(context, FALSE)) {
             g_usleep(1000);
         }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <memory>
 
+typedef struct _GCancellable GCancellable;
 typedef struct _GDBusConnection GDBusConnection;
 
 namespace tessary {
@@ -38,8 +39,9 @@ public:
 private:
     GDBusConnection* bus();
 
+    GCancellable* m_cancellable; // cancels the calls still out when the workspace goes
     GDBusConnection* m_bus = nullptr;
-    std::shared_ptr<int> m_pending = std::make_shared<int>(0); // calls not answered yet
+    int m_pending = 0; // calls not answered yet
     std::unique_ptr<X11Display> m_display;
     bool m_triedDisplay = false;
     bool m_reportedNoBus = false;

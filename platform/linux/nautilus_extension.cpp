@@ -47,15 +47,15 @@ FileManagerExtensionState NautilusExtension::state()
         return state;
     }
     const std::string name(kFileManagerId);
-    GVariant* reply = callSync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                               "org.freedesktop.DBus", "GetConnectionUnixProcessID",
-                               g_variant_new("(s)", name.c_str()), "(u)", kStateCallTimeoutMs);
+    g_autoptr(GVariant) reply =
+        callSync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                 "org.freedesktop.DBus", "GetConnectionUnixProcessID",
+                 g_variant_new("(s)", name.c_str()), "(u)", kStateCallTimeoutMs);
     if (reply == nullptr) {
         return state; // no owner: the file manager does not run
     }
     guint32 pid = 0;
     g_variant_get(reply, "(u)", &pid);
-    g_variant_unref(reply);
     state.running = true;
     state.loaded =
         state.installed && mapsFile(pid, std::filesystem::weakly_canonical(module, error));

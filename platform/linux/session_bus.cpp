@@ -7,9 +7,7 @@ namespace tessary {
 
 SessionBus::~SessionBus()
 {
-    if (m_connection != nullptr) {
-        g_object_unref(m_connection);
-    }
+    g_clear_object(&m_connection);
 }
 
 GDBusConnection* SessionBus::connection(GError** error)

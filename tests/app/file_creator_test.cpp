@@ -5,7 +5,6 @@
 
 #include "shared/create_request.h"
 #include "platform/linux/linux_bookmarks.h"
-#include "platform/linux/linux_workspace.h"
 #include "test_support.h"
 
 namespace tessary {
@@ -20,16 +19,15 @@ protected:
                        const std::string& contents = "")
     {
         try {
-            return creator.create({Uuid::random(), "Sample", base, ext, contents}, folder, {})
+            return creator.create({Uuid::random(), "Sample", base, ext, contents}, folder)
                 .filename();
         } catch (const FileCreatorError& error) {
             return error.what();
         }
     }
 
-    LinuxWorkspace workspace; // without a session bus: revealing only logs
     LinuxBookmarks bookmarks;
-    FileCreator creator{workspace, bookmarks};
+    FileCreator creator{bookmarks};
 };
 
 TEST_F(FileCreatorTest, PicksTheFirstFreeNameAndChangesNothingElse)

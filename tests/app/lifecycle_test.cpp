@@ -1,6 +1,6 @@
 // The host's first launch: the settings and the key seeded, a stored document kept.
 #include "lifecycle/host_lifecycle.h"
-#include "ui/console_prompts.h"
+#include "console_prompts.h"
 #include "lifecycle/host_services.h"
 
 #include "test_support.h"

@@ -98,17 +98,17 @@ TEST_F(RoadTest, TheCommandLineCreatesOnlyWithAGrant)
         std::string printed; // a part of what it printed
     } rows[] = {
         {{"new", folder()}, 1, askFirst},
-        {{"grant", scratchFolder()}, 0, ""},
+        {{"grant", scratchFolder()}, 0, "[disk-access] Granted"},
         {{"new", folder()}, 0, (folder() / "untitled.txt").string() + "\n"},
         {{"new", "--template", "2", folder()}, 0, (folder() / "untitled").string() + "\n"},
         {{"new", "--template", "7", folder()}, 1, "there is no template 7"},
         {{"new", folder() / "missing"},
          1,
          "Couldn't create the file\nCould not create untitled.txt: No such file or directory"},
-        {{"forget"}, 0, ""},
+        {{"forget"}, 0, "Disk access forgotten"},
         {{"new", folder()}, 1, askFirst},
         {{"--help"}, 0, "tessary new"},
-        {{"--bogus"}, 2, ""},
+        {{"--bogus"}, 2, "unknown option: --bogus"},
     };
     for (const auto& row : rows) {
         const auto [status, printed] = run(row.arguments);

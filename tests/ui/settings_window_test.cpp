@@ -3,7 +3,7 @@
 // windows' rules. What lands in the settings file is what the file manager's menu shows.
 #include "ui/about_window.h"
 #include "ui/form_parts.h"
-#include "ui/console_prompts.h"
+#include "console_prompts.h"
 #include "platform/linux/gnome_keybinding.h"
 #include "lifecycle/host_services.h"
 #include "platform/linux/nautilus_extension.h"

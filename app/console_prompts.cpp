@@ -1,5 +1,5 @@
 // Alerts as text on stderr.
-#include "ui/console_prompts.h"
+#include "console_prompts.h"
 
 #include <cstdio>
 
