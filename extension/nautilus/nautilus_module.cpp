@@ -6,6 +6,7 @@
 // action with it when activated, on a worker thread of its own. No C++ exception may leave a
 // callback: Nautilus is C.
 #include "finder_sync.h"
+#include "localization.h"
 #include "nautilus_api.h"
 #include "nautilus_bridge.h"
 
@@ -48,6 +49,14 @@ std::filesystem::path moduleFolder()
         return {};
     }
     return std::filesystem::path(info.dli_fname).parent_path();
+}
+
+// The translations installed with this module, not those beside the file manager's program.
+void useOwnCatalogues()
+{
+    if (const auto folder = moduleFolder(); !folder.empty()) {
+        setLocaleDirectory((folder / TESSARY_MODULE_TO_LOCALEDIR).lexically_normal());
+    }
 }
 
 std::filesystem::path hostBinary()
@@ -257,8 +266,10 @@ extern "C" {
 
 void nautilus_module_initialize(GTypeModule* module)
 {
-    tessary::guarded(tessary::kLog, "Loading the module",
-                     [module] { tessary::registerProvider(module); });
+    tessary::guarded(tessary::kLog, "Loading the module", [module] {
+        tessary::useOwnCatalogues();
+        tessary::registerProvider(module);
+    });
     tessary::startBridge();
 }
 
