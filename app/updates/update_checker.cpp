@@ -15,13 +15,15 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
+#if TESSARY_UPDATE_CHECK
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QThreadPool>
-#include <QUrl>
+#endif
 
 namespace tessary {
 namespace {
@@ -29,6 +31,7 @@ namespace {
 const Logger kLog("updates");
 
 constexpr std::string_view kRunningVersion = TESSARY_VERSION;
+#if TESSARY_UPDATE_CHECK
 // A release feed is a few hundred bytes; anything much larger is not one.
 constexpr qint64 kFeedLimit = 64 * 1024;
 constexpr const char* kTooLargeProperty = "tessaryFeedTooLarge";
@@ -65,6 +68,7 @@ void afterTlsSetUp(std::function<void()> then)
             Qt::QueuedConnection);
     });
 }
+#endif
 
 std::string releaseNotesURL()
 {
@@ -101,6 +105,7 @@ bool hasControlCharacters(const QString& text)
                        [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
+#if TESSARY_UPDATE_CHECK
 // The feed from a finished reply; throws UpdateCheckError.
 UpdateChecker::Release readFeed(QNetworkReply& reply)
 {
@@ -128,6 +133,7 @@ UpdateChecker::Release readFeed(QNetworkReply& reply)
     }
     return *std::move(release);
 }
+#endif
 
 } // namespace
 
@@ -214,7 +220,7 @@ bool UpdateChecker::isNewer(std::string_view version, std::string_view than)
 
 bool UpdateChecker::checkAtLaunch(Completion done)
 {
-    if (!checksAutomatically()) {
+    if (!TESSARY_UPDATE_CHECK || !checksAutomatically()) {
         return false;
     }
     const auto last = DefaultsStore::standard().date(kLastUpdateCheckKey);
@@ -229,6 +235,12 @@ bool UpdateChecker::checkAtLaunch(Completion done)
 
 void UpdateChecker::check(bool userInitiated, Completion done)
 {
+#if !TESSARY_UPDATE_CHECK
+    static_cast<void>(userInitiated);
+    if (done) {
+        done({Result::Status::failed, std::nullopt, "this build has no update checker"});
+    }
+#else
     const QUrl feed(QString::fromStdString(productWebsite() + "/release.json"));
     if (feed.scheme() != QLatin1String("https")) {
         send(feed, userInitiated, std::move(done));
@@ -240,8 +252,10 @@ void UpdateChecker::check(bool userInitiated, Completion done)
             send(feed, userInitiated, std::move(done));
         }
     });
+#endif
 }
 
+#if TESSARY_UPDATE_CHECK
 void UpdateChecker::send(const QUrl& feed, bool userInitiated, Completion done)
 {
     QNetworkRequest request(feed);
@@ -292,6 +306,7 @@ void UpdateChecker::finish(QNetworkReply& reply, bool userInitiated, const Compl
         done(result);
     }
 }
+#endif
 
 UpdateChecker::Result UpdateChecker::conclude(const Release& release, bool userInitiated)
 {
