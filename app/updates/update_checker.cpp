@@ -15,15 +15,13 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QUrl>
-#if TESSARY_UPDATE_CHECK
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QThreadPool>
-#endif
+#include <QUrl>
 
 namespace tessary {
 namespace {
@@ -31,7 +29,6 @@ namespace {
 const Logger kLog("updates");
 
 constexpr std::string_view kRunningVersion = TESSARY_VERSION;
-#if TESSARY_UPDATE_CHECK
 // A release feed is a few hundred bytes; anything much larger is not one.
 constexpr qint64 kFeedLimit = 64 * 1024;
 constexpr const char* kTooLargeProperty = "tessaryFeedTooLarge";
@@ -68,7 +65,6 @@ void afterTlsSetUp(std::function<void()> then)
             Qt::QueuedConnection);
     });
 }
-#endif
 
 std::string releaseNotesURL()
 {
@@ -105,7 +101,6 @@ bool hasControlCharacters(const QString& text)
                        [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
-#if TESSARY_UPDATE_CHECK
 // The feed from a finished reply; throws UpdateCheckError.
 UpdateChecker::Release readFeed(QNetworkReply& reply)
 {
@@ -133,7 +128,6 @@ UpdateChecker::Release readFeed(QNetworkReply& reply)
     }
     return *std::move(release);
 }
-#endif
 
 } // namespace
 
@@ -235,12 +229,12 @@ bool UpdateChecker::checkAtLaunch(Completion done)
 
 void UpdateChecker::check(bool userInitiated, Completion done)
 {
-#if !TESSARY_UPDATE_CHECK
-    static_cast<void>(userInitiated);
-    if (done) {
-        done({Result::Status::failed, std::nullopt, "this build has no update checker"});
+    if (!TESSARY_UPDATE_CHECK) { // a build for a distribution that delivers updates itself
+        if (done) {
+            done({Result::Status::failed, std::nullopt, "this build has no update checker"});
+        }
+        return;
     }
-#else
     const QUrl feed(QString::fromStdString(productWebsite() + "/release.json"));
     if (feed.scheme() != QLatin1String("https")) {
         send(feed, userInitiated, std::move(done));
@@ -252,10 +246,8 @@ void UpdateChecker::check(bool userInitiated, Completion done)
             send(feed, userInitiated, std::move(done));
         }
     });
-#endif
 }
 
-#if TESSARY_UPDATE_CHECK
 void UpdateChecker::send(const QUrl& feed, bool userInitiated, Completion done)
 {
     QNetworkRequest request(feed);
@@ -306,7 +298,6 @@ void UpdateChecker::finish(QNetworkReply& reply, bool userInitiated, const Compl
         done(result);
     }
 }
-#endif
 
 UpdateChecker::Result UpdateChecker::conclude(const Release& release, bool userInitiated)
 {

@@ -87,20 +87,16 @@ public:
     void check(bool userInitiated, Completion done = {});
 
 private:
-#if TESSARY_UPDATE_CHECK
     void send(const QUrl& feed, bool userInitiated, Completion done);
     QNetworkAccessManager& network();
     void finish(QNetworkReply& reply, bool userInitiated, const Completion& done);
-#endif
     Result conclude(const Release& release, bool userInitiated);
     void announce(const Release& release);
 
     Workspace& m_workspace;
     UserPrompts* m_prompts;
     std::chrono::milliseconds m_timeout;
-#if TESSARY_UPDATE_CHECK
-    std::unique_ptr<QNetworkAccessManager> m_network; // made by the first check
-#endif
+    std::unique_ptr<QNetworkAccessManager> m_network;        // made by the first check
     std::shared_ptr<int> m_alive = std::make_shared<int>(0); // for work that may outlive this
 };
 
