@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end test in a real GNOME Files (Nautilus 43), run by .ci/run as root (it needs
-# root): installs the host and the module under /usr, chooses "New Text File" from a folder's
+# root): installs the host and the module under /usr (with --installed it uses the copy the
+# Debian packages installed instead), chooses "New Text File" from a folder's
 # menu and then from a file's menu on a private desktop, checks the files, the context of
 # each choice and that Nautilus showed and selected each file, and prints the time from the
 # choice to the file. Puts back what the install replaced. Logs, timings and screenshots go
@@ -109,9 +110,16 @@ fi
 out=${TESSARY_E2E_OUT:-$PWD/build/e2e}
 rm -rf "$out"
 mkdir -p "$out/shots"
-cmake --preset release >/dev/null
-cmake --build --preset release --target tessary tessary-nautilus tessary_translations >/dev/null
-install_for_run "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
+if [ "${1:-}" = --installed ]; then
+  # The copy a package installed: nothing is built, installed or put back.
+  [ -x /usr/bin/tessary ] && [ -e "$(pkg-config --variable=extensiondir libnautilus-extension-4)/libtessary-nautilus.so" ] ||
+    fail "--installed: Tessary and its Nautilus module are not installed under /usr"
+  private_work "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
+else
+  cmake --preset release >/dev/null
+  cmake --build --preset release --target tessary tessary-nautilus tessary_translations >/dev/null
+  install_for_run "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
+fi
 
 status=0
 in_private_session "$work" "$out" || status=$?
