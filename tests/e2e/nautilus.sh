@@ -5,7 +5,8 @@
 # menu and then from a file's menu on a private desktop, checks the files, the context of
 # each choice and that Nautilus showed and selected each file, and prints the time from the
 # choice to the file. Puts back what the install replaced. Logs, timings and screenshots go
-# to build/e2e (or $TESSARY_E2E_OUT).
+# to build/e2e (or $TESSARY_E2E_OUT). With TESSARY_E2E_CATALOGUE (and LANGUAGE set), the
+# module must have loaded that translation catalogue.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -82,6 +83,9 @@ session() {
   grep -qF "Created $folder/untitled.txt" "$out/nautilus.log" || fail "the host did not log the creation"
   grep -qF "target: $folder, selected: 0, menu kind: 1" "$out/nautilus.log" ||
     fail "the background item did not run with the folder's context"
+  # Run in another language, the module's menu came from this catalogue (gettext maps it).
+  [ -z "${TESSARY_E2E_CATALOGUE:-}" ] || grep -qF " $TESSARY_E2E_CATALOGUE" "/proc/$nautilus_pid/maps" ||
+    fail "Nautilus did not load the module's translations $TESSARY_E2E_CATALOGUE"
   check_shown "$folder/untitled.txt"
   import -window root "$out/shots/03-created.png"
 
@@ -110,10 +114,7 @@ fi
 out=${TESSARY_E2E_OUT:-$PWD/build/e2e}
 rm -rf "$out"
 mkdir -p "$out/shots"
-if [ "${1:-}" = --installed ]; then
-  # The copy a package installed: nothing is built, installed or put back.
-  [ -x /usr/bin/tessary ] && [ -e "$(pkg-config --variable=extensiondir libnautilus-extension-4)/libtessary-nautilus.so" ] ||
-    fail "--installed: Tessary and its Nautilus module are not installed under /usr"
+if [ "${1:-}" = --installed ]; then # the packages' copy: nothing is built or put back
   private_work "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
 else
   cmake --preset release >/dev/null
