@@ -223,6 +223,11 @@ int runForget()
 // A check the user asked for, answered on stdout (or stderr) instead of in alerts.
 int runCheckUpdates(int argc, char** argv)
 {
+    if (!TESSARY_UPDATE_CHECK) {
+        std::fprintf(stderr, "tessary: check-updates is not available: this build has no update "
+                             "checker (updates come with the system's packages)\n");
+        return 1;
+    }
     QCoreApplication application(argc, argv);
     LinuxWorkspace workspace;
     UpdateChecker checker(workspace, nullptr);

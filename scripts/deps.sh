@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages a job needs, only those that are missing, so a second run
-# costs a few dpkg queries. Usage: scripts/deps.sh build|test|bench|fuzz|desktop|e2e ...
+# costs a few dpkg queries. Usage: scripts/deps.sh build|test|bench|fuzz|desktop|e2e|package ...
 set -euo pipefail
 
 declare -A groups=(
@@ -16,6 +16,7 @@ declare -A groups=(
   [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip
          mutter python3-dbus libglib2.0-bin"
   [desktop]="xvfb xauth openbox xdotool dbus x11-utils libglib2.0-bin python3-dbusmock"
+  [package]="debhelper dpkg-dev fakeroot help2man lintian desktop-file-utils appstream ccache git"
 )
 
 wanted=()

@@ -8,11 +8,18 @@
 
 #include "shared/text_format.h"
 
+#include <filesystem>
 #include <string>
 
 namespace tessary {
 
 inline constexpr const char* kTextDomain = "tessary";
+
+// The catalogues are found from where the code was installed, never from a compiled-in
+// prefix: by default beside the running program (<bindir>/../share/locale). A module loaded
+// into another program (the file manager) names its own folder's before its first text;
+// later calls change nothing. TESSARY_LOCALEDIR in the environment overrides both.
+void setLocaleDirectory(const std::filesystem::path& directory);
 
 // The translation of `messageId` for the current locale, or the English text itself.
 std::string tr(const char* messageId);

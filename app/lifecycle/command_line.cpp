@@ -101,25 +101,48 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
 
 std::string usageText()
 {
-    return "Usage:\n"
-           "  tessary [--activate] [--login] [URL...]\n"
-           "      Run in the background and create files for the file manager's menu; a second\n"
-           "      start hands its URLs to the running instance.\n"
-           "  tessary --shortcut\n"
-           "      Act on a press of the global shortcut (the desktop's keybinding runs this):\n"
-           "      create a file in the folder the file manager shows, starting Tessary if\n"
-           "      it does not run.\n"
-           "  tessary new [--template INDEX] [DIR]\n"
-           "      Create a file from a template (default: the default template) in DIR\n"
-           "      (default: the current folder) and print its path.\n"
-           "  tessary grant DIR\n"
-           "      Allow Tessary to create files in DIR and every folder below it.\n"
-           "  tessary forget\n"
-           "      Drop that permission.\n"
-           "  tessary check-updates\n"
-           "      Ask the product website for the newest version and print whether this one is\n"
-           "      up to date (exit status 0), or why the check failed (exit status 1).\n"
-           "  tessary --help | --version\n";
+    // The man page is made from this text by help2man: "Commands:" and "Options:" become
+    // its sections, and every verb and option is listed under one of them.
+    std::string text = "Usage: tessary [--activate] [--login] [URL...]\n"
+                       "  or:  tessary --shortcut\n"
+                       "  or:  tessary new [--template INDEX] [DIR]\n"
+                       "  or:  tessary grant DIR\n"
+                       "  or:  tessary forget\n";
+    if (TESSARY_UPDATE_CHECK) {
+        text += "  or:  tessary check-updates\n";
+    }
+    text += "Create a new file from a template in any folder, from the file manager's menu.\n"
+            "\n"
+            "Without a command, tessary runs in the background, one instance per user, and\n"
+            "creates the files that the file manager's menu asks for: each URL is a signed\n"
+            "tessary://create request, as the file manager's module and the desktop entry pass\n"
+            "them. A second start hands its URLs to the running instance and exits. Started\n"
+            "without arguments it shows the settings window.\n"
+            "\n"
+            "Commands:\n"
+            "  new [DIR]         create a file from the default template (or the one\n"
+            "                    --template names) in DIR, default the current folder, and\n"
+            "                    print its path\n"
+            "  grant DIR         allow Tessary to create files in DIR and every folder below\n"
+            "  forget            drop that permission\n";
+    if (TESSARY_UPDATE_CHECK) {
+        text += "  check-updates     ask the product website for the newest version and print\n"
+                "                    whether this one is up to date (exit status 0), or why\n"
+                "                    the check failed (exit status 1)\n";
+    }
+    text += "\n"
+            "Options:\n"
+            "  --template INDEX  with new: the template at INDEX in the list (0 is the\n"
+            "                    first) instead of the default one\n"
+            "  --activate        bring Tessary's windows and questions to the front for the\n"
+            "                    URLs it is given\n"
+            "  --login           started at login: run in the background without a window\n"
+            "  --shortcut        act on a press of the global shortcut (the desktop's\n"
+            "                    keybinding runs this): create a file in the folder the\n"
+            "                    file manager shows, starting Tessary if it does not run\n"
+            "  -h, --help        print this help and exit\n"
+            "  --version         print the version and exit\n";
+    return text;
 }
 
 } // namespace tessary

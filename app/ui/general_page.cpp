@@ -55,7 +55,9 @@ GeneralPage::GeneralPage(SettingsStore& store, SettingsServices services,
     addShortcutSection();
     addAfterCreatingSection();
     addStartupSection();
-    addUpdatesSection();
+    if (TESSARY_UPDATE_CHECK) {
+        addUpdatesSection();
+    }
     m_sections->addStretch(1);
 
     connect(&m_store, &SettingsStore::settingsChanged, this, &GeneralPage::showSettings);

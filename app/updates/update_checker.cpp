@@ -235,7 +235,7 @@ bool UpdateChecker::isNewer(std::string_view version, std::string_view than)
 
 bool UpdateChecker::checkAtLaunch(Completion done)
 {
-    if (!checksAutomatically()) {
+    if (!TESSARY_UPDATE_CHECK || !checksAutomatically()) {
         return false;
     }
     const auto last = DefaultsStore::standard().date(kLastUpdateCheckKey);
@@ -250,6 +250,12 @@ bool UpdateChecker::checkAtLaunch(Completion done)
 
 void UpdateChecker::check(bool userInitiated, Completion done)
 {
+    if (!TESSARY_UPDATE_CHECK) { // a build for a distribution that delivers updates itself
+        if (done) {
+            done({Result::Status::failed, std::nullopt, "this build has no update checker"});
+        }
+        return;
+    }
     const QUrl feed(QString::fromStdString(productWebsite() + "/release.json"));
     if (feed.scheme() != QLatin1String("https")) {
         send(feed, userInitiated, std::move(done));

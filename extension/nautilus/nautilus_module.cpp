@@ -8,6 +8,7 @@
 #include "extension/menu_extension.h"
 #include "extension/nautilus/nautilus_api.h"
 #include "extension/nautilus/nautilus_bridge.h"
+#include "shared/localization.h"
 
 #include <filesystem>
 #include <memory>
@@ -55,6 +56,14 @@ std::filesystem::path moduleFolder()
         return {};
     }
     return std::filesystem::path(info.dli_fname).parent_path();
+}
+
+// The translations installed with this module, not those beside the file manager's program.
+void useOwnCatalogues()
+{
+    if (const auto folder = moduleFolder(); !folder.empty()) {
+        setLocaleDirectory((folder / TESSARY_MODULE_TO_LOCALEDIR).lexically_normal());
+    }
 }
 
 std::filesystem::path hostBinary()
@@ -253,8 +262,10 @@ extern "C" {
 
 void nautilus_module_initialize(GTypeModule* module)
 {
-    tessary::guarded(tessary::kLog, "Loading the module",
-                     [module] { tessary::tessary_menu_provider_register_type(module); });
+    tessary::guarded(tessary::kLog, "Loading the module", [module] {
+        tessary::useOwnCatalogues();
+        tessary::tessary_menu_provider_register_type(module);
+    });
     tessary::startBridge();
 }
 

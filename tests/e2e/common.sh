@@ -58,23 +58,14 @@ stop_session() {
   done
 }
 
-# install_for_run WORK: installs build/release under /usr, keeping aside in WORK what it
-# replaces; the exit trap puts that back and removes WORK.
-install_for_run() {
+# private_work WORK: the run's home and XDG folders in WORK. The exit trap ends what the
+# session left running, puts back what install_for_run replaced and removes WORK.
+private_work() {
   work=$1
   mkdir -p "$work/home" "$work/config" "$work/data" "$work/cache" "$work/run" "$work/saved"
   chmod 700 "$work/run" "$work/config"
-  DESTDIR=$work/image cmake --install build/release --prefix /usr >/dev/null
-  (cd "$work/image" && find . ! -type d | sed 's|^\.||') >"$work/files"
-  (cd "$work/image" && find . -mindepth 1 -type d | sed 's|^\.||') | while read -r dir; do
-    [ -d "$dir" ] || echo "$dir"
-  done | sort -r >"$work/new-dirs"
-  while read -r file; do
-    if [ -e "$file" ] || [ -L "$file" ]; then
-      mkdir -p "$work/saved$(dirname "$file")"
-      cp -a "$file" "$work/saved$file"
-    fi
-  done <"$work/files"
+  : >"$work/files"
+  : >"$work/new-dirs"
   restore() {
     local pid
     for pid in $(session_processes "$work/run"); do kill "$pid" 2>/dev/null || true; done
@@ -86,6 +77,24 @@ install_for_run() {
     rm -rf "$work"
   }
   trap restore EXIT
+}
+
+# install_for_run WORK: private_work, then installs build/release under /usr, keeping aside
+# in WORK what it replaces.
+install_for_run() {
+  private_work "$1"
+  DESTDIR=$work/image cmake --install build/release --prefix /usr >/dev/null
+  (cd "$work/image" && find . ! -type d | sed 's|^\.||') >"$work/files.new"
+  (cd "$work/image" && find . -mindepth 1 -type d | sed 's|^\.||') | while read -r dir; do
+    [ -d "$dir" ] || echo "$dir"
+  done | sort -r >"$work/new-dirs"
+  while read -r file; do
+    if [ -e "$file" ] || [ -L "$file" ]; then
+      mkdir -p "$work/saved$(dirname "$file")"
+      cp -a "$file" "$work/saved$file"
+    fi
+  done <"$work/files.new"
+  mv "$work/files.new" "$work/files" # from here on the trap puts these back
   cmake --install build/release --prefix /usr >/dev/null
 }
 
@@ -100,5 +109,5 @@ in_private_session() {
     dbus-run-session -- bash "$0" --in-session "$@"
 }
 
-[ "${1:-}" = --in-session ] || [ "$(id -u)" = 0 ] ||
+[ "${1:-}" = --in-session ] || [ "${1:-}" = --installed ] || [ "$(id -u)" = 0 ] ||
   fail "needs root to install into $(pkg-config --variable=extensiondir libnautilus-extension-4)"

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # End-to-end test in a real GNOME Files (Nautilus 43), run by .ci/run as root (it needs
-# root): installs the host and the module under /usr, chooses "New Text File" from a folder's
+# root): installs the host and the module under /usr (with --installed it uses the copy the
+# Debian packages installed instead), chooses "New Text File" from a folder's
 # menu and then from a file's menu on a private desktop, checks the files, the context of
 # each choice and that Nautilus showed and selected each file, and prints the time from the
 # choice to the file. Puts back what the install replaced. Logs, timings and screenshots go
-# to build/e2e (or $TESSARY_E2E_OUT).
+# to build/e2e (or $TESSARY_E2E_OUT). With TESSARY_E2E_CATALOGUE (and LANGUAGE set), the
+# module must have loaded that translation catalogue.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -81,6 +83,9 @@ session() {
   grep -qF "Created $folder/untitled.txt" "$out/nautilus.log" || fail "the host did not log the creation"
   grep -qF "target: $folder, selected: 0, menu kind: 1" "$out/nautilus.log" ||
     fail "the background item did not run with the folder's context"
+  # Run in another language, the module's menu came from this catalogue (gettext maps it).
+  [ -z "${TESSARY_E2E_CATALOGUE:-}" ] || grep -qF " $TESSARY_E2E_CATALOGUE" "/proc/$nautilus_pid/maps" ||
+    fail "Nautilus did not load the module's translations $TESSARY_E2E_CATALOGUE"
   check_shown "$folder/untitled.txt"
   import -window root "$out/shots/03-created.png"
 
@@ -109,9 +114,13 @@ fi
 out=${TESSARY_E2E_OUT:-$PWD/build/e2e}
 rm -rf "$out"
 mkdir -p "$out/shots"
-cmake --preset release >/dev/null
-cmake --build --preset release --target tessary tessary-nautilus tessary_translations >/dev/null
-install_for_run "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
+if [ "${1:-}" = --installed ]; then # the packages' copy: nothing is built or put back
+  private_work "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
+else
+  cmake --preset release >/dev/null
+  cmake --build --preset release --target tessary tessary-nautilus tessary_translations >/dev/null
+  install_for_run "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
+fi
 
 status=0
 in_private_session "$work" "$out" || status=$?
