@@ -8,7 +8,7 @@
 #include "shortcut/hot_key.h"
 #include "platform/linux/gnome_keybinding.h"
 #include "platform/linux/session_global_shortcut.h"
-#include "ui/console_prompts.h"
+#include "console_prompts.h"
 
 #include "fake_desktop.h"
 #include "test_support.h"
