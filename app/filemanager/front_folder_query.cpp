@@ -169,15 +169,6 @@ FrontFolderQuery::Permission FrontFolderQuery::permission()
                                                : Permission::Case::notDetermined};
 }
 
-void FrontFolderQuery::restartFileManager()
-{
-    const Permission::Case state = permission().kind;
-    if (state == Permission::Case::notDetermined ||
-        state == Permission::Case::fileManagerNotRunning) {
-        m_fileManager.restart();
-    }
-}
-
 std::optional<FrontApplication> FrontFolderQuery::frontmostApplication()
 {
     if (currentDisplaySession() != DisplaySession::wayland) {

@@ -46,7 +46,7 @@ public:
     };
 
     struct Permission {
-        enum class Case { unknown, granted, denied, notDetermined, fileManagerNotRunning };
+        enum class Case { unknown, granted, notDetermined, fileManagerNotRunning };
         Case kind = Case::unknown;
         std::int32_t code = 0; // unknown: the status (-1: no session bus)
 
@@ -63,8 +63,6 @@ public:
     // granted while the file manager runs and its bridge answers, notDetermined while it
     // runs without the bridge, fileManagerNotRunning when it does not run. Never prompts.
     Permission permission();
-    // Restarts the file manager with a window when its bridge is missing; else nothing.
-    void restartFileManager();
 
     // The application in front: on X11 the workspace's answer; on Wayland, where only the
     // bridge can tell, the file manager while one of its windows has the focus, else none.

@@ -18,8 +18,6 @@ StatusRow fileManagerStatusRow(const FrontFolderQuery::Permission& permission)
     switch (permission.kind) {
     case Case::granted:
         return {tr("Files is running and Tessary’s extension answers"), kGood};
-    case Case::denied:
-        return {tr("Files does not let Tessary ask which folder is open"), kWarning};
     case Case::notDetermined:
         return {tr("Files is running without Tessary’s extension"), kWarning,
                 StatusRow::Action::restartFileManager};

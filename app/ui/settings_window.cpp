@@ -146,19 +146,11 @@ QWidget* SettingsWindow::buildPage(SettingsPage page)
         built = new TemplatesPage(m_store);
         break;
     case SettingsPage::general:
-        built = m_general = new GeneralPage(m_store, m_services, [this] {
-            if (confirmRestart()) {
-                m_services.frontFolder.restartFileManager();
-            }
-        });
+        built = m_general = new GeneralPage(m_store, m_services, [this] { restartFiles(); });
         break;
     case SettingsPage::setup:
         built = m_setup = new SetupPage(m_store, m_services.diskAccess, m_services.extension,
-                                        m_extensionState, [this] {
-                                            if (confirmRestart()) {
-                                                m_services.fileManager.restart();
-                                            }
-                                        });
+                                        m_extensionState, [this] { restartFiles(); });
         break;
     }
     return isWidthCapped(page) ? new ReadableScrollArea(built, this) : built;
@@ -172,6 +164,13 @@ void SettingsWindow::reload()
     }
     if (m_setup != nullptr) {
         m_setup->refreshExtension();
+    }
+}
+
+void SettingsWindow::restartFiles()
+{
+    if (confirmRestart()) {
+        m_services.fileManager.restart();
     }
 }
 

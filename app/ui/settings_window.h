@@ -58,6 +58,9 @@ private:
     void display();
     QWidget* buildPage(SettingsPage page);
     // Asks first, since restarting Files closes its windows.
+    // Asks first, then quits the file manager and starts it again so that it loads the
+    // extension: the one way both pages restart it.
+    void restartFiles();
     bool confirmRestart();
 
     SettingsServices m_services;
