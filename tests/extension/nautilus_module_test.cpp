@@ -82,7 +82,7 @@ std::string describe(GList* items, std::set<std::string>& names)
         text += (text.empty() ? "" : ", ") + std::string(label);
         if (GList* submenu = submenuItems(node->data)) {
             text += " [" + describe(submenu, names) + "]";
-            nautilus_menu_item_list_free(submenu);
+            g_list_free_full(submenu, g_object_unref);
         }
     }
     return text;
@@ -202,7 +202,7 @@ TEST_F(NautilusModuleTest, OffersTheTemplatesOnlyInLocalFolders)
         std::set<std::string> names;
         GList* items = menuItems(row.uris, row.uris[0].ends_with("/"));
         EXPECT_EQ(describe(items, names), row.menu) << row.uris.back();
-        nautilus_menu_item_list_free(items);
+        g_list_free_full(items, g_object_unref);
     }
     // Nautilus makes one window action of each item name for the folder's menu and the
     // selection's menu together, the later replacing the earlier: a name both use would run
@@ -212,7 +212,7 @@ TEST_F(NautilusModuleTest, OffersTheTemplatesOnlyInLocalFolders)
     for (const std::string& uri : {here + "/", here + "/a.txt"}) {
         GList* items = menuItems({uri}, uri.ends_with("/"));
         describe(items, names);
-        nautilus_menu_item_list_free(items);
+        g_list_free_full(items, g_object_unref);
     }
     EXPECT_EQ(names.size(), 8u) << "the folder's and the selection's menus share an item name";
 }
@@ -232,8 +232,8 @@ TEST_F(NautilusModuleTest, AChoiceStartsTheHostOnceAndThenReachesIt)
         GList* submenu = sub ? submenuItems(g_list_nth_data(items, 1)) : nullptr;
         nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(
             sub ? g_list_nth_data(submenu, static_cast<guint>(*sub)) : items->data));
-        nautilus_menu_item_list_free(submenu);
-        nautilus_menu_item_list_free(items);
+        g_list_free_full(submenu, g_object_unref);
+        g_list_free_full(items, g_object_unref);
     };
     const Choose withMenuTool = [&](const fs::path& path, bool background, std::optional<int> sub) {
         EXPECT_EQ(test::runProgram(TESSARY_MENU_TOOL,
@@ -295,7 +295,7 @@ TEST_F(NautilusModuleTest, AClickReturnsBeforeTheHostAnswers)
     EXPECT_NE(std::string(line).find("tessary://create?"), std::string::npos) << line;
     ::close(client);
     ::close(listener);
-    nautilus_menu_item_list_free(items);
+    g_list_free_full(items, g_object_unref);
 }
 
 } // namespace
