@@ -9,13 +9,14 @@
 namespace tessary {
 
 struct ShortcutKeys {
-    std::uint32_t keysym = 0; // X keysym of the key, lower case for letters
+    std::uint32_t keysym = 0; // X keysym of the key on a US layout, lower case for letters
     std::string keyName;      // its keysym name: "n", "Return"
     std::string accelerator;  // the whole shortcut as a GTK accelerator: "<Control><Alt>n"
     bool control = false;
     bool alt = false;
     bool shift = false;
     bool super = false;
+    std::uint32_t xKeyCode = 0; // the key's position as X numbers it; 0: find it by keysym
 };
 
 // Statuses a registration reports besides the X protocol's error codes.

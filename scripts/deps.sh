@@ -14,7 +14,7 @@ declare -A groups=(
   [bench]="libbenchmark-dev libx11-dev libxdamage-dev bc"
   [fuzz]="clang libclang-rt-14-dev"
   [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip
-         mutter python3-dbus libglib2.0-bin"
+         mutter python3-dbus libglib2.0-bin gnome-shell gnome-settings-daemon python3-dbusmock python3-gi"
   [desktop]="xvfb xauth openbox xdotool dbus x11-utils libglib2.0-bin python3-dbusmock"
   [package]="debhelper dpkg-dev fakeroot help2man lintian desktop-file-utils appstream ccache git"
 )

@@ -25,6 +25,7 @@ std::optional<ShortcutKeys> shortcutKeys(std::uint32_t modifiers, std::uint32_t 
     }
     ShortcutKeys keys;
     keys.keysym = key->keysym;
+    keys.xKeyCode = key->xKeyCode;
     keys.keyName = std::string(key->name);
     keys.accelerator = *accelerator;
     keys.control = (modifiers & kControlModifier) != 0;

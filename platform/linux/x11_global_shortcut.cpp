@@ -100,12 +100,21 @@ ShortcutRegistration X11GlobalShortcut::bind(const ShortcutKeys& keys)
     if (symbols == nullptr) {
         return {ShortcutRegistration::Outcome::failed, kShortcutUnavailable};
     }
-    xcb_keycode_t* keycodes = xcb_key_symbols_get_keycode(symbols, keys.keysym);
+    // The key at the recorded position, whatever character the layout puts there; by
+    // keysym only for keys given without one.
+    std::vector<xcb_keycode_t> keycodes;
+    if (keys.xKeyCode != 0) {
+        keycodes.push_back(static_cast<xcb_keycode_t>(keys.xKeyCode));
+    } else if (xcb_keycode_t* found = xcb_key_symbols_get_keycode(symbols, keys.keysym)) {
+        for (const xcb_keycode_t* code = found; *code != XCB_NO_SYMBOL; ++code) {
+            keycodes.push_back(*code);
+        }
+        std::free(found);
+    }
     m_lockModifiers =
         static_cast<std::uint16_t>(numLockMask(m_connection, symbols) | XCB_MOD_MASK_LOCK);
     xcb_key_symbols_free(symbols);
-    if (keycodes == nullptr || keycodes[0] == XCB_NO_SYMBOL) {
-        std::free(keycodes);
+    if (keycodes.empty()) {
         return {ShortcutRegistration::Outcome::failed, kShortcutUnavailable};
     }
     m_modifiers = static_cast<std::uint16_t>(
@@ -117,16 +126,15 @@ ShortcutRegistration X11GlobalShortcut::bind(const ShortcutKeys& keys)
     // Every request first, then every answer: one round trip for all of them.
     std::vector<Grab> grabs;
     std::vector<xcb_void_cookie_t> cookies;
-    for (const xcb_keycode_t* code = keycodes; *code != XCB_NO_SYMBOL; ++code) {
+    for (const xcb_keycode_t code : keycodes) {
         for (const std::uint16_t variant : variants) {
-            const Grab grab{*code, static_cast<std::uint16_t>(m_modifiers | variant)};
+            const Grab grab{code, static_cast<std::uint16_t>(m_modifiers | variant)};
             cookies.push_back(xcb_grab_key_checked(m_connection, 1, m_root, grab.modifiers,
                                                    grab.keycode, XCB_GRAB_MODE_ASYNC,
                                                    XCB_GRAB_MODE_ASYNC));
             grabs.push_back(grab);
         }
     }
-    std::free(keycodes);
     int failure = 0;
     std::vector<Grab> made;
     for (std::size_t i = 0; i < cookies.size(); ++i) {

@@ -1,4 +1,4 @@
-// The global shortcut on X11: a passive grab of the key on the root window, in four
+// The global shortcut on X11: a passive grab of the key position on the root window, in four
 // variants so that NumLock and CapsLock do not hide presses, with presses read from the
 // connection in the GLib main context (which Qt's event loop runs).
 #pragma once

@@ -16,6 +16,14 @@ wait_for() {
   done
 }
 
+# The bridge inside Files: bridge METHOD ARGUMENT...; the front window's title; a folder's files.
+bridge() {
+  gdbus call --session --dest org.gnome.Nautilus --object-path /com/orvane/tessary/Bridge \
+    --method "com.orvane.tessary.Bridge.$1" "${@:2}"
+}
+front_title_is() { [[ "$(bridge ActiveWindow 2>/dev/null)" == "(true, '"*"', '$1', '"*"')" ]]; }
+files_in() { ls "$1" | tr '\n' ' '; }
+
 # The processes whose environment names the private runtime folder $1: everything the
 # session started, D-Bus-activated services and the host included.
 session_processes() {

@@ -1,6 +1,7 @@
-// The global shortcut on a private X server with openbox: the grab delivers presses (also
-// with NumLock or CapsLock on) to exactly one handler, a combination another client holds
-// is reported as taken, at launch too, and switching the shortcut off releases the grab.
+// The global shortcut on a private X server with openbox: the grab delivers presses of the
+// key position (also with NumLock or CapsLock on) to exactly one handler, a combination
+// another client holds is reported as taken, at launch too, and switching the shortcut off
+// releases the grab.
 #include "desktop_support.h"
 #include "lifecycle/host_lifecycle.h"
 #include "console_prompts.h"
@@ -129,6 +130,18 @@ TEST_F(ShortcutGrab, EachPressReachesTheOneHandlerWhateverTheLockKeys)
         const int expected = i < 3 ? 1 : 0;
         capturedLog([&] { EXPECT_EQ(counter.press(rows[i], expected), expected); });
     }
+
+    // A shortcut names a key position: Ctrl+Alt+Q recorded on a US layout is the key that
+    // types "a" on AZERTY.
+    ASSERT_EQ(runProgram("setxkbmap", {"fr"}), 0);
+    SharedSettings q = SharedSettings::defaults();
+    q.shortcutKeyCode = 12;
+    capturedLog([&] {
+        m_services.hotKey.registerShortcut(q);
+        EXPECT_EQ(counter.press({"key", "ctrl+alt+a"}, 1), 1);
+        EXPECT_EQ(counter.press({"key", "ctrl+alt+q"}, 0), 0);
+    });
+    EXPECT_EQ(runProgram("setxkbmap", {"us"}), 0);
 }
 
 TEST_F(ShortcutGrab, ACombinationHeldElsewhereIsTakenUntilReleased)
