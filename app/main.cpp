@@ -42,7 +42,8 @@ bool canShowWindows()
 int forwardToInstance(const CommandLine& line)
 {
     const HostMessage message{line.urls, line.activate,
-                              line.urls.empty() && !line.login && !line.shortcut, line.shortcut};
+                              line.urls.empty() && !line.login && !line.shortcut, line.shortcut,
+                              line.fileManager};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     DeliveryResult result;
     do {
@@ -98,7 +99,7 @@ int runHost(int argc, char** argv, const CommandLine& line)
         windows = std::make_unique<HostWindows>(pages, delegate, services.workspace);
     }
     HostServer server([&delegate, &services, &windows](const HostMessage& message) {
-        delegate.openUrls(message.urls, message.activates);
+        delegate.openUrls(message.urls, message.activates, message.fileManager);
         if (message.shortcut) {
             services.hotKey.pressed();
         }
@@ -113,7 +114,7 @@ int runHost(int argc, char** argv, const CommandLine& line)
     }
 
     if (!line.urls.empty()) {
-        delegate.openUrls(line.urls, line.activate);
+        delegate.openUrls(line.urls, line.activate, line.fileManager);
     }
     // The launch tasks wait for the settings window's first paint when there is one.
     services.launchTasks.hold();

@@ -9,8 +9,9 @@
 
 namespace tessary {
 
-HostHandOver::HostHandOver(std::filesystem::path hostBinary, Spawn spawn)
-    : m_hostBinary(std::move(hostBinary)), m_spawn(spawn ? std::move(spawn) : Spawn(spawnDetached))
+HostHandOver::HostHandOver(std::filesystem::path hostBinary, std::string fileManager, Spawn spawn)
+    : m_hostBinary(std::move(hostBinary)), m_fileManager(std::move(fileManager)),
+      m_spawn(spawn ? std::move(spawn) : Spawn(spawnDetached))
 {
 }
 
@@ -20,13 +21,17 @@ std::vector<std::string> HostHandOver::hostCommand(const std::string& url, bool 
     if (activates) {
         argv.emplace_back("--activate");
     }
+    if (!m_fileManager.empty()) {
+        argv.emplace_back("--file-manager");
+        argv.push_back(m_fileManager);
+    }
     argv.push_back(url);
     return argv;
 }
 
 std::optional<std::string> HostHandOver::handOver(const std::string& url, bool activates) const
 {
-    const HostMessage message{{url}, activates, false};
+    const HostMessage message{{url}, activates, false, false, m_fileManager};
     DeliveryResult delivery = deliverToHost(message, kDeliveryTimeout);
     const Clock::time_point startedAt{Clock::duration(m_startedAt->load())};
     while (delivery.status == DeliveryStatus::noHost && m_startedAt->load() != 0 &&

@@ -25,8 +25,11 @@ public:
     // waits for it instead of starting another.
     static constexpr std::chrono::milliseconds kStartWindow{5000};
 
-    // `hostBinary`: the host started when none runs. `spawn` defaults to spawnDetached.
-    explicit HostHandOver(std::filesystem::path hostBinary, Spawn spawn = {});
+    // `hostBinary`: the host started when none runs. `fileManager`: the bus name of the file
+    // manager this module runs in ("org.gnome.Nautilus"), where the host shows the new file;
+    // empty for none. `spawn` defaults to spawnDetached.
+    explicit HostHandOver(std::filesystem::path hostBinary, std::string fileManager = {},
+                          Spawn spawn = {});
 
     // None when the host took the URL or was started with it; otherwise what went wrong. May
     // wait for a host that is starting up: call it off the file manager's UI thread.
@@ -34,7 +37,7 @@ public:
 
     const std::filesystem::path& hostBinary() const { return m_hostBinary; }
 
-    // The host's command line: `tessary [--activate] URL`.
+    // The host's command line: `tessary [--activate] [--file-manager NAME] URL`.
     std::vector<std::string> hostCommand(const std::string& url, bool activates) const;
 
     // Starts the program in "/" with its input and output on /dev/null, through GLib's double
@@ -45,6 +48,7 @@ private:
     using Clock = std::chrono::steady_clock;
 
     std::filesystem::path m_hostBinary;
+    std::string m_fileManager;
     Spawn m_spawn;
     // When this object last started the host, in steady-clock ticks (0: never).
     std::shared_ptr<std::atomic<Clock::rep>> m_startedAt =

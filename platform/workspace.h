@@ -25,8 +25,10 @@ class Workspace {
 public:
     virtual ~Workspace() = default;
 
-    // Shows the file manager with `file` selected. Never fails: problems are logged.
-    virtual void revealAndSelect(const std::filesystem::path& file) = 0;
+    // Shows `file` selected in the file manager that owns the bus name `fileManager`, or in
+    // the desktop's file manager when it is empty. Never fails: problems are logged.
+    virtual void revealAndSelect(const std::filesystem::path& file,
+                                 const std::string& fileManager) = 0;
     // Opens `file` with its default application. Never fails: problems are logged.
     virtual void openWithDefaultApp(const std::filesystem::path& file) = 0;
     // Opens a URL (a web page, a file: URI) with the user's default handler for its scheme.

@@ -55,6 +55,7 @@ std::string encodeHostMessage(const HostMessage& message)
         {"activates", message.activates},
         {"reopen", message.reopen},
         {"shortcut", message.shortcut},
+        {"fileManager", message.fileManager},
     };
     return object.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
 }
@@ -81,6 +82,13 @@ std::optional<HostMessage> decodeHostMessage(std::string_view line)
             }
             message.urls.push_back(url.get<std::string>());
         }
+    }
+    const auto fileManager = object.find("fileManager");
+    if (fileManager != object.end()) {
+        if (!fileManager->is_string()) {
+            return std::nullopt;
+        }
+        message.fileManager = fileManager->get<std::string>();
     }
     for (auto [key, flag] :
          {std::pair{"activates", &message.activates}, std::pair{"reopen", &message.reopen},

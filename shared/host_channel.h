@@ -18,6 +18,9 @@ struct HostMessage {
     bool activates = false;        // bring the host to the front (it has no disk grant yet)
     bool reopen = false;           // the user started the host again: show its window
     bool shortcut = false;         // the global shortcut was pressed (a desktop keybinding)
+    // The bus name of the file manager whose menu sent the URLs ("org.Nemo"), where the
+    // new files are shown; empty when not known.
+    std::string fileManager = {};
 
     friend bool operator==(const HostMessage&, const HostMessage&) = default;
 };

@@ -18,7 +18,8 @@ RequestHandler::RequestHandler(DiskAccess& diskAccess, FileCreator& creator, Wor
 {
 }
 
-void RequestHandler::handleCreateURL(std::string_view url, bool activates)
+void RequestHandler::handleCreateURL(std::string_view url, bool activates,
+                                     const std::string& fileManager)
 {
     const auto key = requestKey(DefaultsStore::appGroup());
     if (!key) {
@@ -30,14 +31,15 @@ void RequestHandler::handleCreateURL(std::string_view url, bool activates)
         kLog.error("Ignoring a request that is malformed, unsigned or expired: %{public}s", url);
         return;
     }
-    performCreate(*request, activates);
+    performCreate(*request, activates, fileManager);
 }
 
 std::optional<std::filesystem::path> RequestHandler::performCreate(const CreateRequest& request,
-                                                                   bool activates)
+                                                                   bool activates,
+                                                                   const std::string& fileManager)
 {
     try {
-        return createFor(request, activates);
+        return createFor(request, activates, fileManager);
     } catch (const std::exception& error) {
         // Something other than creation failed (the prompt, the settings): said as a failed
         // creation is.
@@ -48,7 +50,8 @@ std::optional<std::filesystem::path> RequestHandler::performCreate(const CreateR
 }
 
 std::optional<std::filesystem::path> RequestHandler::createFor(const CreateRequest& request,
-                                                               bool activates)
+                                                               bool activates,
+                                                               const std::string& fileManager)
 {
     SharedSettings settings = SharedSettings::load();
     const FileTemplate* chosen = settings.templateAt(request.templateIndex);
@@ -67,14 +70,14 @@ std::optional<std::filesystem::path> RequestHandler::createFor(const CreateReque
         settings = SharedSettings::load();
     }
     try {
-        return createWithAccess(fileTemplate, directory, settings);
+        return createWithAccess(fileTemplate, directory, settings, fileManager);
     } catch (const DiskAccessError& error) {
         kLog.error("Disk access failed: %{public}s", error.what());
         if (!m_diskAccess.promptForDiskAccess(std::string(error.what()), activates)) {
             return std::nullopt;
         }
         try {
-            return createWithAccess(fileTemplate, directory, SharedSettings::load());
+            return createWithAccess(fileTemplate, directory, SharedSettings::load(), fileManager);
         } catch (const std::exception& retryError) {
             m_prompts.showAlert(tr("Couldn't create the file"), retryError.what());
         }
@@ -86,7 +89,8 @@ std::optional<std::filesystem::path> RequestHandler::createFor(const CreateReque
 
 std::filesystem::path RequestHandler::createWithAccess(const FileTemplate& fileTemplate,
                                                        const std::filesystem::path& directory,
-                                                       const SharedSettings& settings)
+                                                       const SharedSettings& settings,
+                                                       const std::string& fileManager)
 {
     std::filesystem::path created;
     try {
@@ -96,7 +100,7 @@ std::filesystem::path RequestHandler::createWithAccess(const FileTemplate& fileT
         kLog.error("Create failed in %{public}s: %{public}s", directory.string(), error.what());
         throw;
     }
-    m_workspace.revealAndSelect(created);
+    m_workspace.revealAndSelect(created, fileManager);
     if (settings.openAfterCreate) {
         m_workspace.openWithDefaultApp(created);
     }

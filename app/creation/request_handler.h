@@ -23,20 +23,25 @@ public:
 
     // Verifies a received URL and creates what it asks for; invalid URLs are logged only.
     // `activates`: the sender asked for the host to come forward (it knew of no grant), so a
-    // grant prompt may take the focus; otherwise it opens without taking it.
-    void handleCreateURL(std::string_view url, bool activates = false);
+    // grant prompt may take the focus; otherwise it opens without taking it. `fileManager`:
+    // the bus name of the file manager that sent it, which shows the file (empty: any).
+    void handleCreateURL(std::string_view url, bool activates = false,
+                         const std::string& fileManager = {});
     // Never throws: failures are logged and, where the user should know, shown. Returns the
-    // created file, if any. `activates` as above.
+    // created file, if any. `activates` and `fileManager` as above.
     std::optional<std::filesystem::path> performCreate(const CreateRequest& request,
-                                                       bool activates = true);
+                                                       bool activates = true,
+                                                       const std::string& fileManager = {});
     // Creates inside the grant, shows (and opens) the file and starts renaming; throws what
     // creation or access throws.
     std::filesystem::path createWithAccess(const FileTemplate& fileTemplate,
                                            const std::filesystem::path& directory,
-                                           const SharedSettings& settings);
+                                           const SharedSettings& settings,
+                                           const std::string& fileManager = {});
 
 private:
-    std::optional<std::filesystem::path> createFor(const CreateRequest& request, bool activates);
+    std::optional<std::filesystem::path> createFor(const CreateRequest& request, bool activates,
+                                                   const std::string& fileManager);
 
     DiskAccess& m_diskAccess;
     FileCreator& m_creator;

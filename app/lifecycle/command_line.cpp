@@ -75,7 +75,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         }
     }
     CommandLine line;
-    for (const std::string& argument : arguments) {
+    for (auto next = arguments.begin(); next != arguments.end(); ++next) {
+        const std::string& argument = *next;
         if (argument == "--help" || argument == "-h") {
             line.mode = CommandLine::Mode::help;
             return line;
@@ -90,6 +91,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             line.activate = true;
         } else if (argument == "--shortcut") {
             line.shortcut = true;
+        } else if (argument == "--file-manager") {
+            if (++next == arguments.end() || next->empty()) {
+                return invalid("--file-manager takes a bus name");
+            }
+            line.fileManager = *next;
         } else if (argument.starts_with("-")) {
             return invalid(std::string("unknown option: ").append(argument));
         } else {
@@ -103,7 +109,7 @@ std::string usageText()
 {
     // The man page is made from this text by help2man: "Commands:" and "Options:" become
     // its sections, and every verb and option is listed under one of them.
-    std::string text = "Usage: tessary [--activate] [--login] [URL...]\n"
+    std::string text = "Usage: tessary [--activate] [--file-manager NAME] [--login] [URL...]\n"
                        "  or:  tessary --shortcut\n"
                        "  or:  tessary new [--template INDEX] [DIR]\n"
                        "  or:  tessary grant DIR\n"
@@ -136,6 +142,9 @@ std::string usageText()
             "                    first) instead of the default one\n"
             "  --activate        bring Tessary's windows and questions to the front for the\n"
             "                    URLs it is given\n"
+            "  --file-manager NAME\n"
+            "                    show the new files in the file manager that owns this\n"
+            "                    D-Bus name (the one whose menu sent the URLs)\n"
             "  --login           started at login: run in the background without a window\n"
             "  --shortcut        act on a press of the global shortcut (the desktop's\n"
             "                    keybinding runs this): create a file in the folder the\n"

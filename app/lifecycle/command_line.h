@@ -1,5 +1,6 @@
 // The host's command line:
-//   tessary [--activate] [--login] [URL...]   run as the instance, or hand URLs to it
+//   tessary [--activate] [--file-manager NAME] [--login] [URL...]
+//                                              run as the instance, or hand URLs to it
 //   tessary --shortcut                         hand a press of the global shortcut to it
 //   tessary new [--template INDEX] [DIR]       create a file here, print its path
 //   tessary grant DIR | tessary forget         store or drop the folder grant
@@ -22,6 +23,7 @@ struct CommandLine {
     bool login = false;                        // started by the autostart entry
     bool activate = false;                     // bring the host to the front
     bool shortcut = false;                     // the global shortcut was pressed
+    std::string fileManager;                   // bus name of the file manager that asked
     std::optional<std::int64_t> templateIndex; // new
     std::string directory;                     // new, grant
     std::string error;                         // invalid

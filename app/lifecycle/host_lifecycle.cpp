@@ -53,29 +53,31 @@ void HostLifecycle::finishLaunching()
         m_tasks->atEndOfLaunch();
     }
 
-    for (const auto& [url, activates] : std::exchange(m_early, {})) {
-        open(url, activates);
+    for (Received& received : std::exchange(m_early, {})) {
+        open(std::move(received));
     }
 }
 
-void HostLifecycle::openUrls(const std::vector<std::string>& urls, bool activates)
+void HostLifecycle::openUrls(const std::vector<std::string>& urls, bool activates,
+                             const std::string& fileManager)
 {
-    if (!m_finishedLaunching) {
-        m_launchedForURL = true;
-        for (const std::string& url : urls) {
-            m_early.emplace_back(url, activates);
-        }
-        return;
-    }
     for (const std::string& url : urls) {
-        open(url, activates);
+        Received received{url, activates, fileManager};
+        if (m_finishedLaunching) {
+            open(std::move(received));
+        } else {
+            m_launchedForURL = true;
+            m_early.push_back(std::move(received));
+        }
     }
 }
 
-void HostLifecycle::open(const std::string& url, bool activates)
+void HostLifecycle::open(Received received)
 {
-    kLog.info("Received %{public}s", url);
-    m_queue.submit([this, url, activates] { m_requests.handleCreateURL(url, activates); });
+    kLog.info("Received %{public}s", received.url);
+    m_queue.submit([this, received = std::move(received)] {
+        m_requests.handleCreateURL(received.url, received.activates, received.fileManager);
+    });
 }
 
 void HostLifecycle::windowShown(const WindowInfo& window)

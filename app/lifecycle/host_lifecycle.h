@@ -43,8 +43,10 @@ public:
     void finishLaunching();
     // Each URL becomes a request in `queue`, in order. URLs arriving before launch handling
     // are the reason for the launch; they are handed on once it is done. `activates` is the
-    // sender's wish for the host to come forward.
-    void openUrls(const std::vector<std::string>& urls, bool activates = false);
+    // sender's wish for the host to come forward; `fileManager` the bus name of the file
+    // manager that sent them, where the new files are shown (empty: not known).
+    void openUrls(const std::vector<std::string>& urls, bool activates = false,
+                  const std::string& fileManager = {});
 
     bool wasOpenedByUser() const { return m_reason == LaunchReason::user; }
     bool openedByUser() const { return m_openedByUser; }
@@ -55,7 +57,12 @@ public:
     void windowClosed(const WindowInfo& closing, const std::vector<WindowInfo>& windows);
 
 private:
-    void open(const std::string& url, bool activates);
+    struct Received {
+        std::string url;
+        bool activates = false;
+        std::string fileManager;
+    };
+    void open(Received received);
 
     RequestHandler& m_requests;
     RequestQueue& m_queue;
@@ -65,7 +72,7 @@ private:
     bool m_launchedForURL = false;
     bool m_openedByUser = false;
     ActivationPolicy m_policy = ActivationPolicy::accessory;
-    std::vector<std::pair<std::string, bool>> m_early; // URLs and their activates
+    std::vector<Received> m_early;
 };
 
 } // namespace tessary

@@ -3,6 +3,7 @@
 #include "extension/nautilus/nautilus_bridge.h"
 #include "extension/nautilus/nautilus_api.h"
 
+#include "shared/bridge_interface.h"
 #include "shared/logger.h"
 
 #include <cstring>
@@ -18,21 +19,6 @@ namespace {
 const Logger kLog("finder-sync");
 
 constexpr const char* kNautilusId = "org.gnome.Nautilus";
-constexpr const char* kObjectPath = "/com/orvane/tessary/Bridge";
-constexpr const char* kInterfaceXml = R"(<node>
-  <interface name="com.orvane.tessary.Bridge">
-    <method name="ActiveWindow">
-      <arg direction="out" type="b" name="active"/>
-      <arg direction="out" type="s" name="windowPath"/>
-      <arg direction="out" type="s" name="title"/>
-      <arg direction="out" type="s" name="location"/>
-    </method>
-    <method name="Rename">
-      <arg direction="in" type="s" name="uri"/>
-      <arg direction="out" type="b" name="started"/>
-    </method>
-  </interface>
-</node>)";
 
 // Touched only on Nautilus's UI thread: the module's callbacks and the bus methods (the
 // connection dispatches them in the main context) all run there.
@@ -158,6 +144,9 @@ void callMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, cons
             const gchar* uri = nullptr;
             g_variant_get(parameters, "(&s)", &uri);
             answer = g_variant_new("(b)", startRename(application, uri));
+        } else if (application != nullptr && std::strcmp(method, "Reveal") == 0) {
+            // Nautilus's own ShowItems selects in the window that shows the folder already.
+            answer = g_variant_new("(b)", FALSE);
         }
     } catch (...) {
         answer = nullptr;
@@ -179,7 +168,7 @@ void exportObject(GApplication* application)
     static const GDBusInterfaceVTable vtable = {callMethod, nullptr, nullptr, {}};
     GError* error = nullptr;
     g_bridge.registration = g_dbus_connection_register_object(
-        connection, kObjectPath, g_bridge.node->interfaces[0], &vtable, nullptr, nullptr, &error);
+        connection, kBridgePath, g_bridge.node->interfaces[0], &vtable, nullptr, nullptr, &error);
     if (g_bridge.registration == 0) {
         kLog.error("Could not offer the file manager bridge: %{public}s", error->message);
         g_error_free(error);
@@ -204,7 +193,7 @@ void startBridge() noexcept
     if (application == nullptr || g_bridge.enabled) {
         return;
     }
-    g_bridge.node = g_dbus_node_info_new_for_xml(kInterfaceXml, nullptr);
+    g_bridge.node = g_dbus_node_info_new_for_xml(kBridgeXml, nullptr);
     if (g_bridge.node == nullptr) {
         return;
     }

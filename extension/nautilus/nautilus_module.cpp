@@ -250,7 +250,7 @@ void tessary_menu_provider_init(TessaryMenuProvider* self)
     self->menuExtension = nullptr;
     // Without the object the provider offers no menu; Nautilus itself goes on.
     guarded(kLog, "Starting the extension", [self] {
-        self->menuExtension = new MenuExtension(HostHandOver(hostBinary()));
+        self->menuExtension = new MenuExtension(HostHandOver(hostBinary(), "org.gnome.Nautilus"));
         clickWorker(); // started now, so that no click waits for a thread to start
     });
 }

@@ -94,7 +94,8 @@ GDBusConnection* LinuxWorkspace::bus()
     return m_bus;
 }
 
-void LinuxWorkspace::revealAndSelect(const std::filesystem::path& file)
+void LinuxWorkspace::revealAndSelect(const std::filesystem::path& file,
+                                     const std::string& fileManager)
 {
     const std::string uri = fileUri(file);
     const std::string folderUri = fileUri(file.parent_path());
@@ -105,11 +106,13 @@ void LinuxWorkspace::revealAndSelect(const std::filesystem::path& file)
     }
     const gchar* uris[] = {uri.c_str(), nullptr};
     ++m_pending;
-    g_dbus_connection_call(connection, "org.freedesktop.FileManager1",
-                           "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1",
-                           "ShowItems", g_variant_new("(^ass)", uris, ""), nullptr,
-                           G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, m_cancellable, revealAnswered,
-                           new RevealCall{folderUri, &m_pending});
+    // Every file manager serves FileManager1 on its own name too; the generic name belongs
+    // to whichever one the bus started first.
+    const char* name = fileManager.empty() ? "org.freedesktop.FileManager1" : fileManager.c_str();
+    g_dbus_connection_call(
+        connection, name, "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1",
+        "ShowItems", g_variant_new("(^ass)", uris, ""), nullptr, G_DBUS_CALL_FLAGS_NONE,
+        kCallTimeoutMs, m_cancellable, revealAnswered, new RevealCall{folderUri, &m_pending});
 }
 
 void LinuxWorkspace::openWithDefaultApp(const std::filesystem::path& file)

@@ -24,7 +24,8 @@ public:
 
     // ShowItems([file URI], "") on the session bus, sent without waiting for the answer; if
     // the call fails the folder is opened with the default file manager instead.
-    void revealAndSelect(const std::filesystem::path& file) override;
+    void revealAndSelect(const std::filesystem::path& file,
+                         const std::string& fileManager) override;
     void openWithDefaultApp(const std::filesystem::path& file) override;
     void openURL(const std::string& url) override;
     std::optional<FrontApplication> frontmostApplication() override;

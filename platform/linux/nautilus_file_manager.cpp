@@ -1,6 +1,7 @@
 // Nautilus over the session bus, and GTK's window properties over X11.
 #include "platform/linux/nautilus_file_manager.h"
 
+#include "shared/bridge_interface.h"
 #include "shared/logger.h"
 #include "platform/linux/session_bus.h"
 
@@ -12,8 +13,6 @@ namespace {
 const Logger kLog("finder-automation");
 
 constexpr const char* kNautilusName = "org.gnome.Nautilus";
-constexpr const char* kBridgePath = "/com/orvane/tessary/Bridge";
-constexpr const char* kBridgeInterface = "com.orvane.tessary.Bridge";
 constexpr int kPropertyTimeoutMs = 1000;
 constexpr unsigned kQuitTimeoutSeconds = 10;
 

@@ -29,7 +29,7 @@ struct FakeDesktop : UserPrompts, Workspace {
     {
         return std::nullopt;
     }
-    void revealAndSelect(const std::filesystem::path&) override {}
+    void revealAndSelect(const std::filesystem::path&, const std::string&) override {}
     void openWithDefaultApp(const std::filesystem::path&) override {}
     void openURL(const std::string& url) override { opened.push_back(url); }
     std::optional<FrontApplication> frontmostApplication() override { return front; }

@@ -40,7 +40,7 @@ TEST(Workspace, RevealsTheFileOrOpensItsFolder)
         }
         const LogCapture log;
         LinuxWorkspace workspace;
-        workspace.revealAndSelect(file);
+        workspace.revealAndSelect(file, {});
         workspace.settle(kDeadline);
         if (mock) {
             const std::vector<std::string> uris = mock->shownUris();

@@ -57,15 +57,15 @@ TEST_F(RoadTest, AUrlStartsTheHostWhichKeepsServingWhateverItIsSent)
     EXPECT_TRUE(hostLogged("INFO com.orvane.tessary[creator] Created " +
                            (folder() / "untitled.txt").string() + "\n"));
 
-    // A later start hands its URL over and leaves at once.
-    EXPECT_EQ(run({signedUrl(2)}).first, 0);
+    // A later start hands its URL over, with the file manager that asked, and leaves at once.
+    EXPECT_EQ(run({"--file-manager", "org.example.Files", signedUrl(2)}).first, 0);
     EXPECT_TRUE(created("untitled")) << test::readFile(hostLog());
 
     // Lines that are not messages are dropped unanswered; expired and forged URLs are ignored.
     for (const std::string& line :
          {std::string("\x01\x02not json at all"), std::string("[]"), std::string(R"({"urls":"u"})"),
           std::string(R"({"urls":[1]})"), std::string(R"({"activates":"yes"})"),
-          std::string(kHostMessageLimit + 1, ' ')}) {
+          std::string(R"({"fileManager":1})"), std::string(kHostMessageLimit + 1, ' ')}) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un address{AF_UNIX, {}};
         std::strcpy(address.sun_path, hostSocketPath()->c_str());
@@ -109,6 +109,7 @@ TEST_F(RoadTest, TheCommandLineCreatesOnlyWithAGrant)
         {{"new", folder()}, 1, askFirst},
         {{"--help"}, 0, "tessary new"},
         {{"--bogus"}, 2, "unknown option: --bogus"},
+        {{"--file-manager"}, 2, "--file-manager takes a bus name"},
     };
     for (const auto& row : rows) {
         const auto [status, printed] = run(row.arguments);
