@@ -7,8 +7,6 @@
 
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 
 #include <future>

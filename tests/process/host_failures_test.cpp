@@ -4,15 +4,11 @@
 #include "shared/host_channel.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <filesystem>
 
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 namespace tessary {
 namespace {

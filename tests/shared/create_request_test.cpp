@@ -7,12 +7,7 @@
 #include "test_support.h"
 #include "shared/url_query.h"
 
-#include <gtest/gtest.h>
-
 #include <set>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace tessary {
 namespace {

@@ -9,8 +9,6 @@
 
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 namespace tessary {
 namespace {
 

@@ -6,13 +6,8 @@
 
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <fstream>
-
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessary {
 namespace {
