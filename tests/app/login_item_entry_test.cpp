@@ -5,10 +5,6 @@
 
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <fstream>
-
 #include <gio/gdesktopappinfo.h>
 
 namespace tessary {

@@ -1,13 +1,12 @@
 // Requests reaching the running host through its socket while a prompt is open: they wait
 // their turn and run in order, a failing request is logged without stopping the next, and a
-// grant prompt takes the focus only for a request that asked for it.
+// grant prompt takes the focus only for a request that asked for it. The first launch seeds
+// the settings and the key but never replaces a stored document.
 #include "lifecycle/host_lifecycle.h"
 #include "lifecycle/host_server.h"
 #include "lifecycle/host_services.h"
 
 #include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 
@@ -114,6 +113,19 @@ TEST_F(RequestQueueTest, RequestsWaitForThePromptOnScreenAndAFailureStopsNoOther
     EXPECT_NE(failure.find("the dialog broke"), std::string::npos) << failure;
     EXPECT_EQ(prompts.alerts.back().messageText, "Tessary needs access to your disk");
     EXPECT_TRUE(prompts.alerts.back().bringForward) << "the request asked to come forward";
+}
+
+TEST_F(RequestQueueTest, TheFirstLaunchSeedsTheSettingsAndKeyButNeverReplacesADocument)
+{
+    const DefaultsStore store = DefaultsStore::appGroup();
+    EXPECT_TRUE(store.data(kSettingsKey));
+    EXPECT_EQ(store.data(kRequestKeyKey).value_or(Bytes()).size(), 32u);
+    const Bytes undecodable{'{', '}', '}'};
+    ASSERT_FALSE(store.setData(kSettingsKey, undecodable));
+    test::capturedLog([&] {
+        HostLifecycle(services.requests, services.queue, LaunchReason::user).finishLaunching();
+    });
+    EXPECT_EQ(store.data(kSettingsKey), undecodable);
 }
 
 } // namespace

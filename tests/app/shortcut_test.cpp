@@ -13,10 +13,7 @@
 #include "fake_desktop.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
-#include <fstream>
 
 namespace tessary {
 namespace {
@@ -91,7 +88,6 @@ TEST_F(PressTest, TheFrontApplicationWindowAndTabDecideWhatAPressDoes)
         {"two tabs of one name", files, sameNames, titled("x"), notShown},
         {"X11 names the window", x11Files, twoWindows, {}, "c"},
         {"no window in front", files, twoWindows, {}, notShown},
-        {"a trash tab", files, tabs({"trash:///"}), {}, "beep"},
         {"no window open", files, WindowLocations{}, {}, "Desktop"},
         {"the desktop in front", desktop, WindowLocations{}, {}, "Desktop"},
         {"the desktop over a window", desktop, tabs({uri("c")}), {}, "c"},

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <set>
-#include <sstream>
 
 namespace tessary {
 namespace {
@@ -49,8 +48,6 @@ std::string feed(const std::string& version, const std::string& url = "https://e
 {
     return R"({"version": ")" + version + R"(", "url": ")" + url + R"("})";
 }
-
-using Desktop = test::FakeDesktop;
 
 class UpdateCheckerTest : public test::ConfigFolderTest {
 protected:
@@ -106,7 +103,7 @@ protected:
 
     inline static std::unique_ptr<Suite> suite;
 
-    Desktop desktop;
+    test::FakeDesktop desktop;
     UpdateChecker checker{desktop, &desktop, 1500ms};
     std::optional<UpdateChecker::Result> result;
     DefaultsStore defaults() { return DefaultsStore::standard(); }

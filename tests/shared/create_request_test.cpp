@@ -4,20 +4,18 @@
 
 #include "shared/crypto.h"
 #include "shared/hex.h"
+#include "shared/host_channel.h"
+#include "shared/logger.h"
 #include "test_support.h"
 #include "shared/url_query.h"
 
-#include <gtest/gtest.h>
-
 #include <set>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace tessary {
 namespace {
 
 using Clock = CreateRequest::Clock;
+using namespace std::string_literals;
 
 const Clock::time_point kSignedAt{std::chrono::seconds(1'796'579'721)};
 const RequestKey kKey{3, 10, 17, 24, 31, 38, 45, 52, 59, 66, 73, 80, 87, 94, 101, 108};
@@ -91,9 +89,9 @@ TEST(CreateRequestVerifier, AcceptsOnlyWellFormedSignedRecentRequests)
         url.replace(url.find(from), from.size(), change.substr(change.find('>') + 1));
         EXPECT_FALSE(verify(url)) << url;
     }
-    // ... folders that are not absolute or have parent pieces, indexes and timestamps not in
-    // plain form, each signed as what it could be misread as.
-    for (const std::string dir : {"tmp/a", "/tmp/../etc", "/tmp/a/..", ""}) {
+    // ... folders that are not absolute, have parent pieces or a NUL the system would stop
+    // at, indexes and timestamps not in plain form, each signed as what it could be misread as.
+    for (const std::string dir : {"tmp/a"s, "/tmp/../etc"s, "/tmp/a/.."s, ""s, "/tmp\0/x"s}) {
         EXPECT_FALSE(verify(handMade(percentEncodeQueryComponent(dir), dir))) << dir;
     }
     for (const char* index : {"-1", "9223372036854775808", "12a", " 1", "1.0", "", "0x1"}) {
@@ -101,7 +99,8 @@ TEST(CreateRequestVerifier, AcceptsOnlyWellFormedSignedRecentRequests)
             atTmp(percentEncodeQueryComponent(index), std::strtoll(index, nullptr, 10));
         EXPECT_FALSE(verify(url)) << url;
     }
-    for (const char* ts : {"nan", "inf", "1796579721x", " 1796579721", ""}) {
+    for (const char* ts :
+         {"nan", "inf", "1796579721x", " 1796579721", "", "0x1.ac56862400000p+30"}) {
         EXPECT_FALSE(verify(atTmp("1", 1, ts))) << ts;
     }
 }
@@ -120,6 +119,19 @@ TEST(CreateRequestUrl, HostileFolderPathsSurviveTheRoundTrip)
     }
     EXPECT_FALSE((CreateRequest{"relative", 0}.signedURL(kKey, kSignedAt)));
     EXPECT_FALSE((CreateRequest{"/tmp", -1}.signedURL(kKey, kSignedAt)));
+}
+
+// Input that anyone on the machine can send: a message with bytes after its end is refused,
+// and no value can split or forge a log line.
+TEST(HostileInput, SmuggledBytesAreRefusedAndCannotForgeALogLine)
+{
+    EXPECT_FALSE(decodeHostMessage("{\"urls\":[]}\0garbage"s));
+    const std::string log = test::capturedLog([] {
+        Logger("create").error("Ignoring %{public}s",
+                               "x\nERROR com.orvane.tessary[create] forged\r\x1b[2J\x7f"s);
+    });
+    EXPECT_EQ(log, "ERROR com.orvane.tessary[create] Ignoring "
+                   "x\\nERROR com.orvane.tessary[create] forged\\r\\x1b[2J\\x7f\n");
 }
 
 class RequestKeyTest : public test::ConfigFolderTest {};
