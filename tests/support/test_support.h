@@ -21,9 +21,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace fs = std::filesystem;
+
 namespace tessary::test {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 // Long enough for a loaded CI machine under the sanitizers; waits end as soon as they can.
@@ -193,28 +194,19 @@ public:
             throw std::system_error(error, std::generic_category(), "cannot start " + program);
         }
     }
-    ~ChildProcess() { stop(); }
+    ~ChildProcess()
+    {
+        if (!m_status) {
+            stopProcess(m_pid);
+        }
+    }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool running()
-    {
-        m_status = m_status ? m_status : reap(m_pid);
-        return !m_status;
-    }
     // Waits for the end (killed at the deadline); the exit status, -1 if killed.
     int wait()
     {
-        return waitUntil([&] { return !running(); }) ? *m_status : stop();
-    }
-    // SIGTERM, then SIGKILL after the deadline; the exit status, -1 if it had to be ended.
-    int stop()
-    {
-        if (running()) {
-            stopProcess(m_pid);
-            m_status = -1;
-        }
-        return *m_status;
+        return waitUntil([&] { return (m_status = reap(m_pid)).has_value(); }) ? *m_status : -1;
     }
 
 private:
