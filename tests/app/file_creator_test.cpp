@@ -10,8 +10,6 @@
 namespace tessary {
 namespace {
 
-namespace fs = std::filesystem;
-
 class FileCreatorTest : public test::ConfigFolderTest {
 protected:
     // The created file's name, or the error's description.
@@ -32,34 +30,28 @@ protected:
 
 TEST_F(FileCreatorTest, PicksTheFirstFreeNameAndChangesNothingElse)
 {
-    const struct {
-        std::vector<std::string> present;
-        const char* base;
-        const char* ext;
-        const char* expected;
-    } rows[] = {
-        {{}, "untitled", "txt", "untitled.txt"},
-        {{"untitled.txt"}, "untitled", "txt", "untitled-2.txt"},
+    // The names present, the template's base name and extension, the name it gets.
+    // clang-format off
+    const std::tuple<std::vector<std::string>, std::string, std::string, std::string> rows[] = {
+        {{}, "untitled", "txt", "untitled.txt"}, {{"untitled.txt"}, "untitled", "txt", "untitled-2.txt"},
         {{"untitled.txt", "untitled-2.txt"}, "untitled", "txt", "untitled-3.txt"},
         {{"untitled-2.txt"}, "untitled", "txt", "untitled.txt"},
         {{"untitled.txt", "untitled-3.txt"}, "untitled", "txt", "untitled-2.txt"},
         {{"untitled.txt", "untitled-02.txt"}, "untitled", "txt", "untitled-2.txt"},
-        {{"untitled"}, "untitled", "", "untitled-2"},
-        {{"untitled.txt"}, "untitled", "", "untitled"},
+        {{"untitled"}, "untitled", "", "untitled-2"}, {{"untitled.txt"}, "untitled", "", "untitled"},
         {{"Untitled.txt"}, "untitled", "txt", "untitled.txt"},
-        {{"a b.tar.gz"}, "a b", "tar.gz", "a b-2.tar.gz"},
-        {{".env.local"}, ".env", "local", ".env-2.local"},
-    };
+        {{"a b.tar.gz"}, "a b", "tar.gz", "a b-2.tar.gz"}, {{".env.local"}, ".env", "local", ".env-2.local"}};
+    // clang-format on
     int rowNumber = 0;
-    for (const auto& row : rows) {
+    for (const auto& [present, base, ext, expected] : rows) {
         const fs::path folder = scratchFolder() / std::to_string(++rowNumber);
         fs::create_directories(folder);
-        for (const auto& name : row.present) {
+        for (const auto& name : present) {
             std::ofstream(folder / name) << "keep";
         }
-        EXPECT_EQ(create(row.base, row.ext, folder, "new"), row.expected);
-        EXPECT_EQ(test::readFile(folder / row.expected), "new");
-        for (const auto& name : row.present) {
+        EXPECT_EQ(create(base, ext, folder, "new"), expected);
+        EXPECT_EQ(test::readFile(folder / expected), "new");
+        for (const auto& name : present) {
             EXPECT_EQ(test::readFile(folder / name), "keep") << name << " was changed";
         }
     }
@@ -84,24 +76,16 @@ TEST_F(FileCreatorTest, RefusesUnusableNamesAndNamesWhatFailed)
         "The template “Sample” has a file name or extension that can’t "
         "be used. Names can’t be empty, “.” or “..”, or contain “/” or “:”.";
     std::ofstream(scratchFolder() / "plain-file");
-    const struct {
-        const char* base;
-        const char* ext;
-        const char* folder; // under the scratch folder
-        std::string error;
-    } rows[] = {
-        {"", "txt", "", invalid},
-        {"..", "txt", "", invalid},
-        {"a/b", "txt", "", invalid},
-        {"a:b", "txt", "", invalid},
-        {"untitled", ".", "", invalid},
-        {"untitled", "../b", "", invalid},
+    // The base name, the extension, the folder under the scratch folder, the error.
+    // clang-format off
+    const std::tuple<std::string, std::string, std::string, std::string> rows[] = {
+        {"", "txt", "", invalid}, {"..", "txt", "", invalid}, {"a/b", "txt", "", invalid},
+        {"a:b", "txt", "", invalid}, {"untitled", ".", "", invalid}, {"untitled", "../b", "", invalid},
         {"a", "txt", "missing", "Could not create a.txt: No such file or directory"},
-        {"a", "txt", "plain-file", "Could not create a.txt: Not a directory"},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(create(row.base, row.ext, scratchFolder() / row.folder), row.error)
-            << row.base << "." << row.ext;
+        {"a", "txt", "plain-file", "Could not create a.txt: Not a directory"}};
+    // clang-format on
+    for (const auto& [base, ext, folder, error] : rows) {
+        EXPECT_EQ(create(base, ext, scratchFolder() / folder), error) << base << "." << ext;
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(scratchFolder()), fs::directory_iterator()), 1);
 }

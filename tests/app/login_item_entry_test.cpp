@@ -10,8 +10,6 @@
 namespace tessary {
 namespace {
 
-namespace fs = std::filesystem;
-
 class LoginItemEntryTest : public test::ConfigFolderTest {};
 
 TEST_F(LoginItemEntryTest, TheDesktopStartsTheProgramWhateverItsPath)

@@ -8,8 +8,6 @@
 namespace tessary {
 namespace {
 
-namespace fs = std::filesystem;
-
 // Answers the alert that asks for the grant with "Grant Access…" and the panel with
 // `panel`, or with none declines it; records each alert as "message | informative text".
 struct ScriptedPrompts : UserPrompts {

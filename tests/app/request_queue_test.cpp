@@ -17,11 +17,10 @@ namespace {
 
 // Answers from a script, and runs `whileOpen` inside the next alert, as the alert's own
 // event loop would deliver whatever arrives meanwhile.
-class OpenPrompts : public UserPrompts {
-public:
+struct OpenPrompts : UserPrompts {
     std::function<void()> whileOpen;
-    std::deque<std::size_t> alertAnswers;
-    std::deque<std::filesystem::path> panelAnswers;
+    std::optional<std::size_t> alertAnswer;
+    std::optional<std::filesystem::path> panelAnswer;
     std::vector<AlertRequest> alerts;
 
     std::size_t runAlert(const AlertRequest& alert) override
@@ -30,21 +29,13 @@ public:
         if (const auto work = std::exchange(whileOpen, {})) {
             work();
         }
-        return alertAnswers.empty() ? alert.cancelButton : take(alertAnswers);
+        return std::exchange(alertAnswer, std::nullopt).value_or(alert.cancelButton);
     }
     std::optional<std::filesystem::path> chooseFolder(const FolderPanelRequest&) override
     {
-        return panelAnswers.empty() ? std::nullopt : std::optional(take(panelAnswers));
+        return std::exchange(panelAnswer, std::nullopt);
     }
     void beep() override {}
-
-private:
-    template <typename T> static T take(std::deque<T>& answers)
-    {
-        T answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
 };
 
 class RequestQueueTest : public test::ConfigFolderTest {
@@ -92,8 +83,8 @@ TEST_F(RequestQueueTest, RequestsWaitForThePromptOnScreenAndAFailureStopsNoOther
     prompts.whileOpen = [&] {
         deliver({url(1), url(2)}, false);
     };
-    prompts.alertAnswers = {0};
-    prompts.panelAnswers = {scratchFolder()};
+    prompts.alertAnswer = 0;
+    prompts.panelAnswer = scratchFolder();
     const std::string log = test::capturedLog([&] { deliver({url(0)}, false); });
     ASSERT_EQ(prompts.alerts.size(), 1u) << log;
     EXPECT_FALSE(prompts.alerts[0].bringForward) << "the request did not ask to come forward";

@@ -40,27 +40,11 @@ std::vector<std::string> names(const std::vector<FileTemplate>& templates)
 
 TEST(SettingsPages, InitialPageAndStoredValue)
 {
-    struct Row {
-        bool extensionEnabled, hasDiskAccess;
-        SettingsPage stored, expected;
-    };
-    for (const Row& row : std::vector<Row>{
-             {false, true, SettingsPage::templates, SettingsPage::setup},
-             {true, false, SettingsPage::general, SettingsPage::setup},
-             {false, false, SettingsPage::general, SettingsPage::setup},
-             {true, true, SettingsPage::templates, SettingsPage::templates},
-         }) {
-        EXPECT_EQ(initialPage(row.stored, row.extensionEnabled, row.hasDiskAccess), row.expected)
-            << row.extensionEnabled << row.hasDiskAccess;
-    }
-    for (const auto& [raw, page] : std::vector<std::pair<std::string, SettingsPage>>{
-             {"setup", SettingsPage::setup},
-             {"templates", SettingsPage::templates},
-             {"Setup", SettingsPage::general},
-             {"advanced", SettingsPage::general},
-         }) {
-        EXPECT_EQ(settingsPageFromRaw(raw).value_or(SettingsPage::general), page) << raw;
-    }
+    EXPECT_EQ(initialPage(SettingsPage::templates, false, true), SettingsPage::setup);
+    EXPECT_EQ(initialPage(SettingsPage::general, true, false), SettingsPage::setup);
+    EXPECT_EQ(initialPage(SettingsPage::templates, true, true), SettingsPage::templates);
+    EXPECT_EQ(settingsPageFromRaw("templates"), SettingsPage::templates);
+    EXPECT_EQ(settingsPageFromRaw("Setup"), std::nullopt) << "stored values are exact";
 }
 
 class SettingsStoreTest : public test::ConfigFolderTest {};
@@ -87,16 +71,12 @@ TEST_F(SettingsStoreTest, AChangeIsAppliedToTheStoredDocumentNotTheWindowsCopy)
     // A refresh shows what is stored without saving anything.
     store.setSettings(SharedSettings::defaults());
     EXPECT_EQ(SharedSettings::load(), saved);
-}
-
-TEST_F(SettingsStoreTest, TemplatesThatAreGoneReadEmptyAndWriteNothing)
-{
-    SettingsStore store;
+    // A template that is gone (removed by another writer) reads empty, and its edit writes
+    // nothing.
     const Uuid missing = Uuid::random();
     EXPECT_EQ(store.templateWithID(missing), (FileTemplate{missing, "", "", "", ""}));
-    const auto before = store.settings().templates;
     store.replaceTemplate(named("Ghost"), missing);
-    EXPECT_EQ(SharedSettings::load().templates, before);
+    EXPECT_EQ(SharedSettings::load(), saved);
 }
 
 TEST_F(SettingsStoreTest, AFailedSaveIsReportedAndTheNextGoodOneClearsIt)
@@ -125,44 +105,25 @@ TEST_F(SettingsStoreTest, AFailedSaveIsReportedAndTheNextGoodOneClearsIt)
 
 TEST(RecommendedTemplates, ExtensionsAlreadyPresentCountAsAdded)
 {
-    const auto& catalogue = recommendedTemplates();
-    const auto added = [&](const std::vector<FileTemplate>& templates) {
-        std::vector<std::string> result;
-        for (const FileTemplate& entry : catalogue) {
-            if (isAlreadyAdded(entry, templates)) {
-                result.push_back(entry.fileExtension);
-            }
-        }
-        return result;
-    };
-    using List = std::vector<std::string>;
-    EXPECT_EQ(added(builtInTemplates()), (List{"txt", "md", ""}));
-    EXPECT_EQ(added({named("Notes", "TXT")}), List{"txt"});
-    EXPECT_EQ(added({named(catalogue[2].name, "txt")}), List{"txt"}) << "names do not count";
-    EXPECT_EQ(added({named("Page", "HTML"), named("Ünïcode", "PY")}), (List{"html", "py"}));
+    const FileTemplate& json = recommendedTemplates()[2];
+    EXPECT_TRUE(isAlreadyAdded(named("Text", "txt"), {named("Notes", "TXT")}));
+    EXPECT_TRUE(isAlreadyAdded(named("Empty", ""), builtInTemplates()));
+    EXPECT_FALSE(isAlreadyAdded(json, {named(json.name, "txt")})) << "names do not count";
 }
 
 TEST(TemplateListMoves, OffsetsMoveToAPositionCountedBeforeTheMove)
 {
-    struct Row {
-        std::vector<std::size_t> sources;
-        std::size_t destination;
-        std::string expected; // "" when nothing may move
+    // The offsets moved, the position counted before the move, the order after ("": none).
+    const std::tuple<std::vector<std::size_t>, std::size_t, std::string> rows[] = {
+        {{0}, 2, "BACDE"},    {{0}, 5, "BCDEA"},    {{4}, 0, "EABCD"},
+        {{1, 3}, 0, "BDACE"}, {{1, 3}, 5, "ACEBD"}, {{3, 1}, 3, "ACBDE"},
+        {{2}, 3, "ABCDE"},    {{5}, 0, ""},         {{0}, 6, ""},
     };
-    for (const Row& row : std::vector<Row>{{{0}, 2, "BACDE"},
-                                           {{0}, 5, "BCDEA"},
-                                           {{4}, 0, "EABCD"},
-                                           {{1, 3}, 0, "BDACE"},
-                                           {{1, 3}, 5, "ACEBD"},
-                                           {{3, 1}, 3, "ACBDE"},
-                                           {{2}, 3, "ABCDE"},
-                                           {{5}, 0, ""},
-                                           {{0}, 6, ""}}) {
+    for (const auto& [sources, destination, expected] : rows) {
         std::vector<char> list{'A', 'B', 'C', 'D', 'E'};
-        const bool moved = moveOffsets(list, row.sources, row.destination);
-        EXPECT_EQ(moved, !row.expected.empty());
-        EXPECT_EQ(std::string(list.begin(), list.end()), moved ? row.expected : "ABCDE")
-            << row.destination;
+        const bool moved = moveOffsets(list, sources, destination);
+        EXPECT_EQ(moved, !expected.empty());
+        EXPECT_EQ(std::string(list.begin(), list.end()), moved ? expected : "ABCDE") << destination;
     }
 }
 
@@ -239,24 +200,18 @@ TEST_F(TemplateListTest, AddingAppendsAndSelectsUnlessTheExtensionIsThere)
 
 TEST(TemplateEditorWarnings, LabelAndFileNameAreCheckedApart)
 {
-    struct Row {
-        std::string name, baseName, ext;
-        bool label, fileName;
-    };
-    for (const Row& row : std::vector<Row>{
-             {"Text File", "untitled", "txt", false, false},
-             {"", "untitled", "", true, false},
-             {" \t\u00a0\u2003", "untitled", "md", true, false},
-             {"\n", "untitled", "md", false, false},
-             {"Notes", ".", "txt", false, true},
-             {"Notes", "..", "", false, true},
-             {"Notes", "a/b", "txt", false, true},
-             {"Notes", "untitled", "t:xt", false, true},
-             {"", "", "", true, true},
-         }) {
-        const FileTemplate t{Uuid::random(), row.name, row.baseName, row.ext, ""};
-        EXPECT_EQ(labelWarning(t).has_value(), row.label) << row.name;
-        EXPECT_EQ(fileNameWarning(t).has_value(), row.fileName) << row.baseName << row.ext;
+    // The name, base name and extension; whether the label and the file name are warned about.
+    // clang-format off
+    const std::tuple<std::string, std::string, std::string, bool, bool> rows[] = {
+        {"Text File", "untitled", "txt", false, false}, {"", "untitled", "", true, false},
+        {" \t\u00a0\u2003", "untitled", "md", true, false}, {"\n", "untitled", "md", false, false},
+        {"Notes", ".", "txt", false, true}, {"Notes", "..", "", false, true}, {"", "", "", true, true},
+        {"Notes", "a/b", "txt", false, true}, {"Notes", "untitled", "t:xt", false, true}};
+    // clang-format on
+    for (const auto& [name, baseName, ext, label, fileName] : rows) {
+        const FileTemplate t{Uuid::random(), name, baseName, ext, ""};
+        EXPECT_EQ(labelWarning(t).has_value(), label) << name;
+        EXPECT_EQ(fileNameWarning(t).has_value(), fileName) << baseName << ext;
     }
 }
 
@@ -269,14 +224,9 @@ TEST(ShortcutRecording, KeyPressesBecomeStoredShortcutsByKeyPosition)
     const std::optional<char32_t> unknown; // no keymap to ask
     // X key code, keysym, Qt key, modifiers, the layout's unshifted character; then the
     // stored key code, mask and label, and what the key code means to the X11 grab.
-    struct Row {
-        KeyPress press;
-        std::uint32_t keyCode, mask;
-        std::string label;
-        std::uint32_t grabKeysym;
-    };
     // clang-format off
-    for (const Row& row : std::vector<Row>{
+    for (const auto& [press, keyCode, mask, label, grabKeysym] :
+         std::vector<std::tuple<KeyPress, std::uint32_t, std::uint32_t, std::string, std::uint32_t>>{
              {{57, 'n', Qt::Key_N, ctrlAlt, U'n'}, 45, 0x1800, "Ctrl+Alt+N", 'n'},
              {{0, 0, Qt::Key_N, ctrlAlt, unknown}, 45, 0x1800, "Ctrl+Alt+N", 'n'},
              {{57, 'N', Qt::Key_N, ctrlAlt | Qt::ShiftModifier, U'n'}, 45, 0x1a00, "Ctrl+Alt+Shift+N", 'n'},
@@ -294,11 +244,10 @@ TEST(ShortcutRecording, KeyPressesBecomeStoredShortcutsByKeyPosition)
              {{112, 0xff55, Qt::Key_PageUp, Qt::AltModifier, U'\0'}, 116, 0x800, "Alt+Page Up", 0xff55},
          }) {
         // clang-format on
-        const RecordedKey key = recordKeyPress(row.press);
-        EXPECT_EQ(key.outcome, Outcome::accept) << row.label;
-        EXPECT_EQ(std::tie(key.keyCode, key.modifiers, key.label),
-                  std::tie(row.keyCode, row.mask, row.label));
-        EXPECT_EQ(keyForCode(key.keyCode)->keysym, row.grabKeysym) << row.label;
+        const RecordedKey key = recordKeyPress(press);
+        EXPECT_EQ(std::tie(key.outcome, key.keyCode, key.modifiers, key.label),
+                  std::tuple(Outcome::accept, keyCode, mask, label));
+        EXPECT_EQ(keyForCode(key.keyCode)->keysym, grabKeysym) << label;
     }
     for (const auto& [press, outcome] : std::vector<std::pair<KeyPress, Outcome>>{
              {{57, 'n', Qt::Key_N, Qt::NoModifier, U'n'}, Outcome::reject},
@@ -310,14 +259,8 @@ TEST(ShortcutRecording, KeyPressesBecomeStoredShortcutsByKeyPosition)
          }) {
         EXPECT_EQ(recordKeyPress(press).outcome, outcome) << press.qtKey;
     }
-    for (const auto& [label, spoken] : std::vector<std::pair<std::string, std::string>>{
-             {"Ctrl+Alt+N", "Control Alt N"},
-             {"Shift+Super+Page Up", "Shift Super Page Up"},
-             {"Ctrl++", "Control +"},
-             {"", ""},
-         }) {
-        EXPECT_EQ(spokenShortcut(label), spoken);
-    }
+    EXPECT_EQ(spokenShortcut("Shift+Super+Page Up"), "Shift Super Page Up");
+    EXPECT_EQ(spokenShortcut("Ctrl++"), "Control +");
 }
 
 TEST(ShortcutRecording, TheKeyTableCoversAStandardKeyboardOnce)
@@ -350,22 +293,19 @@ TEST(ShortcutRecording, TheKeyTableCoversAStandardKeyboardOnce)
 
 TEST(SetupTexts, StepsNotesAndTheAllSetLine)
 {
-    struct Row {
-        FileManagerExtensionState state;
-        bool done, restart;
-    };
-    for (const Row& row : std::vector<Row>{
+    // The extension's state; whether its step is done and offers a restart of Files.
+    for (const auto& [state, done, restart] :
+         std::vector<std::tuple<FileManagerExtensionState, bool, bool>>{
              {{true, false, false}, true, false},
              {{true, true, true}, true, false},
              {{true, true, false}, false, true},
              {{false, false, false}, false, false},
              {{false, true, false}, false, false},
          }) {
-        const ExtensionStep step = extensionStep(row.state, "/usr/lib/nautilus/extensions-4");
-        EXPECT_EQ(step.done, row.done) << step.detail;
-        EXPECT_EQ(step.offersRestart, row.restart) << step.detail;
+        const ExtensionStep step = extensionStep(state, "/usr/lib/nautilus/extensions-4");
+        EXPECT_EQ(std::tie(step.done, step.offersRestart), std::tie(done, restart)) << step.detail;
         EXPECT_EQ(step.detail.find("/usr/lib/nautilus/extensions-4") != std::string::npos,
-                  !row.state.installed);
+                  !state.installed);
     }
     EXPECT_EQ(grantNote("/"), std::nullopt);
     EXPECT_EQ(grantNote("/home/ada"), "Only folders inside /home/ada will work. Grant access to "

@@ -9,9 +9,6 @@
 
 #include <QCoreApplication>
 
-#include <algorithm>
-#include <set>
-
 namespace tessary {
 namespace {
 
@@ -24,13 +21,12 @@ const std::string kUnreadable = "The data couldn’t be read because it isn’t 
 const std::string kNewer = R"({"version":"999.1","url":"https://a.org/t","published":"1","x":1})";
 
 // Answers GET /<status>/<how>/b<body, base64url>/release.json as the path says (406 to a
-// request that does not accept JSON), and appends each request's path to a file. <how> is a
-// delay in seconds, "trickle" (a byte every 0.2 s) or "big" (the body after 70000 spaces).
+// request that does not accept JSON). <how> is a delay in seconds, "trickle" (a byte every
+// 0.2 s) or "big" (the body after 70000 spaces).
 constexpr const char* kServer = R"(
-import base64, http.server as h, sys, time
+import base64, http.server as h, time
 class Feed(h.BaseHTTPRequestHandler):
     def do_GET(self):
-        open(sys.argv[1], 'a').write(self.path + '\n')
         status, how, body = self.path.split('/')[1:4]
         body = (b' ' * 70000 if how == 'big' else b'') + base64.urlsafe_b64decode(body[1:])
         time.sleep(int(how) if how.isdigit() else 0)
@@ -57,9 +53,7 @@ protected:
         char* argv[2] = {const_cast<char*>("host_tests"), nullptr};
         QCoreApplication application{argc, argv};
         test::TemporaryFolder folder;
-        std::string requests = (folder.path() / "requests").string();
-        test::ChildProcess server{
-            "/usr/bin/python3", {"-c", kServer, requests}, folder.path() / "server"};
+        test::ChildProcess server{"/usr/bin/python3", {"-c", kServer}, folder.path() / "server"};
         std::string site;
     };
     static void SetUpTestSuite()
@@ -204,14 +198,9 @@ TEST_F(UpdateCheckerTest, LaunchChecksOnlyWhenOnAndADayHasPassed)
         {nullptr, 0, true},   {"true", 23, false}, {"true", 25, true}, {nullptr, -2, true},
         {"false", 25, false}, {"false", 0, false}, {"yes", 25, true},
     };
-    const std::size_t earlierRequests = test::readFile(suite->requests).size();
-    std::set<std::string> expected;
-    int row = 0;
+    serve(200, feed(kVersion));
     for (const auto& [automatic, hoursSince, checks] : rows) {
         SCOPED_TRACE(testing::Message() << (automatic ? automatic : "-") << " " << checks);
-        // A feed of its own for each row, so a request is known by its row: a request that
-        // the network layer sends again counts once.
-        serve(200, feed(kVersion, "https://example.org/" + std::to_string(++row)));
         ASSERT_FALSE(automatic ? defaults().setString(kCheckForUpdatesAutomaticallyKey, automatic)
                                : defaults().remove(kCheckForUpdatesAutomaticallyKey));
         const auto last = DefaultsStore::Clock::now() - std::chrono::hours(hoursSince);
@@ -219,23 +208,11 @@ TEST_F(UpdateCheckerTest, LaunchChecksOnlyWhenOnAndADayHasPassed)
                                      : defaults().setDate(kLastUpdateCheckKey, last));
         if (checks) {
             run([&](auto done) { EXPECT_TRUE(checker.checkAtLaunch(std::move(done))); });
+            EXPECT_EQ(result->status, Status::upToDate);
         } else {
             EXPECT_FALSE(checker.checkAtLaunch([](const auto&) { ADD_FAILURE() << "checked"; }));
         }
-        if (checks) {
-            expected.insert(std::getenv("TESSARY_WEBSITE"));
-        }
     }
-    // A last check marks the end: every request sent before it has arrived by then.
-    serve(200, feed(kVersion));
-    check(false);
-    expected.insert(std::getenv("TESSARY_WEBSITE"));
-    std::set<std::string> arrived;
-    std::istringstream log(test::readFile(suite->requests).substr(earlierRequests));
-    for (std::string line; std::getline(log, line);) {
-        arrived.insert(suite->site + line.substr(0, line.rfind("/release.json")));
-    }
-    EXPECT_EQ(arrived, expected);
     EXPECT_TRUE(desktop.alerts.empty()) << "an automatic check that finds nothing stays quiet";
 }
 
