@@ -3,28 +3,11 @@
 #include "creation/request_handler.h"
 
 #include "lifecycle/host_services.h"
+#include "fake_desktop.h"
 #include "test_support.h"
 
 namespace tessary {
 namespace {
-
-// Answers the alert that asks for the grant with "Grant Access…" and the panel with
-// `panel`, or with none declines it; records each alert as "message | informative text".
-struct ScriptedPrompts : UserPrompts {
-    std::optional<std::optional<fs::path>> panel;
-    std::vector<std::string> alerts;
-
-    void beep() override {}
-    std::size_t runAlert(const AlertRequest& alert) override
-    {
-        alerts.push_back(alert.messageText + " | " + alert.informativeText);
-        return panel ? 0 : alert.cancelButton;
-    }
-    std::optional<fs::path> chooseFolder(const FolderPanelRequest&) override
-    {
-        return std::exchange(panel, std::nullopt).value_or(std::nullopt);
-    }
-};
 
 class RequestHandlerTest : public test::ConfigFolderTest {};
 
@@ -93,7 +76,7 @@ TEST_F(RequestHandlerTest, TheGrantAndTheAnswersDecideWhatIsAskedAndCreated)
         for (const fs::path& folder : {target, oldRoot, scratchFolder() / "other"}) {
             fs::create_directories(folder);
         }
-        ScriptedPrompts prompts;
+        test::FakeDesktop prompts;
         HostServices services{prompts};
         SharedSettings settings;
         settings.templates[0].baseName = row.baseName;
@@ -109,9 +92,9 @@ TEST_F(RequestHandlerTest, TheGrantAndTheAnswersDecideWhatIsAskedAndCreated)
             fs::rename(root, scratchFolder() / "root-old");
             fs::create_directories(target);
         }
-        if (row.panel != nullptr) {
-            prompts.panel.emplace(*row.panel ? std::optional(scratchFolder() / row.panel)
-                                             : std::nullopt);
+        if (row.panel != nullptr) { // "Grant Access…", then the folder
+            prompts.button = 0;
+            prompts.folder = *row.panel ? std::optional(scratchFolder() / row.panel) : std::nullopt;
         }
         std::optional<fs::path> created;
         const std::string log = test::capturedLog([&] {
@@ -130,7 +113,9 @@ TEST_F(RequestHandlerTest, TheGrantAndTheAnswersDecideWhatIsAskedAndCreated)
         EXPECT_EQ(lines, row.log) << log;
         ASSERT_EQ(prompts.alerts.size(), row.alerts.size());
         for (std::size_t i = 0; i < row.alerts.size(); ++i) {
-            EXPECT_TRUE(prompts.alerts[i].starts_with(row.alerts[i])) << prompts.alerts[i];
+            const std::string alert =
+                prompts.alerts[i].messageText + " | " + prompts.alerts[i].informativeText;
+            EXPECT_TRUE(alert.starts_with(row.alerts[i])) << alert;
         }
         EXPECT_EQ(created,
                   row.created.empty() ? std::nullopt : std::optional(target / row.created));

@@ -6,6 +6,7 @@
 #include "lifecycle/host_server.h"
 #include "lifecycle/host_services.h"
 
+#include "fake_desktop.h"
 #include "test_support.h"
 
 #include <QCoreApplication>
@@ -14,29 +15,6 @@
 
 namespace tessary {
 namespace {
-
-// Answers from a script, and runs `whileOpen` inside the next alert, as the alert's own
-// event loop would deliver whatever arrives meanwhile.
-struct OpenPrompts : UserPrompts {
-    std::function<void()> whileOpen;
-    std::optional<std::size_t> alertAnswer;
-    std::optional<std::filesystem::path> panelAnswer;
-    std::vector<AlertRequest> alerts;
-
-    std::size_t runAlert(const AlertRequest& alert) override
-    {
-        alerts.push_back(alert);
-        if (const auto work = std::exchange(whileOpen, {})) {
-            work();
-        }
-        return std::exchange(alertAnswer, std::nullopt).value_or(alert.cancelButton);
-    }
-    std::optional<std::filesystem::path> chooseFolder(const FolderPanelRequest&) override
-    {
-        return std::exchange(panelAnswer, std::nullopt);
-    }
-    void beep() override {}
-};
 
 class RequestQueueTest : public test::ConfigFolderTest {
 protected:
@@ -70,7 +48,7 @@ protected:
 
     int argc = 0;
     QCoreApplication application{argc, nullptr};
-    OpenPrompts prompts;
+    test::FakeDesktop prompts;
     HostServices services{prompts};
     HostLifecycle delegate{services.requests, services.queue, LaunchReason::user};
     HostServer server{[this](const HostMessage& message) {
@@ -83,8 +61,8 @@ TEST_F(RequestQueueTest, RequestsWaitForThePromptOnScreenAndAFailureStopsNoOther
     prompts.whileOpen = [&] {
         deliver({url(1), url(2)}, false);
     };
-    prompts.alertAnswer = 0;
-    prompts.panelAnswer = scratchFolder();
+    prompts.button = 0;
+    prompts.folder = scratchFolder();
     const std::string log = test::capturedLog([&] { deliver({url(0)}, false); });
     ASSERT_EQ(prompts.alerts.size(), 1u) << log;
     EXPECT_FALSE(prompts.alerts[0].bringForward) << "the request did not ask to come forward";
