@@ -9,8 +9,7 @@ namespace tessary::test {
 
 // A top-level window made by xev, logging the keys it receives, with the
 // _GTK_APPLICATION_ID `appId` unless that is empty.
-class KeyLoggingWindow {
-public:
+struct KeyLoggingWindow {
     KeyLoggingWindow(const fs::path& folder, const std::string& title, const std::string& appId)
         : m_log(folder / (title + ".log")),
           m_xev("xev", {"-event", "keyboard", "-name", title}, m_log)
@@ -56,7 +55,6 @@ public:
         return keys;
     }
 
-private:
     static constexpr auto npos = std::string::npos;
     fs::path m_log;
     ChildProcess m_xev;
@@ -65,8 +63,7 @@ private:
 
 // org.freedesktop.FileManager1 on the session bus, answering ShowItems or, with `refuse`,
 // failing it.
-class FileManagerMock {
-public:
+struct FileManagerMock {
     FileManagerMock(const fs::path& folder, bool refuse)
         : m_log(folder / "file-manager.log"),
           m_mock("/usr/bin/python3",
@@ -99,7 +96,6 @@ public:
         return uris;
     }
 
-private:
     static constexpr const char* kName = "org.freedesktop.FileManager1";
     static constexpr const char* kPath = "/org/freedesktop/FileManager1";
     fs::path m_log;

@@ -17,40 +17,33 @@ namespace {
 
 constexpr auto kDelay = std::chrono::milliseconds(RenameImmediately::kDelayMilliseconds);
 
-void pumpQt()
-{
-    QCoreApplication::processEvents();
-}
-
 TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnds)
 {
     const std::string notInFront =
         "INFO com.orvane.tessary[rename] Finder is not in front; not pressing Return\n";
-    const struct {
-        bool fileManagerAtCall;
-        bool fileManagerAtEnd; // brought forward during the delay, as revealing the file does
-        int calls;
-        std::string fileManagerKeys; // before the Escape typed to the front window at the end
-    } rows[] = {
+    // Whether the file manager is in front at the call and when the delay ends (brought forward
+    // meanwhile, as revealing the file does), the calls, the keys it gets before the Escape
+    // typed to the front window at the end.
+    const std::tuple<bool, bool, int, std::string> rows[] = {
         {true, true, 1, "+F2 -F2 "},
         {false, true, 1, "+F2 -F2 "},
         {true, false, 1, ""},
         {true, true, 2, "+F2 -F2 +F2 -F2 "},
     };
-    for (const auto& row : rows) {
+    for (const auto& [atCall, atEnd, calls, expectedKeys] : rows) {
         TemporaryFolder folder;
         const KeyLoggingWindow fileManager(folder.path(), "Files", "org.gnome.Nautilus");
         const KeyLoggingWindow other(folder.path(), "Other", "org.gnome.TextEditor");
-        const KeyLoggingWindow& front = row.fileManagerAtEnd ? fileManager : other;
+        const KeyLoggingWindow& front = atEnd ? fileManager : other;
         LinuxWorkspace workspace;
         NautilusFileManager files;
         FrontFolderQuery frontFolder(files, workspace);
         XTestKeyEvents keys;
         RenameImmediately rename(frontFolder, files, keys);
-        ASSERT_TRUE((row.fileManagerAtCall ? fileManager : other).activate());
+        ASSERT_TRUE((atCall ? fileManager : other).activate());
         const LogCapture log;
         const auto called = Clock::now();
-        for (int i = 0; i < row.calls; ++i) {
+        for (int i = 0; i < calls; ++i) {
             rename.renameCreatedFile("/tmp/untitled.txt");
         }
         ASSERT_TRUE(front.activate());
@@ -61,18 +54,16 @@ TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnd
             [&] {
                 const auto now = Clock::now() - called;
                 firstKey = firstKey || fileManager.keys().empty() ? firstKey : now;
-                return now > kDelay * 3 / 2 &&
-                       fileManager.keys().size() >= row.fileManagerKeys.size() &&
-                       log.text().size() >= (row.fileManagerKeys.empty() ? notInFront.size() : 0);
+                return now > kDelay * 3 / 2 && fileManager.keys().size() >= expectedKeys.size() &&
+                       log.text().size() >= (expectedKeys.empty() ? notInFront.size() : 0);
             },
-            kDeadline, pumpQt));
+            kDeadline, [] { QCoreApplication::processEvents(); }));
         // A key typed afterwards marks the end: whatever the calls sent arrived before it.
         ASSERT_EQ(runProgram("xdotool", {"key", "Escape"}, "/dev/null"), 0);
         ASSERT_TRUE(waitUntil([&] { return front.keys().ends_with("-Escape "); }));
-        EXPECT_EQ(fileManager.keys(),
-                  row.fileManagerKeys + (row.fileManagerAtEnd ? "+Escape -Escape " : ""));
-        EXPECT_EQ(other.keys(), row.fileManagerAtEnd ? "" : "+Escape -Escape ");
-        EXPECT_EQ(log.text(), row.fileManagerKeys.empty() ? notInFront : "");
+        EXPECT_EQ(fileManager.keys(), expectedKeys + (atEnd ? "+Escape -Escape " : ""));
+        EXPECT_EQ(other.keys(), atEnd ? "" : "+Escape -Escape ");
+        EXPECT_EQ(log.text(), expectedKeys.empty() ? notInFront : "");
         // Qt's coarse timers may fire 5% early.
         EXPECT_GE(firstKey.value_or(kDelay), kDelay * 95 / 100) << "before the file was shown";
     }
@@ -129,7 +120,8 @@ TEST(WithoutXTest, NoKeyIsMadeAndTheConnectionKeepsAnswering)
     RenameImmediately rename(frontFolder, files, keys);
     const LogCapture log;
     rename.renameCreatedFile("/tmp/untitled.txt");
-    ASSERT_TRUE(waitUntil([&] { return !log.text().empty(); }, kDeadline, pumpQt));
+    ASSERT_TRUE(waitUntil([&] { return !log.text().empty(); }, kDeadline,
+                          [] { QCoreApplication::processEvents(); }));
     EXPECT_EQ(log.text(), "INFO com.orvane.tessary[rename] Rename immediately is on, but "
                           "Accessibility permission is missing\n");
 }

@@ -9,12 +9,6 @@
 #include "platform/linux/portal_global_shortcut.h"
 #include "shortcut/shortcut_keys.h"
 
-#include "test_support.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-
 #include <glib.h>
 
 namespace tessary::test {
@@ -64,13 +58,12 @@ void testActivations(PortalGlobalShortcut& shortcut)
 }
 
 // Counts the presses the service hands to the host, passing each on to its handler.
-class PressCounter {
-public:
-    explicit PressCounter(tessary::GlobalShortcut& service) : m_handler(service.onPress)
+struct PressCounter {
+    explicit PressCounter(tessary::GlobalShortcut& service) : handler(service.onPress)
     {
         service.onPress = [this] {
-            ++m_presses;
-            m_handler();
+            ++presses;
+            handler();
         };
     }
 
@@ -78,18 +71,15 @@ public:
     // then a little longer for any surplus.
     int press(const std::vector<std::string>& keys, int expected)
     {
-        const int before = m_presses;
+        const int before = presses;
         EXPECT_EQ(runProgram("xdotool", keys), 0);
-        waitUntil([&] { return m_presses - before >= expected; }, kDeadline, pumpGLib);
+        waitUntil([&] { return presses - before >= expected; }, kDeadline, pumpGLib);
         waitUntil([] { return false; }, std::chrono::milliseconds(200), pumpGLib);
-        return m_presses - before;
+        return presses - before;
     }
 
-    int total() const { return m_presses; }
-
-private:
-    std::function<void()> m_handler;
-    int m_presses = 0;
+    std::function<void()> handler;
+    int presses = 0;
 };
 
 class ShortcutGrab : public ConfigFolderTest {
@@ -174,7 +164,7 @@ TEST_F(ShortcutGrab, ACombinationHeldElsewhereIsTakenUntilReleased)
         // Switched off in both: the key reaches nobody.
         second.hotKey.registerShortcut(off);
         EXPECT_EQ(other.press({"key", "ctrl+alt+n"}, 0), 0);
-        EXPECT_EQ(first.total(), 0);
+        EXPECT_EQ(first.presses, 0);
     });
 }
 

@@ -57,8 +57,7 @@ inline std::string readFile(const fs::path& path)
 }
 
 // A fresh folder under the temporary directory, removed with its contents.
-class TemporaryFolder {
-public:
+struct TemporaryFolder {
     TemporaryFolder()
     {
         std::string pattern = (fs::temp_directory_path() / "tessary-test-XXXXXX").string();
@@ -77,7 +76,6 @@ public:
 
     const fs::path& path() const { return m_path; }
 
-private:
     fs::path m_path;
 };
 
@@ -116,8 +114,7 @@ private:
 
 // Sends this process's stderr, where the logger writes under TESSARY_LOG=stderr, to a file
 // while it lives, so a test can read the log as it grows.
-class LogCapture {
-public:
+struct LogCapture {
     LogCapture() : m_savedStderr(::dup(STDERR_FILENO))
     {
         const int fd = ::open((m_folder.path() / "log").c_str(), O_WRONLY | O_CREAT, 0600);
@@ -132,7 +129,6 @@ public:
 
     std::string text() const { return readFile(m_folder.path() / "log"); }
 
-private:
     TemporaryFolder m_folder;
     int m_savedStderr;
 };
@@ -168,8 +164,7 @@ inline void stopProcess(pid_t pid)
 
 // A child process (looked up on PATH) with its input from /dev/null and its output and
 // error into `output` (inherited without one), sent SIGTERM and reaped when this goes.
-class ChildProcess {
-public:
+struct ChildProcess {
     ChildProcess(const std::string& program, std::vector<std::string> arguments,
                  const std::optional<fs::path>& output = {})
     {
@@ -209,7 +204,6 @@ public:
         return waitUntil([&] { return (m_status = reap(m_pid)).has_value(); }) ? *m_status : -1;
     }
 
-private:
     pid_t m_pid = -1;
     std::optional<int> m_status;
 };
