@@ -39,8 +39,6 @@
 namespace tessary {
 namespace {
 
-namespace fs = std::filesystem;
-
 // Our widgets have no meta-objects of their own, so they are told apart by their C++ type.
 template <typename T> std::vector<T*> ours(QWidget* parent)
 {
@@ -64,21 +62,16 @@ template <typename T> T* child(QWidget* parent, const QString& name)
     return nullptr;
 }
 
-QLineEdit* field(QWidget* parent, const QString& placeholder)
+// Types `text` over the field that shows `placeholder` while empty.
+void retype(QWidget* parent, const QString& placeholder, const QString& text)
 {
     for (QLineEdit* edit : parent->findChildren<QLineEdit*>()) {
         if (edit->placeholderText() == placeholder) {
-            return edit;
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            QTest::keyClicks(edit, text);
         }
     }
-    return nullptr;
-}
-
-void retype(QLineEdit* edit, const QString& text)
-{
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
 }
 
 // Runs `answer` on the next modal window of type T, once it runs its own event loop.
@@ -98,22 +91,8 @@ template <typename T> void answerNext(std::function<void(T*)> answer)
 // Presses `button` in the next message box that opens.
 void answerNextMessageBox(const QString& button)
 {
-    answerNext<QMessageBox>([button](QMessageBox* box) {
-        for (QAbstractButton* candidate : box->buttons()) {
-            if (candidate->text() == button) {
-                candidate->click();
-            }
-        }
-    });
-}
-
-// Chooses `folder` in the next folder chooser that opens.
-void answerNextFolderChooser(const std::filesystem::path& folder)
-{
-    answerNext<QFileDialog>([folder](QFileDialog* chooser) {
-        chooser->selectFile(QString::fromStdString(folder.string()));
-        QMetaObject::invokeMethod(chooser, "accept");
-    });
+    answerNext<QMessageBox>(
+        [button](QMessageBox* box) { child<QAbstractButton>(box, button)->click(); });
 }
 
 // Triggers the entry `text` of the next menu that pops up.
@@ -129,14 +108,6 @@ void chooseInNextMenu(const QString& text)
         }
         menu->close();
     });
-}
-
-// A key press as X11 delivers it: the key's position besides the keysym it typed.
-void pressOnKeyboard(QWidget* target, int key, Qt::KeyboardModifiers modifiers,
-                     std::uint32_t xKeyCode, std::uint32_t keysym)
-{
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, xKeyCode, keysym, 0);
-    QApplication::sendEvent(target, &press);
 }
 
 class SettingsWindowTest : public test::ConfigFolderTest {
@@ -227,12 +198,12 @@ TEST_F(SettingsWindowTest, TemplatesAreAddedEditedAndDragged)
     auto* view = templates->findChild<QListView*>();
 
     child<QToolButton>(templates, "Add Template")->click();
-    retype(field(templates, "Text File"), "Notes");
-    retype(field(templates, "txt"), "org");
+    retype(templates, "Text File", "Notes");
+    retype(templates, "txt", "org");
     auto* contents = templates->findChild<QPlainTextEdit*>();
     QTest::keyClicks(contents, "TODO");
     QTest::keyClick(contents, Qt::Key_Return);
-    retype(field(templates, "untitled"), "todo");
+    retype(templates, "untitled", "todo");
     EXPECT_EQ(view->model()->index(3, 0).data().toString(), "Notes");
 
     // Drag "Notes" above the first row.
@@ -377,36 +348,30 @@ TEST_F(SettingsWindowTest, SetupStepsTickAndAccessIsForgottenAndGrantedThroughTh
     EXPECT_FALSE(SharedSettings::load().hasDiskAccess());
     EXPECT_EQ(steps(), (std::vector<QString>{"Done", "Not done"}));
 
-    answerNextFolderChooser(scratchFolder());
+    answerNext<QFileDialog>([this](QFileDialog* dialog) {
+        dialog->selectFile(QString::fromStdString(scratchFolder().string()));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
     child<QPushButton>(window, "Grant Access…")->click();
     EXPECT_EQ(SharedSettings::load().rootPath, scratchFolder().string());
     EXPECT_EQ(steps(), (std::vector<QString>{"Done", "Done"}));
-    EXPECT_EQ(shownErrors(), QStringList{QString::fromStdString(
-                                 "Only folders inside " + scratchFolder().string() +
-                                 " will work. Grant access to the root folder itself to cover "
-                                 "everything.")});
+    EXPECT_TRUE(shownErrors().value(0).startsWith("Only folders inside ")) << "the grant note";
     windows.reset(); // before the services it uses
 }
 
 TEST(DesktopStyle, AdwaitaOnGnomeDarkWhenPreferredFollowingAChangeElseQtsChoice)
 {
     const std::vector<std::string> adwaita{"Windows", "Fusion", "Adwaita", "Adwaita-Dark"};
-    struct Row {
-        std::string desktop, scheme;
-        std::vector<std::string> styles;
-        std::string style;
-    };
-    for (const Row& row : std::vector<Row>{
-             {"GNOME", "default", adwaita, "Adwaita"},
-             {"ubuntu:GNOME", "prefer-dark", adwaita, "Adwaita-Dark"},
-             {"GNOME-Classic:gnome", "prefer-light", adwaita, "Adwaita"},
-             {"GNOME", "", {"adwaita"}, "Adwaita"},
-             {"GNOME", "prefer-dark", {"Windows", "Fusion"}, ""},
-             {"KDE", "prefer-dark", adwaita, ""},
-             {"", "", adwaita, ""},
-         }) {
-        EXPECT_EQ(styleForDesktop(row.desktop, row.scheme, row.styles), row.style)
-            << row.desktop << " " << row.scheme;
+    // The desktop, its colour scheme, the styles Qt has; the style chosen.
+    // clang-format off
+    const std::tuple<std::string, std::string, std::vector<std::string>, std::string> rows[] = {
+        {"GNOME", "default", adwaita, "Adwaita"}, {"ubuntu:GNOME", "prefer-dark", adwaita, "Adwaita-Dark"},
+        {"GNOME-Classic:gnome", "prefer-light", adwaita, "Adwaita"}, {"GNOME", "", {"adwaita"}, "Adwaita"},
+        {"GNOME", "prefer-dark", {"Windows", "Fusion"}, ""}, {"KDE", "prefer-dark", adwaita, ""},
+        {"", "", adwaita, ""}};
+    // clang-format on
+    for (const auto& [desktop, scheme, styles, style] : rows) {
+        EXPECT_EQ(styleForDesktop(desktop, scheme, styles), style) << desktop << " " << scheme;
     }
 
     // The rule at work, on GNOME with a private settings file.
@@ -426,47 +391,11 @@ TEST(DesktopStyle, AdwaitaOnGnomeDarkWhenPreferredFollowingAChangeElseQtsChoice)
                         test::kDeadline, [] { QApplication::processEvents(); }));
 }
 
-TEST_F(SettingsWindowTest, AShortcutIsRecordedFromTheNextKeyPressAnywhere)
+// GNOME on Wayland without the shortcuts portal: a keybinding, in a private settings file
+// where the window manager already binds Ctrl+Alt+N, the default shortcut. The recorder takes
+// the next key press, in whichever window.
+TEST_F(SettingsWindowTest, TheShortcutIsRecordedFromAnyWindowAndItsSectionShowsWhatRegisteringDid)
 {
-    SettingsStore store;
-    int changes = 0;
-    ShortcutRecorder recorder(store, [&] { ++changes; });
-    QWidget elsewhere;
-    recorder.show();
-    elsewhere.show();
-    auto* box = ours<ValueLabel>(&recorder).front();
-
-    child<QPushButton>(&recorder, "Record Shortcut")->click();
-    EXPECT_EQ(box->accessibleValue(), "Press keys");
-    QTest::keyClick(&elsewhere, Qt::Key_K); // no Ctrl, Alt or Super: keeps recording
-    QTest::keyClick(&elsewhere, Qt::Key_Escape, Qt::ControlModifier);
-    EXPECT_FALSE(recorder.isRecording());
-    EXPECT_EQ(SharedSettings::load().shortcutLabel, SharedSettings().shortcutLabel);
-
-    child<QPushButton>(&recorder, "Record Shortcut")->click();
-    QTest::keyClick(&elsewhere, Qt::Key_K);
-    EXPECT_TRUE(recorder.isRecording());
-    QTest::keyClick(&elsewhere, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
-
-    const SharedSettings saved = SharedSettings::load();
-    EXPECT_EQ(saved.shortcutKeyCode, 40u);
-    EXPECT_EQ(saved.shortcutLabel, "Ctrl+Alt+K");
-    EXPECT_EQ(changes, 1);
-    EXPECT_EQ(box->text(), "Ctrl+Alt+K");
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Value),
-              "Control Alt K");
-
-    // Shift with a digit: the key's place, not the "!" it typed.
-    child<QPushButton>(&recorder, "Record Shortcut")->click();
-    pressOnKeyboard(&elsewhere, Qt::Key_Exclam, Qt::ControlModifier | Qt::ShiftModifier, 10, '!');
-    EXPECT_EQ(SharedSettings::load().shortcutKeyCode, 18u);
-    EXPECT_EQ(box->text(), "Ctrl+Shift+1");
-}
-
-TEST_F(SettingsWindowTest, TheShortcutSectionShowsWhatRegisteringDid)
-{
-    // GNOME on Wayland without the shortcuts portal: a keybinding, in a private settings
-    // file where the window manager already binds Ctrl+Alt+N, the default shortcut.
     ::setenv("XDG_SESSION_TYPE", "wayland", 1);
     ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
     ::setenv("GSETTINGS_BACKEND", "keyfile", 1);
@@ -482,10 +411,34 @@ TEST_F(SettingsWindowTest, TheShortcutSectionShowsWhatRegisteringDid)
     EXPECT_FALSE(services.hotKey.isRegistered());
 
     auto* recorder = ours<ShortcutRecorder>(window).front();
+    auto* box = ours<ValueLabel>(recorder).front();
+    QWidget elsewhere;
+    elsewhere.show();
     child<QPushButton>(recorder, "Record Shortcut")->click();
-    QTest::keyClick(window, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(box->accessibleValue(), "Press keys");
+    QTest::keyClick(&elsewhere, Qt::Key_K); // no Ctrl, Alt or Super: keeps recording
+    EXPECT_TRUE(recorder->isRecording());
+    QTest::keyClick(&elsewhere, Qt::Key_Escape, Qt::ControlModifier);
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_EQ(SharedSettings::load().shortcutLabel, SharedSettings().shortcutLabel);
+
+    child<QPushButton>(recorder, "Record Shortcut")->click();
+    QTest::keyClick(&elsewhere, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(SharedSettings::load().shortcutKeyCode, 40u);
+    EXPECT_EQ(SharedSettings::load().shortcutLabel, "Ctrl+Alt+K");
+    EXPECT_EQ(box->text(), "Ctrl+Alt+K");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Value),
+              "Control Alt K");
     EXPECT_TRUE(shownErrors().empty());
     EXPECT_EQ(customKeybindings(), "['" + std::string(GnomeKeybinding::kEntryPath) + "']\n");
+
+    // Shift with a digit, as X11 delivers it: the key's place, not the "!" it typed.
+    child<QPushButton>(recorder, "Record Shortcut")->click();
+    QKeyEvent exclam(QEvent::KeyPress, Qt::Key_Exclam, Qt::ControlModifier | Qt::ShiftModifier, 10,
+                     '!', 0);
+    QApplication::sendEvent(&elsewhere, &exclam);
+    EXPECT_EQ(SharedSettings::load().shortcutKeyCode, 18u);
+    EXPECT_EQ(box->text(), "Ctrl+Shift+1");
 
     child<QCheckBox>(window, "Create the default file with a shortcut")->click();
     EXPECT_FALSE(recorder->isVisible());
