@@ -7,8 +7,6 @@
 namespace tessary {
 namespace {
 
-namespace fs = std::filesystem;
-
 class MenuExtensionTest : public test::ConfigFolderTest {
 protected:
     static void storeTemplates(const std::vector<std::string>& names)
@@ -34,36 +32,25 @@ TEST_F(MenuExtensionTest, TheTargetFolderFollowsTheMenuKind)
     const std::string folder = here + "/folder";
     const std::string file = here + "/file.txt";
     const std::string missing = here + "/missing";
-    const struct {
-        MenuKind kind;
-        std::optional<std::string> targeted;
-        std::vector<std::string> selected;
-        std::optional<std::string> expected;
-    } rows[] = {
+    using Path = std::optional<std::string>;
+    // The menu's kind, the targeted item, the selected ones; the folder the file goes to.
+    // clang-format off
+    const std::tuple<MenuKind, Path, std::vector<std::string>, Path> rows[] = {
         // The folder's background: the target as it is, or beside the first selected item.
-        {container, folder, {}, folder},
-        {container, file, {file}, file},
-        {container, missing, {}, missing},
-        {container, {}, {file, "/elsewhere/x"}, here},
-        {container, {}, {}, {}},
+        {container, folder, {}, folder}, {container, file, {file}, file}, {container, missing, {}, missing},
+        {container, {}, {file, "/elsewhere/x"}, here}, {container, {}, {}, {}},
         // Items: beside the first selected item, else the targeted folder or beside the target.
-        {items, folder, {folder}, here},
-        {items, folder, {file, "/elsewhere/x"}, here},
-        {items, folder, {}, folder},
-        {items, file, {}, here},
-        {items, missing, {}, here},
-        {items, {}, {folder + "/"}, here},
-        {items, {}, {"/"}, "/"},
-        {items, {}, {}, {}},
-    };
-    for (const auto& row : rows) {
-        std::optional<std::string> target;
+        {items, folder, {folder}, here}, {items, folder, {file, "/elsewhere/x"}, here},
+        {items, folder, {}, folder}, {items, file, {}, here}, {items, missing, {}, here},
+        {items, {}, {folder + "/"}, here}, {items, {}, {"/"}, "/"}, {items, {}, {}, {}}};
+    // clang-format on
+    for (const auto& [kind, targeted, selected, expected] : rows) {
+        Path target;
         test::capturedLog([&] {
-            target = menuExtension.targetDirectory({row.kind, row.targeted, row.selected, nullptr});
+            target = menuExtension.targetDirectory({kind, targeted, selected, nullptr});
         });
-        EXPECT_EQ(target, row.expected)
-            << static_cast<int>(row.kind) << " " << row.targeted.value_or("-") << " "
-            << ::testing::PrintToString(row.selected);
+        EXPECT_EQ(target, expected) << static_cast<int>(kind) << " " << targeted.value_or("-")
+                                    << " " << ::testing::PrintToString(selected);
     }
 }
 

@@ -21,8 +21,6 @@ extern "C" {
 namespace tessary {
 namespace {
 
-namespace fs = std::filesystem;
-
 // Opens the staged module once and returns its entry point `name`.
 template <typename Function> Function* entryPoint(const char* name)
 {
@@ -175,33 +173,28 @@ TEST_F(NautilusModuleTest, OffersTheTemplatesOnlyInLocalFolders)
     const std::vector<FileTemplate> three = {notes, readme, script};
     const std::string menu = "New Read\nme, Tessary [Notes, Read\nme, run.sh]";
     const std::string goneDefault = "New Read\nme, Tessary [Read\nme, run.sh]"; // the first
-    const struct {
-        std::vector<FileTemplate> templates;
-        std::optional<Uuid> defaultID;
-        std::vector<std::string> uris; // a folder's background for one ending in "/"
-        std::string menu;
-    } rows[] = {
-        {three, readme.id, {here + "/"}, menu},
-        {three, readme.id, {here + "/a.txt", here + "/b.txt"}, menu},
+    // The templates, the default, the URIs (a folder's background for one ending in "/"), the
+    // menu.
+    // clang-format off
+    const std::tuple<std::vector<FileTemplate>, std::optional<Uuid>, std::vector<std::string>,
+                     std::string> rows[] = {
+        {three, readme.id, {here + "/"}, menu}, {three, readme.id, {here + "/a.txt", here + "/b.txt"}, menu},
         {{readme, script}, Uuid::random(), {here + "/"}, goneDefault},
-        {{notes}, std::nullopt, {here + "/"}, "New Notes"},
-        {{}, std::nullopt, {here + "/"}, ""},
-        {three, readme.id, {here + "/a.txt", "recent:///b.txt"}, ""},
-        {three, readme.id, {"trash:///"}, ""},
-        {three, readme.id, {"trash:///a.txt"}, ""},
-        {three, readme.id, {"recent:///"}, ""},
+        {{notes}, std::nullopt, {here + "/"}, "New Notes"}, {{}, std::nullopt, {here + "/"}, ""},
+        {three, readme.id, {here + "/a.txt", "recent:///b.txt"}, ""}, {three, readme.id, {"trash:///"}, ""},
+        {three, readme.id, {"trash:///a.txt"}, ""}, {three, readme.id, {"recent:///"}, ""},
         {three, readme.id, {"x-nautilus-search:///"}, ""},
         {three, readme.id, {"sftp://example.org/home/me/"}, ""},
-        {three, readme.id, {"smb://server/share/a.txt"}, ""},
-    };
-    for (const auto& row : rows) {
+        {three, readme.id, {"smb://server/share/a.txt"}, ""}};
+    // clang-format on
+    for (const auto& [templates, defaultID, uris, expected] : rows) {
         SharedSettings settings;
-        settings.templates = row.templates;
-        settings.defaultTemplateID = row.defaultID;
+        settings.templates = templates;
+        settings.defaultTemplateID = defaultID;
         ASSERT_FALSE(settings.save());
         std::set<std::string> names;
-        GList* items = menuItems(row.uris, row.uris[0].ends_with("/"));
-        EXPECT_EQ(describe(items, names), row.menu) << row.uris.back();
+        GList* items = menuItems(uris, uris[0].ends_with("/"));
+        EXPECT_EQ(describe(items, names), expected) << uris.back();
         g_list_free_full(items, g_object_unref);
     }
     // Nautilus makes one window action of each item name for the folder's menu and the

@@ -16,8 +16,6 @@
 namespace tessary {
 namespace {
 
-namespace fs = std::filesystem;
-
 class RoadTest : public test::ConfigFolderTest {
 protected:
     // Runs tessary (or `program`) to its end: the exit status, then what it printed.
@@ -96,27 +94,22 @@ TEST_F(RoadTest, TheCommandLineCreatesOnlyWithAGrant)
 {
     fs::create_directories(folder());
     const std::string askFirst = "Tessary needs access to your disk\nGrant access once";
-    const struct {
-        std::vector<std::string> arguments;
-        int status;
-        std::string printed; // a part of what it printed
-    } rows[] = {
-        {{"new", folder()}, 1, askFirst},
-        {{"grant", scratchFolder()}, 0, "[disk-access] Granted"},
+    // The arguments, the exit status, a part of what it printed.
+    // clang-format off
+    const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
+        {{"new", folder()}, 1, askFirst}, {{"grant", scratchFolder()}, 0, "[disk-access] Granted"},
         {{"new", folder()}, 0, (folder() / "untitled.txt").string() + "\n"},
         {{"new", "--template", "2", folder()}, 0, (folder() / "untitled").string() + "\n"},
         {{"new", "--template", "7", folder()}, 1, "there is no template 7"},
-        {{"new", folder() / "missing"},
-         1,
+        {{"new", folder() / "missing"}, 1,
          "Couldn't create the file\nCould not create untitled.txt: No such file or directory"},
-        {{"--help"}, 0, "tessary new"},
-        {{"--bogus"}, 2, "unknown option: --bogus"},
-        {{"--file-manager"}, 2, "--file-manager takes a bus name"},
-    };
-    for (const auto& row : rows) {
-        const auto [status, printed] = run(row.arguments);
-        EXPECT_EQ(status, row.status) << ::testing::PrintToString(row.arguments) << printed;
-        EXPECT_NE(printed.find(row.printed), npos) << printed;
+        {{"--help"}, 0, "tessary new"}, {{"--bogus"}, 2, "unknown option: --bogus"},
+        {{"--file-manager"}, 2, "--file-manager takes a bus name"}};
+    // clang-format on
+    for (const auto& [arguments, expected, part] : rows) {
+        const auto [status, printed] = run(arguments);
+        EXPECT_EQ(status, expected) << ::testing::PrintToString(arguments) << printed;
+        EXPECT_NE(printed.find(part), npos) << printed;
     }
 }
 
@@ -165,20 +158,19 @@ TEST_F(RoadTest, GrantAndForgetSayWhatTheyDidAndFailWhenNothingWasStored)
 
 TEST_F(RoadTest, AHostOutOfDescriptorsKeepsListeningAndServesAgain)
 {
+    fs::create_directories(folder());
     ASSERT_EQ(run({"grant", scratchFolder().string()}).first, 0);
-    const fs::path log = hostLog();
-    test::ChildProcess host("prlimit", {"--nofile=40", "--", TESSARY_HOST_BINARY}, log);
+    test::ChildProcess host("prlimit", {"--nofile=40", "--", TESSARY_HOST_BINARY}, hostLog());
     const auto serves = [](const HostMessage& message) {
         return test::waitUntil(
             [&] { return deliverToHost(message).status == DeliveryStatus::delivered; });
     };
-    ASSERT_TRUE(serves({})) << test::readFile(log);
+    ASSERT_TRUE(serves({})) << test::readFile(hostLog());
     std::vector<pollfd> idle;
     for (int i = 0; i < 100; ++i) {
         idle.push_back({::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0), POLLIN, 0});
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, hostSocketPath()->c_str(), sizeof(address.sun_path) - 1);
+        sockaddr_un address{AF_UNIX, {}};
+        std::strcpy(address.sun_path, hostSocketPath()->c_str());
         ::connect(idle.back().fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
     }
     // Each ends, refused at once or dropped as idle, once the host has run out of descriptors.
@@ -188,11 +180,8 @@ TEST_F(RoadTest, AHostOutOfDescriptorsKeepsListeningAndServesAgain)
         ::close(connection.fd);
     }
     fs::remove(*hostSocketPath()); // and loses its socket
-    const std::string url = *CreateRequest{scratchFolder().string(), 0}.signedURL(
-        requestKey(DefaultsStore::appGroup()).value(), CreateRequest::Clock::now());
-    EXPECT_TRUE(serves({{url}, false, false})) << test::readFile(log);
-    EXPECT_TRUE(test::waitUntil([&] { return fs::exists(scratchFolder() / "untitled.txt"); }))
-        << test::readFile(log);
+    EXPECT_TRUE(serves({{signedUrl(0)}, false, false})) << test::readFile(hostLog());
+    EXPECT_TRUE(created("untitled.txt")) << test::readFile(hostLog());
 }
 
 } // namespace

@@ -51,27 +51,21 @@ TEST(CreateRequestVerifier, AcceptsOnlyWellFormedSignedRecentRequests)
     const std::string sig = good.substr(good.find("&sig=") + 5);
     std::string upperSig = sig;
     std::transform(sig.begin(), sig.end(), upperSig.begin(), ::toupper);
-    const struct {
-        std::string url;
-        CreateRequest request;
-        double secondsLater = 5;
-    } accepted[] = {
-        {good, {"/tmp/a", 2}},
-        {good, {"/tmp/a", 2}, 120}, // the window is 120 s either way
-        {good, {"/tmp/a", 2}, -120},
-        {good.substr(0, good.size() - 64) + upperSig, {"/tmp/a", 2}},
-        {good + "#fragment", {"/tmp/a", 2}},
-        {handMade("/tmp/a+b", "/tmp/a+b"), {"/tmp/a+b", 0}}, // "+" is a plus sign
-        {handMade("//tmp/./..a/b..//", "//tmp/./..a/b..//"), {"//tmp/./..a/b..//", 0}},
-        {atTmp("%2B2", 2), {"/tmp", 2}},
-        {atTmp("002", 2), {"/tmp", 2}},
-        {atTmp("9223372036854775807", INT64_MAX), {"/tmp", INT64_MAX}},
+    // The URL, the request it carries, the seconds between signing and checking.
+    // clang-format off
+    const std::tuple<std::string, CreateRequest, double> accepted[] = {
+        {good, {"/tmp/a", 2}, 5}, {good, {"/tmp/a", 2}, 120}, {good, {"/tmp/a", 2}, -120}, // ±120 s
+        {good.substr(0, good.size() - 64) + upperSig, {"/tmp/a", 2}, 5},
+        {good + "#fragment", {"/tmp/a", 2}, 5},
+        {handMade("/tmp/a+b", "/tmp/a+b"), {"/tmp/a+b", 0}, 5}, // "+" is a plus sign
+        {handMade("//tmp/./..a/b..//", "//tmp/./..a/b..//"), {"//tmp/./..a/b..//", 0}, 5},
+        {atTmp("%2B2", 2), {"/tmp", 2}, 5}, {atTmp("002", 2), {"/tmp", 2}, 5},
+        {atTmp("9223372036854775807", INT64_MAX), {"/tmp", INT64_MAX}, 5},
         // A timestamp with a fraction or an exponent is read as a number but signed as written.
-        {atTmp("1", 1, "1796579721.75"), {"/tmp", 1}},
-        {atTmp("1", 1, "1.796579721e9"), {"/tmp", 1}},
-    };
-    for (const auto& row : accepted) {
-        EXPECT_EQ(verify(row.url, row.secondsLater), row.request) << row.url;
+        {atTmp("1", 1, "1796579721.75"), {"/tmp", 1}, 5}, {atTmp("1", 1, "1.796579721e9"), {"/tmp", 1}, 5}};
+    // clang-format on
+    for (const auto& [url, request, secondsLater] : accepted) {
+        EXPECT_EQ(verify(url, secondsLater), request) << url;
     }
     EXPECT_FALSE(verify(good, 120.5));
     EXPECT_FALSE(verify(good, -121));
@@ -91,7 +85,7 @@ TEST(CreateRequestVerifier, AcceptsOnlyWellFormedSignedRecentRequests)
     }
     // ... folders that are not absolute, have parent pieces or a NUL the system would stop
     // at, indexes and timestamps not in plain form, each signed as what it could be misread as.
-    for (const std::string dir : {"tmp/a"s, "/tmp/../etc"s, "/tmp/a/.."s, ""s, "/tmp\0/x"s}) {
+    for (const std::string& dir : {"tmp/a"s, "/tmp/../etc"s, "/tmp/a/.."s, ""s, "/tmp\0/x"s}) {
         EXPECT_FALSE(verify(handMade(percentEncodeQueryComponent(dir), dir))) << dir;
     }
     for (const char* index : {"-1", "9223372036854775808", "12a", " 1", "1.0", "", "0x1"}) {

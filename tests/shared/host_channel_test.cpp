@@ -12,8 +12,6 @@
 namespace tessary {
 namespace {
 
-namespace fs = std::filesystem;
-
 class HostChannelTest : public test::ConfigFolderTest {};
 
 TEST_F(HostChannelTest, OnlyAnAnsweringHostInAPrivateFolderTakesTheMessage)

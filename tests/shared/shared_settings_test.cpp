@@ -15,7 +15,6 @@
 namespace tessary {
 namespace {
 
-namespace fs = std::filesystem;
 using nlohmann::json;
 
 const json kNotes = json::parse(R"({"id": "e621e1f8-c36c-495a-93fc-0c247a3e6e5f", "name": "Notes",
