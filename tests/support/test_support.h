@@ -85,7 +85,6 @@ class ConfigFolderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_folder.emplace();
         fs::create_directory(runtimeFolder());
         fs::permissions(runtimeFolder(), fs::perms::owner_all, fs::perm_options::replace);
         fs::create_directory(scratchFolder());
@@ -100,15 +99,14 @@ protected:
         for (const auto& [name, value] : m_saved) {
             ::setenv(name.c_str(), value.c_str(), 1);
         }
-        m_folder.reset();
     }
 
-    fs::path configHome() const { return m_folder->path() / "config"; }
-    fs::path runtimeFolder() const { return m_folder->path() / "runtime"; }
-    fs::path scratchFolder() const { return m_folder->path() / "scratch"; }
+    fs::path configHome() const { return m_folder.path() / "config"; }
+    fs::path runtimeFolder() const { return m_folder.path() / "runtime"; }
+    fs::path scratchFolder() const { return m_folder.path() / "scratch"; }
 
 private:
-    std::optional<TemporaryFolder> m_folder;
+    TemporaryFolder m_folder;
     std::vector<std::pair<std::string, std::string>> m_saved;
 };
 
