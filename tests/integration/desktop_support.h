@@ -8,21 +8,19 @@
 namespace tessary::test {
 
 // A top-level window made by xev, logging the keys it receives, with the
-// _GTK_APPLICATION_ID `appId` unless that is empty.
+// _GTK_APPLICATION_ID `appId`.
 struct KeyLoggingWindow {
-    KeyLoggingWindow(const fs::path& folder, const std::string& title, const std::string& appId)
-        : m_log(folder / (title + ".log")),
+    KeyLoggingWindow(const std::string& title, const std::string& appId)
+        : m_log(m_folder.path() / "xev.log"),
           m_xev("xev", {"-event", "keyboard", "-name", title}, m_log)
     {
         // xev starts with "Outer window is 0x400001, inner window is 0x400002".
         std::string text;
         EXPECT_TRUE(waitUntil([&] { return (text = readFile(m_log)).find(", inner") != npos; }));
         m_id = text.substr(text.find("0x"), text.find(", inner") - text.find("0x"));
-        if (!appId.empty()) {
-            EXPECT_EQ(runProgram("xprop", {"-id", m_id, "-f", "_GTK_APPLICATION_ID", "8u", "-set",
-                                           "_GTK_APPLICATION_ID", appId}),
-                      0);
-        }
+        EXPECT_EQ(runProgram("xprop", {"-id", m_id, "-f", "_GTK_APPLICATION_ID", "8u", "-set",
+                                       "_GTK_APPLICATION_ID", appId}),
+                  0);
     }
 
     // Puts the window in front; asks again while the window manager is not managing it yet.
@@ -56,6 +54,7 @@ struct KeyLoggingWindow {
     }
 
     static constexpr auto npos = std::string::npos;
+    TemporaryFolder m_folder;
     fs::path m_log;
     ChildProcess m_xev;
     std::string m_id;

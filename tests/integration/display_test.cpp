@@ -31,9 +31,8 @@ TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnd
         {true, true, 2, "+F2 -F2 +F2 -F2 "},
     };
     for (const auto& [atCall, atEnd, calls, expectedKeys] : rows) {
-        TemporaryFolder folder;
-        const KeyLoggingWindow fileManager(folder.path(), "Files", "org.gnome.Nautilus");
-        const KeyLoggingWindow other(folder.path(), "Other", "org.gnome.TextEditor");
+        const KeyLoggingWindow fileManager("Files", "org.gnome.Nautilus");
+        const KeyLoggingWindow other("Other", "org.gnome.TextEditor");
         const KeyLoggingWindow& front = atEnd ? fileManager : other;
         LinuxWorkspace workspace;
         NautilusFileManager files;
@@ -74,7 +73,6 @@ TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnd
 // is named by its desktop entry or window class, never by a window title.
 TEST(FrontApplicationOnDesktop, TheDesktopIsInFrontWhileNoOtherWindowIs)
 {
-    TemporaryFolder folder;
     const fs::path entries = fs::path(std::getenv("XDG_DATA_HOME")) / "applications";
     std::ofstream((fs::create_directories(entries), entries / "com.example.Mail.desktop"))
         << "[Desktop Entry]\nType=Application\nName=Mail\nExec=true\n";
@@ -84,7 +82,7 @@ TEST(FrontApplicationOnDesktop, TheDesktopIsInFrontWhileNoOtherWindowIs)
         return display->activeApplication().value_or(FrontApplication());
     };
     {
-        const KeyLoggingWindow mail(folder.path(), "Re: salary", "com.example.Mail");
+        const KeyLoggingWindow mail("Re: salary", "com.example.Mail");
         ASSERT_TRUE(mail.activate());
         EXPECT_EQ(front().name, "Mail");
         EXPECT_FALSE(front().desktop);
@@ -105,8 +103,7 @@ TEST(WithoutXTest, NoKeyIsMadeAndTheConnectionKeepsAnswering)
     if (std::getenv("TESSARY_TEST_WITHOUT_XTEST") == nullptr) {
         GTEST_SKIP() << "needs a display without XTEST (with-desktop.sh -extension XTEST)";
     }
-    TemporaryFolder folder;
-    const KeyLoggingWindow fileManager(folder.path(), "Files", "org.gnome.Nautilus");
+    const KeyLoggingWindow fileManager("Files", "org.gnome.Nautilus");
     ASSERT_TRUE(fileManager.activate());
     const auto display = X11Display::connect();
     ASSERT_TRUE(display);

@@ -10,10 +10,7 @@ entry=$2
 "$tessary" --login &
 host=$!
 trap 'kill "$host" 2>/dev/null; wait "$host" 2>/dev/null || true' EXIT
-for _ in $(seq 200); do
-  [[ -S "$XDG_RUNTIME_DIR/tessary/host" ]] && break
-  sleep 0.05
-done
+timeout 10 bash -c 'until [[ -S $XDG_RUNTIME_DIR/tessary/host ]]; do sleep 0.05; done' || true
 xdotool search --onlyvisible --name '^Tessary Settings$' && { echo "a window at login" >&2; exit 1; }
 
 # The entry's command as the application menu runs it: no URL, so %u expands to nothing.
@@ -34,10 +31,7 @@ log=$(mktemp)
 TESSARY_LOG=stderr "$tessary" 2>"$log" &
 host=$!
 timeout 20 xdotool search --sync --onlyvisible --name '^Tessary Settings$' >/dev/null
-for _ in $(seq 200); do
-  grep -q "\[hotkey\] Shortcut .* registered" "$log" && break
-  sleep 0.05
-done
-grep -q "\[hotkey\] Shortcut .* registered" "$log" || { cat "$log" >&2; echo "no launch tasks" >&2; exit 1; }
+timeout 10 bash -c 'until grep -q "\[hotkey\] Shortcut .* registered" "$0"; do sleep 0.05; done' "$log" ||
+  { cat "$log" >&2; echo "no launch tasks" >&2; exit 1; }
 rm -f "$log"
 echo "one settings window, opened by the running host; launch tasks after the window"
