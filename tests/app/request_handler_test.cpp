@@ -35,16 +35,8 @@ TEST_F(RequestHandlerTest, TheGrantAndTheAnswersDecideWhatIsAskedAndCreated)
     const std::string ask = "Tessary needs access to your disk | Grant access once";
     const std::string askAgain = "Tessary needs access to your disk | " + reason + "\n\nGrant";
     const std::string cannot = "Couldn't create the file | ";
-    const std::string cannotSave = "Couldn't save disk access | No such file or directory";
     const std::string stale_ = "INFO disk-access] Bookmark for " + root.string() +
                                " is stale; grant access again to refresh it";
-    const std::string noKeys =
-        "INFO rename] Rename immediately is on, but Accessibility permission is missing";
-    const std::vector<std::string> goneGranted = {lost, failed + reason, lostAccess,
-                                                  granted("root")};
-    const std::vector<std::string> goneDenied = {lost, failed + reason, lostAccess,
-                                                 granted("other"), failed + denied};
-    const std::vector<std::string> askThenDenied = {askAgain, cannot + denied};
     const std::string txt = "untitled.txt";
     const struct {
         const char* what;
@@ -57,17 +49,23 @@ TEST_F(RequestHandlerTest, TheGrantAndTheAnswersDecideWhatIsAskedAndCreated)
         bool rename = false;
         const char* baseName = "untitled";
     } rows[] = {
+        // clang-format off
         {"first use, declined", none, 0, nullptr, {}, {ask}, ""},
         {"first use, granted", none, 1, "root", {granted("root")}, {ask}, "untitled.md"},
         {"first use, the panel cancelled", none, 0, "", {}, {ask}, ""},
-        {"first use, a folder that is gone", none, 0, "missing", {}, {ask, cannotSave}, ""},
-        {"gone, granted again", gone, 0, "root", goneGranted, {askAgain}, txt},
-        {"gone, another folder granted", gone, 0, "other", goneDenied, askThenDenied, ""},
+        {"first use, a folder that is gone", none, 0, "missing", {},
+         {ask, "Couldn't save disk access | No such file or directory"}, ""},
+        {"gone, granted again", gone, 0, "root", {lost, failed + reason, lostAccess, granted("root")},
+         {askAgain}, txt},
+        {"gone, another folder granted", gone, 0, "other",
+         {lost, failed + reason, lostAccess, granted("other"), failed + denied}, {askAgain, cannot + denied}, ""},
         {"a stale grant", stale, 2, nullptr, {stale_}, {}, "untitled"},
         {"an index past the list", held, 3, nullptr, {noTemplate + "3"}, {}, ""},
         {"a negative index", held, -1, nullptr, {noTemplate + "-1"}, {}, ""},
         {"a bad name", held, 0, nullptr, {failed + badName}, {cannot + badName}, "", true, ".."},
-        {"rename without a display", held, 0, nullptr, {noKeys}, {}, txt, true},
+        {"rename without a display", held, 0, nullptr,
+         {"INFO rename] Rename immediately is on, but Accessibility permission is missing"}, {}, txt, true},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -70,11 +70,11 @@ protected:
     // Points the checker at a feed the server answers with this status and body.
     static void serve(int status, const std::string& body, const std::string& how = "0")
     {
-        const auto encoded =
+        const QByteArray encoded =
             QByteArray::fromStdString(body).toBase64(QByteArray::Base64UrlEncoding);
-        const std::string path = std::to_string(status) + "/" + how;
-        ::setenv("TESSARY_WEBSITE",
-                 (suite->site + "/" + path + "/b" + encoded.toStdString()).c_str(), 1);
+        const std::string path =
+            "/" + std::to_string(status) + "/" + how + "/b" + encoded.toStdString();
+        ::setenv("TESSARY_WEBSITE", (suite->site + path).c_str(), 1);
     }
     // Waits for the check `start` begins (alerts answered by `desktop`); returns its log.
     std::string run(const std::function<void(UpdateChecker::Completion)>& start)
