@@ -16,6 +16,8 @@
 namespace tessary {
 namespace {
 
+using namespace std::string_literals;
+
 class RoadTest : public test::ConfigFolderTest {
 protected:
     // Runs tessary (or `program`) to its end: the exit status, then what it printed.
@@ -65,9 +67,9 @@ TEST_F(RoadTest, AUrlStartsTheHostWhichKeepsServingWhateverItIsSent)
 
     // Lines that are not messages are dropped unanswered; expired and forged URLs are ignored.
     for (const std::string& line :
-         {std::string("\x01\x02not json at all"), std::string("[]"), std::string(R"({"urls":"u"})"),
-          std::string(R"({"urls":[1]})"), std::string(R"({"activates":"yes"})"),
-          std::string(R"({"fileManager":1})"), std::string(kHostMessageLimit + 1, ' ')}) {
+         {"\x01\x02not json at all"s, "[]"s, R"({"urls":"u"})"s, R"({"urls":[1]})"s,
+          R"({"activates":"yes"})"s, R"({"fileManager":1})"s,
+          std::string(kHostMessageLimit + 1, ' ')}) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un address{AF_UNIX, {}};
         std::strcpy(address.sun_path, hostSocketPath()->c_str());
