@@ -17,7 +17,6 @@
 #include <clocale>
 #include <libintl.h>
 #include <set>
-#include <sys/resource.h>
 
 extern "C" int _nl_msg_cat_cntr; // glibc's count of catalogue changes
 
@@ -77,27 +76,6 @@ TEST_F(SettingsStoreTest, AChangeIsAppliedToTheStoredDocumentNotTheWindowsCopy)
     EXPECT_EQ(store.templateWithID(missing), (FileTemplate{missing, "", "", "", ""}));
     store.replaceTemplate(named("Ghost"), missing);
     EXPECT_EQ(SharedSettings::load(), saved);
-}
-
-TEST_F(SettingsStoreTest, AFailedSaveIsReportedAndTheNextGoodOneClearsIt)
-{
-    SettingsStore store;
-    // Even root cannot write past the file-size limit.
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tiny = saved;
-    tiny.rlim_cur = 16;
-    ::setrlimit(RLIMIT_FSIZE, &tiny);
-    store.update([](SharedSettings& s) { s.openAfterCreate = true; });
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-
-    EXPECT_TRUE(store.saveError());
-    EXPECT_TRUE(store.settings().openAfterCreate) << "the window still shows the change";
-    EXPECT_FALSE(SharedSettings::load().openAfterCreate);
-    store.update([](SharedSettings& s) { s.openAfterCreate = true; });
-    EXPECT_FALSE(store.saveError());
 }
 
 TEST(RecommendedTemplates, ExtensionsAlreadyPresentCountAsAdded)

@@ -320,6 +320,7 @@ TEST_F(SettingsWindowTest, GeneralChoicesLandInTheDocumentAndASaveErrorShows)
     openIt->click();
     const QString saveError = "Your change couldn't be saved: Not a directory";
     EXPECT_TRUE(shownErrors().contains(saveError)) << shownErrors().join('\n').toStdString();
+    EXPECT_EQ(openIt->isChecked(), SharedSettings().openAfterCreate) << "the change still shows";
     fs::remove(configHome() / "tessary");
     fs::rename(scratchFolder() / "tessary", configHome() / "tessary");
     openIt->click();
