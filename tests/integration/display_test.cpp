@@ -2,11 +2,9 @@
 // manager's bridge: the rename key reaches the file manager only if it is in front when the
 // delay ends, once per call and never any other window; without XTEST no key is made.
 #include "desktop_support.h"
-#include "platform/linux/linux_workspace.h"
-#include "platform/linux/nautilus_file_manager.h"
-#include "filemanager/rename_immediately.h"
+#include "console_prompts.h"
+#include "lifecycle/host_services.h"
 #include "platform/linux/x11_display.h"
-#include "platform/linux/xtest_key_events.h"
 
 #include <QCoreApplication>
 
@@ -34,16 +32,13 @@ TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnd
         const KeyLoggingWindow fileManager("Files", "org.gnome.Nautilus");
         const KeyLoggingWindow other("Other", "org.gnome.TextEditor");
         const KeyLoggingWindow& front = atEnd ? fileManager : other;
-        LinuxWorkspace workspace;
-        NautilusFileManager files;
-        FrontFolderQuery frontFolder(files, workspace);
-        XTestKeyEvents keys;
-        RenameImmediately rename(frontFolder, files, keys);
+        ConsolePrompts prompts;
+        HostServices host(prompts); // no file manager's bridge on this bus: the X11 key
         ASSERT_TRUE((atCall ? fileManager : other).activate());
         const LogCapture log;
         const auto called = Clock::now();
         for (int i = 0; i < calls; ++i) {
-            rename.renameCreatedFile("/tmp/untitled.txt");
+            host.rename.renameCreatedFile("/tmp/untitled.txt");
         }
         ASSERT_TRUE(front.activate());
         ASSERT_LT(Clock::now() - called, kDelay * 9 / 10) << "the switch came too late to test";
@@ -110,13 +105,10 @@ TEST(WithoutXTest, NoKeyIsMadeAndTheConnectionKeepsAnswering)
     EXPECT_FALSE(display->pressAndRelease(0xFFBF)); // F2
     EXPECT_EQ(display->activeApplication().value_or(FrontApplication()).id, "org.gnome.Nautilus");
 
-    LinuxWorkspace workspace;
-    NautilusFileManager files;
-    FrontFolderQuery frontFolder(files, workspace);
-    XTestKeyEvents keys;
-    RenameImmediately rename(frontFolder, files, keys);
+    ConsolePrompts prompts;
+    HostServices host(prompts);
     const LogCapture log;
-    rename.renameCreatedFile("/tmp/untitled.txt");
+    host.rename.renameCreatedFile("/tmp/untitled.txt");
     ASSERT_TRUE(waitUntil([&] { return !log.text().empty(); }, kDeadline,
                           [] { QCoreApplication::processEvents(); }));
     EXPECT_EQ(log.text(), "INFO com.orvane.tessary[rename] Rename immediately is on, but "

@@ -1,8 +1,7 @@
-'''A python3-dbusmock template standing in for the desktop portal's GlobalShortcuts
-interface: every request is granted at once, the session has a fixed handle, and a test
-sends Activated through the mock's EmitSignal. The parameter "bind" says what BindShortcuts
-binds: "same" (the preferred trigger), "other" (CTRL+ALT+m), "none", or "silent" (never
-answers).'''
+'''A python3-dbusmock template for the desktop portal's GlobalShortcuts interface: requests are
+granted at once, the session has a fixed handle, and a test sends Activated through EmitSignal.
+The parameter "bind" says what BindShortcuts binds: "same" (the preferred trigger), "other"
+(CTRL+ALT+m), "none", or "silent" (never answers).'''
 
 import dbus
 
