@@ -192,7 +192,7 @@ protected:
     std::optional<HostWindows> windows;
 };
 
-TEST_F(SettingsWindowTest, TemplatesAreAddedEditedAndDragged)
+TEST_F(SettingsWindowTest, TemplatesAreAddedEditedDraggedMovedDeletedAndRecommended)
 {
     TemplatesPage* templates = templatesPage();
     auto* view = templates->findChild<QListView*>();
@@ -222,6 +222,35 @@ TEST_F(SettingsWindowTest, TemplatesAreAddedEditedAndDragged)
     ASSERT_EQ(saved.templates.size(), 4u);
     EXPECT_EQ(saved.templates[0].fileName(), "todo.org");
     EXPECT_EQ(saved.templates[0].contents, "TODO\n");
+
+    chooseInNextMenu("Move Down");
+    view->customContextMenuRequested(view->visualRect(view->model()->index(0, 0)).center());
+    chooseInNextMenu("Move Up");
+    view->customContextMenuRequested(view->visualRect(view->model()->index(2, 0)).center());
+    using Titles = std::vector<std::string>;
+    EXPECT_EQ(menuTitles(), (Titles{"New Text File", "Tessary", "Text File", "Markdown File",
+                                    "Notes", "Empty File"}));
+
+    view->setCurrentIndex(view->model()->index(1, 0));
+    answerNextMessageBox("Remove");
+    QTest::keyClick(view, Qt::Key_Delete);
+    EXPECT_EQ(menuTitles(),
+              (Titles{"New Text File", "Tessary", "Text File", "Notes", "Empty File"}));
+    EXPECT_EQ(view->currentIndex().row(), 1) << "the next template took its place";
+
+    QMenu* recommended = child<QToolButton>(templates, "Add Recommended")->menu();
+    recommended->aboutToShow();
+    QAction* added = nullptr;
+    QStringList dimmed;
+    for (QAction* action : recommended->actions()) {
+        EXPECT_EQ(action->text().endsWith(" (added)"), !action->isEnabled());
+        dimmed += action->isEnabled() ? QString() : action->text();
+        added = added == nullptr && action->isEnabled() ? action : added;
+    }
+    EXPECT_TRUE(dimmed.contains("Text File (added)"));
+    ASSERT_NE(added, nullptr);
+    added->trigger();
+    EXPECT_EQ(menuTitles().back(), added->text().toStdString());
 }
 
 TEST_F(SettingsWindowTest, ContentsStayAsStoredUntilEditedAndTakeTabs)
@@ -262,39 +291,6 @@ TEST_F(SettingsWindowTest, ContentsStayAsStoredUntilEditedAndTakeTabs)
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_NE(box->window()->focusWidget(), box);
-}
-
-TEST_F(SettingsWindowTest, TheListMovesDeletesAndAddsRecommended)
-{
-    TemplatesPage* templates = templatesPage();
-    auto* view = templates->findChild<QListView*>();
-    chooseInNextMenu("Move Down");
-    view->customContextMenuRequested(view->visualRect(view->model()->index(0, 0)).center());
-    chooseInNextMenu("Move Up");
-    view->customContextMenuRequested(view->visualRect(view->model()->index(2, 0)).center());
-    using Titles = std::vector<std::string>;
-    EXPECT_EQ(menuTitles(),
-              (Titles{"New Markdown File", "Tessary", "Markdown File", "Empty File", "Text File"}));
-
-    view->setCurrentIndex(view->model()->index(1, 0));
-    answerNextMessageBox("Remove");
-    QTest::keyClick(view, Qt::Key_Delete);
-    EXPECT_EQ(menuTitles(), (Titles{"New Markdown File", "Tessary", "Markdown File", "Text File"}));
-    EXPECT_EQ(view->currentIndex().row(), 1) << "the next template took its place";
-
-    QMenu* recommended = child<QToolButton>(templates, "Add Recommended")->menu();
-    recommended->aboutToShow();
-    QAction* added = nullptr;
-    QStringList dimmed;
-    for (QAction* action : recommended->actions()) {
-        EXPECT_EQ(action->text().endsWith(" (added)"), !action->isEnabled());
-        dimmed += action->isEnabled() ? QString() : action->text();
-        added = added == nullptr && action->isEnabled() ? action : added;
-    }
-    EXPECT_TRUE(dimmed.contains("Text File (added)"));
-    ASSERT_NE(added, nullptr);
-    added->trigger();
-    EXPECT_EQ(menuTitles().back(), added->text().toStdString());
 }
 
 TEST_F(SettingsWindowTest, GeneralChoicesLandInTheDocumentAndASaveErrorShows)
