@@ -28,14 +28,12 @@ TEST_F(LoginItemEntryTest, TheDesktopStartsTheProgramWhateverItsPath)
 
     AutostartLoginItems(program.string()).registerApp();
     EXPECT_EQ(test::readFile(outside), "mine") << "written through a link";
-    GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(entry.c_str());
+    g_autoptr(GDesktopAppInfo) info = g_desktop_app_info_new_from_filename(entry.c_str());
     ASSERT_NE(info, nullptr) << test::readFile(entry);
-    GError* error = nullptr;
+    g_autoptr(GError) error = nullptr;
     EXPECT_TRUE(g_app_info_launch(G_APP_INFO(info), nullptr, nullptr, &error))
         << (error != nullptr ? error->message : "") << "\n"
         << test::readFile(entry);
-    g_clear_error(&error);
-    g_object_unref(info);
     EXPECT_TRUE(test::waitUntil([&] { return fs::exists(program.string() + ".args"); }))
         << test::readFile(entry);
     EXPECT_EQ(test::readFile(program.string() + ".args"), "--login\n");

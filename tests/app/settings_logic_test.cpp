@@ -216,7 +216,8 @@ TEST(ShortcutRecording, KeyPressesBecomeStoredShortcutsByKeyPosition)
              {{57, 'n', Qt::Key_N, Qt::NoModifier, U'n'}, Outcome::reject},
              {{10, '!', Qt::Key_Exclam, Qt::ShiftModifier, U'1'}, Outcome::reject},
              {{0, 0x20ac, Qt::Key_unknown, ctrl, unknown}, Outcome::reject},
-             {{9, 0xff1b, Qt::Key_Escape, ctrlAlt, U'\x1b'}, Outcome::cancel}, {{0, 0, Qt::Key_Escape, Qt::NoModifier, unknown}, Outcome::cancel},
+             {{9, 0xff1b, Qt::Key_Escape, ctrlAlt, U'\x1b'}, Outcome::cancel},
+             {{0, 0, Qt::Key_Escape, Qt::NoModifier, unknown}, Outcome::cancel},
              {{37, 0xffe3, Qt::Key_Control, ctrl, U'\0'}, Outcome::modifierOnly}}) {
         // clang-format on
         EXPECT_EQ(recordKeyPress(press).outcome, outcome) << press.qtKey;

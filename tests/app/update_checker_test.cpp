@@ -118,25 +118,26 @@ TEST(UpdateVersions, CompareNumberByNumber)
 
 TEST_F(UpdateCheckerTest, EachAnswerOfTheFeedEndsInOneAlertWhenTheUserAsked)
 {
-    const std::string failed = "Couldn't check for updates";
-    const std::string upToDate = "Tessary is up to date";
+    const std::string cannotCheck = "Couldn't check for updates";
+    const std::string current = "Tessary is up to date";
     const std::string newest = "Version " + kVersion + " is the newest.";
     const std::string timedOut = "The request timed out.";
     // The server's status, how it answers and body; the outcome, the alert's two texts.
+    using enum Status;
+    // clang-format off
     const std::tuple<int, std::string, std::string, Status, std::string, std::string> rows[] = {
-        {200, "0", kNewer, Status::available, "Tessary 999.1 is available",
+        {200, "0", kNewer, available, "Tessary 999.1 is available",
          "You have " + kVersion + ". Download the new version and install it to replace this one."},
-        {200, "0", feed(kVersion + ".0"), Status::upToDate, upToDate, newest},
-        {200, "0", feed("0.0.9"), Status::upToDate, upToDate, newest},
-        {304, "0", "", Status::failed, failed, kBadResponse},
-        {500, "0", kNewer, Status::failed, failed, kBadResponse},
-        {200, "big", kNewer, Status::failed, failed, kBadResponse},
-        {200, "0", "<html>999.1</html>", Status::failed, failed, kUnreadable},
-        {200, "0", R"({"version": 999, "url": "https://a.org/t"})", Status::failed, failed,
-         kUnreadable},
-        {200, "5", kNewer, Status::failed, failed, timedOut},
-        {200, "trickle", kNewer, Status::failed, failed, timedOut},
-    };
+        {200, "0", feed(kVersion + ".0"), upToDate, current, newest},
+        {200, "0", feed("0.0.9"), upToDate, current, newest},
+        {304, "0", "", failed, cannotCheck, kBadResponse},
+        {500, "0", kNewer, failed, cannotCheck, kBadResponse},
+        {200, "big", kNewer, failed, cannotCheck, kBadResponse},
+        {200, "0", "<html>999.1</html>", failed, cannotCheck, kUnreadable},
+        {200, "0", R"({"version": 999, "url": "https://a.org/t"})", failed, cannotCheck, kUnreadable},
+        {200, "5", kNewer, failed, cannotCheck, timedOut},
+        {200, "trickle", kNewer, failed, cannotCheck, timedOut}};
+    // clang-format on
     for (const auto& [status, how, body, outcome, title, message] : rows) {
         SCOPED_TRACE(body);
         serve(status, body, how);

@@ -34,8 +34,11 @@ TEST(SettingsDecode, EachDocumentGivesItsValueOrFailsWhole)
         {R"({"future": {"x": [1, 2]}, "templates": null, "rootPath": null})", SharedSettings()},
         {R"({"openAfterCreate": true})", settings([](auto& s) { s.openAfterCreate = true; })},
         {R"({"templates": []})", settings([](auto& s) { s.templates.clear(); })},
-        {json{{"templates", {kNotes}}, {"defaultTemplateID", kNotes["id"]}}.dump(), settings([](auto& s) {
-             s.templates = {{kNotesId, "Notes", "notes", "md", "# Title\n"}}; s.defaultTemplateID = kNotesId; })},
+        {json{{"templates", {kNotes}}, {"defaultTemplateID", kNotes["id"]}}.dump(),
+         settings([](auto& s) {
+             s.templates = {{kNotesId, "Notes", "notes", "md", "# Title\n"}};
+             s.defaultTemplateID = kNotesId;
+         })},
         {R"({"rootBookmark": "AAEC/w==", "rootPath": "/home/me"})",
          settings([](auto& s) { s.rootBookmark = Bytes{0, 1, 2, 255}; s.rootPath = "/home/me"; })},
         {R"({"rootBookmark": ""})", settings([](auto& s) { s.rootBookmark = Bytes{}; })},
@@ -188,13 +191,9 @@ TEST_F(SettingsStoreTest, AValueThatCannotBeReadIsNeitherWaitedForNorReplacedNor
         for (const std::string_view key : {kSettingsKey, kRequestKeyKey}) {
             const fs::path path = store.folder() / key;
             fs::remove_all(path);
-            if (what == "a folder") {
-                fs::create_directory(path);
-            } else if (what == "a FIFO") {
-                ::mkfifo(path.c_str(), 0600);
-            } else {
-                fs::create_symlink(scratchFolder(), path);
-            }
+            what == "a folder" ? static_cast<void>(fs::create_directory(path))
+            : what == "a FIFO" ? static_cast<void>(::mkfifo(path.c_str(), 0600))
+                               : fs::create_symlink(scratchFolder(), path);
             const auto use = [&] {
                 static_cast<void>(SharedSettings::load(store));
                 EXPECT_EQ(static_cast<bool>(SharedSettings::defaults().save(store)),
