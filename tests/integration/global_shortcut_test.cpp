@@ -14,8 +14,6 @@
 namespace tessary::test {
 namespace {
 
-constexpr const char* kSession = "/org/freedesktop/portal/desktop/session/tessary";
-
 void pumpGLib()
 {
     while (g_main_context_iteration(nullptr, FALSE)) {
@@ -35,13 +33,14 @@ void testActivations(PortalGlobalShortcut& shortcut)
         bound = trigger;
     };
     const auto send = [](const char* name, const char* signature, const std::string& value) {
-        EXPECT_EQ(runProgram("gdbus",
-                             {"call", "--session", "--dest", "org.freedesktop.portal.Desktop",
-                              "--object-path", "/org/freedesktop/portal/desktop", "--method",
-                              "org.freedesktop.DBus.Mock.EmitSignal",
-                              "org.freedesktop.portal.GlobalShortcuts", name, signature,
-                              std::string("[<objectpath '") + kSession + "'>, " + value},
-                             "/dev/null"),
+        EXPECT_EQ(runProgram(
+                      "gdbus",
+                      {"call", "--session", "--dest", "org.freedesktop.portal.Desktop",
+                       "--object-path", "/org/freedesktop/portal/desktop", "--method",
+                       "org.freedesktop.DBus.Mock.EmitSignal",
+                       "org.freedesktop.portal.GlobalShortcuts", name, signature,
+                       "[<objectpath '/org/freedesktop/portal/desktop/session/tessary'>, " + value},
+                      "/dev/null"),
                   0);
         waitUntil([] { return false; }, std::chrono::milliseconds(200), pumpGLib);
     };
@@ -198,9 +197,8 @@ TEST(ShortcutPortal, ReportsWhatThePortalBoundAndTakesItsActivations)
             EXPECT_TRUE(waitUntil([&] { return result.has_value(); }, kDeadline, pumpGLib));
         });
         ASSERT_TRUE(result);
-        EXPECT_EQ(result->outcome, outcome);
-        EXPECT_EQ(result->status, status);
-        EXPECT_EQ(result->trigger, trigger);
+        EXPECT_EQ(std::tie(result->outcome, result->status, result->trigger),
+                  std::tie(outcome, status, trigger));
         EXPECT_NE(readFile(folder.path() / "portal.log").find("CTRL+ALT+n"), std::string::npos);
         if (bind == "same") {
             testActivations(shortcut);

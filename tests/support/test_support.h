@@ -32,17 +32,15 @@ inline constexpr std::chrono::milliseconds kDeadline{20'000};
 
 // Polls `condition` until it holds or `timeout` passes; `pump` runs between polls (to turn
 // an event loop). True when the condition held.
-inline bool waitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = kDeadline,
-                      const std::function<void()>& pump = {})
+inline bool waitUntil(
+    const std::function<bool()>& condition, std::chrono::milliseconds timeout = kDeadline,
+    const std::function<void()>& pump = [] {})
 {
     for (const auto deadline = Clock::now() + timeout; !condition();) {
         if (Clock::now() >= deadline) {
             return false;
         }
-        if (pump) {
-            pump();
-        }
+        pump();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
@@ -143,10 +141,9 @@ inline std::string capturedLog(const std::function<void()>& work)
 inline std::optional<int> reap(pid_t pid, int flags = WNOHANG)
 {
     int status = 0;
-    if (::waitpid(pid, &status, flags) != pid) {
-        return std::nullopt;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ::waitpid(pid, &status, flags) != pid
+               ? std::nullopt
+               : std::optional(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
 }
 
 // Ends a child, this process's own or a subreaper's grandchild: SIGTERM, then SIGKILL after
