@@ -56,7 +56,6 @@ TEST_F(SettingsStoreTest, AChangeIsAppliedToTheStoredDocumentNotTheWindowsCopy)
     // Another writer (the disk grant) saves between the window's load and its change.
     SharedSettings other = SharedSettings::load();
     other.rootPath = "/srv";
-    other.rootBookmark = Bytes{1, 2, 3};
     ASSERT_FALSE(other.save());
     store.update([](SharedSettings& s) { s.openAfterCreate = true; });
     store.update([](SharedSettings& s) { s.renameImmediately = s.openAfterCreate; });
@@ -228,8 +227,7 @@ TEST(ShortcutRecording, KeyPressesBecomeStoredShortcutsByKeyPosition)
 
 TEST(ShortcutRecording, TheKeyTableCoversAStandardKeyboardOnce)
 {
-    std::set<std::uint32_t> codes;
-    std::set<std::uint32_t> positions;
+    std::set<std::uint32_t> codes, positions;
     for (const ShortcutKey& key : shortcutKeys()) {
         EXPECT_TRUE(codes.insert(key.keyCode).second) << key.keyCode;
         EXPECT_TRUE(positions.insert(key.xKeyCode).second) << key.name;

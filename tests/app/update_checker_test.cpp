@@ -146,8 +146,8 @@ TEST_F(UpdateCheckerTest, EachAnswerOfTheFeedEndsInOneAlertWhenTheUserAsked)
         const std::string log = check(true);
         EXPECT_EQ(result->status, outcome);
         ASSERT_EQ(desktop.alerts.size(), 1u);
-        EXPECT_EQ(desktop.alerts[0].messageText, title);
-        EXPECT_EQ(desktop.alerts[0].informativeText, message);
+        EXPECT_EQ(std::tie(desktop.alerts[0].messageText, desktop.alerts[0].informativeText),
+                  std::tie(title, message));
         EXPECT_TRUE(logged(log, outcome == Status::failed     ? "Update check failed: " + message
                                 : outcome == Status::upToDate ? "Up to date (" + kVersion + ")"
                                                               : "Update available: 999.1"))
