@@ -37,7 +37,6 @@ TEST_F(RequestHandlerTest, TheGrantAndTheAnswersDecideWhatIsAskedAndCreated)
     const std::string cannot = "Couldn't create the file | ";
     const std::string stale_ = "INFO disk-access] Bookmark for " + root.string() +
                                " is stale; grant access again to refresh it";
-    const std::string txt = "untitled.txt";
     const struct {
         const char* what;
         Grant grant;
@@ -56,7 +55,7 @@ TEST_F(RequestHandlerTest, TheGrantAndTheAnswersDecideWhatIsAskedAndCreated)
         {"first use, a folder that is gone", none, 0, "missing", {},
          {ask, "Couldn't save disk access | No such file or directory"}, ""},
         {"gone, granted again", gone, 0, "root", {lost, failed + reason, lostAccess, granted("root")},
-         {askAgain}, txt},
+         {askAgain}, "untitled.txt"},
         {"gone, another folder granted", gone, 0, "other",
          {lost, failed + reason, lostAccess, granted("other"), failed + denied},
          {askAgain, cannot + denied}, ""},
@@ -65,7 +64,7 @@ TEST_F(RequestHandlerTest, TheGrantAndTheAnswersDecideWhatIsAskedAndCreated)
         {"a negative index", held, -1, nullptr, {noTemplate + "-1"}, {}, ""},
         {"a bad name", held, 0, nullptr, {failed + badName}, {cannot + badName}, "", true, ".."},
         {"rename without a display", held, 0, nullptr,
-         {"INFO rename] Rename immediately is on, but Accessibility permission is missing"}, {}, txt, true},
+         {"INFO rename] Rename immediately is on, but Accessibility permission is missing"}, {}, "untitled.txt", true},
         // clang-format on
     };
     for (const auto& row : rows) {

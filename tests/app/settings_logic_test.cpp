@@ -43,7 +43,6 @@ TEST(SettingsPages, InitialPageAndStoredValue)
     EXPECT_EQ(initialPage(SettingsPage::general, true, false), SettingsPage::setup);
     EXPECT_EQ(initialPage(SettingsPage::templates, true, true), SettingsPage::templates);
     EXPECT_EQ(settingsPageFromRaw("templates"), SettingsPage::templates);
-    EXPECT_EQ(settingsPageFromRaw("Setup"), std::nullopt) << "stored values are exact";
 }
 
 class SettingsStoreTest : public test::ConfigFolderTest {};

@@ -19,12 +19,10 @@ TEST_F(HostChannelTest, OnlyAnAnsweringHostInAPrivateFolderTakesTheMessage)
     enum class Socket { none, stale, silent, untrusted };
     using enum Socket;
     using enum DeliveryStatus;
+    // No host ever ran; the socket file of a host that crashed; a host that is stuck (it never
+    // takes the connection); a host in a folder others may enter.
     const std::pair<Socket, DeliveryStatus> rows[] = {
-        {none, noHost},      // no host ever ran
-        {stale, noHost},     // the socket file of a host that crashed
-        {silent, failed},    // a host that is stuck: it never takes the connection
-        {untrusted, noHost}, // a folder others may enter
-    };
+        {none, noHost}, {stale, noHost}, {silent, failed}, {untrusted, noHost}};
     for (const auto& [socket, expected] : rows) {
         fs::remove_all(runtimeFolder() / "tessary");
         int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
