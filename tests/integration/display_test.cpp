@@ -3,7 +3,7 @@
 // delay ends, once per call and never any other window; without XTEST no key is made.
 #include "desktop_support.h"
 #include "platform/linux/linux_workspace.h"
-#include "platform/linux/nautilus_file_manager.h"
+#include "platform/linux/known_file_managers.h"
 #include "filemanager/rename_immediately.h"
 #include "platform/linux/x11_display.h"
 #include "platform/linux/xtest_key_events.h"
@@ -43,7 +43,7 @@ TEST(RenameOnDesktop, PressesOncePerCallIfTheFileManagerIsInFrontWhenTheDelayEnd
         const KeyLoggingWindow other(folder.path(), "Other", "org.gnome.TextEditor");
         const KeyLoggingWindow& front = row.fileManagerAtEnd ? fileManager : other;
         LinuxWorkspace workspace;
-        NautilusFileManager files;
+        KnownFileManagers files({"nautilus"});
         FrontFolderQuery frontFolder(files, workspace);
         XTestKeyEvents keys;
         RenameImmediately rename(frontFolder, files, keys);
@@ -123,7 +123,7 @@ TEST(WithoutXTest, NoKeyIsMadeAndTheConnectionKeepsAnswering)
     EXPECT_EQ(display->activeApplication().value_or(FrontApplication()).id, "org.gnome.Nautilus");
 
     LinuxWorkspace workspace;
-    NautilusFileManager files;
+    KnownFileManagers files({"nautilus"});
     FrontFolderQuery frontFolder(files, workspace);
     XTestKeyEvents keys;
     RenameImmediately rename(frontFolder, files, keys);

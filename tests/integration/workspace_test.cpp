@@ -1,7 +1,10 @@
 // LinuxWorkspace on a private desktop: a file manager that shows the file gets ShowItems
 // with a URI that names it; when none does, the folder opens with the default application
-// for folders (here a desktop entry that records it) and the reason is logged.
+// for folders (here a desktop entry that records it) and the reason is logged. A file manager
+// with Tessary's bridge is asked through it.
 #include "desktop_support.h"
+#include "filemanager/front_folder_query.h"
+#include "platform/linux/known_file_managers.h"
 #include "platform/linux/linux_workspace.h"
 
 #include <gio/gio.h>
@@ -66,6 +69,40 @@ TEST(Workspace, RevealsTheFileOrOpensItsFolder)
                     std::count(text.begin(), text.end(), '\n') == 1)
             << text;
     }
+}
+
+// Nemo's ShowItems opens a new window every time (here python3-dbusmock at org.Nemo): a file
+// its bridge selects in an open window gets no ShowItems; one it cannot select, or no answer,
+// gets ShowItems on Nemo's own name. Nemo's front folder is its bridge's active location.
+TEST(Workspace, AFileManagerWithABridgeIsAskedThroughIt)
+{
+    TemporaryFolder folder;
+    FileManagerMock nemo(folder.path(), false, "org.Nemo");
+    const fs::path file = folder.path() / "new.txt";
+    std::ofstream{file};
+    const std::pair<const char*, std::size_t> rows[] = {
+        {"ret = True", 0},
+        {"ret = False", 1},
+        {"raise dbus.exceptions.DBusException('no', name='org.freedesktop.DBus.Error.Failed')", 2},
+    };
+    for (const auto& [reveal, showItems] : rows) {
+        nemo.answer("Reveal", "s", "b", reveal);
+        LinuxWorkspace workspace;
+        workspace.revealAndSelect(file, "org.Nemo");
+        workspace.settle(kDeadline);
+        EXPECT_EQ(nemo.shownUris().size(), showItems) << reveal;
+    }
+
+    nemo.answer("ActiveWindow", "", "bsss",
+                "ret = (True, '/org/Nemo/window/1', 'x', 'file://" + folder.path().string() + "')");
+    LinuxWorkspace workspace;
+    KnownFileManagers fileManagers({"nemo"});
+    FrontFolderQuery query(fileManagers, workspace);
+    std::string asked;
+    const auto front = query.frontFolder(&asked);
+    ASSERT_TRUE(std::holds_alternative<fs::path>(front));
+    EXPECT_EQ(std::get<fs::path>(front), folder.path());
+    EXPECT_EQ(asked, "org.Nemo");
 }
 
 } // namespace
