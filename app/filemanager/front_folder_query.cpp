@@ -116,7 +116,8 @@ FrontFolderQuery::FrontFolder FrontFolderQuery::frontFolder(std::string* fileMan
     FileManager& asked = owner != nullptr ? *owner : m_fileManagers.at({});
     FrontFolder folder = frontFolderOf(asked);
     if (fileManager != nullptr) {
-        *fileManager = asked.busName();
+        // With the desktop in front, whichever file manager serves the desktop shows the file.
+        *fileManager = owner != nullptr ? asked.busName() : std::string();
     }
     return folder;
 }

@@ -61,7 +61,8 @@ public:
     // The folder of the front file manager's front window (its active tab), the Desktop
     // folder when it has no window, or why it cannot be told. The path is not tested on
     // disk. The front file manager: the one whose window is in front, else (the desktop is)
-    // the first installed one, whose bus name goes to `fileManager` when given.
+    // the first installed one. `fileManager`, when given, gets the bus name of the one whose
+    // window is in front (empty for the desktop).
     FrontFolder frontFolder(std::string* fileManager = nullptr);
     // granted while the file manager runs and its bridge answers, notDetermined while it
     // runs without the bridge, fileManagerNotRunning when it does not run. Never prompts.

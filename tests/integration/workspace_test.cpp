@@ -73,7 +73,8 @@ TEST(Workspace, RevealsTheFileOrOpensItsFolder)
 
 // Nemo's ShowItems opens a new window every time (here python3-dbusmock at org.Nemo): a file
 // its bridge selects in an open window gets no ShowItems; one it cannot select, or no answer,
-// gets ShowItems on Nemo's own name. Nemo's front folder is its bridge's active location.
+// gets ShowItems on Nemo's own name. With a Nemo window in front, the folder is its bridge's
+// active location.
 TEST(Workspace, AFileManagerWithABridgeIsAskedThroughIt)
 {
     TemporaryFolder folder;
@@ -95,8 +96,10 @@ TEST(Workspace, AFileManagerWithABridgeIsAskedThroughIt)
 
     nemo.answer("ActiveWindow", "", "bsss",
                 "ret = (True, '/org/Nemo/window/1', 'x', 'file://" + folder.path().string() + "')");
+    const KeyLoggingWindow window(folder.path(), "Nemo", "org.Nemo"); // Nemo in front
+    ASSERT_TRUE(window.activate());
     LinuxWorkspace workspace;
-    KnownFileManagers fileManagers({"nemo"});
+    KnownFileManagers fileManagers({"nautilus", "nemo"});
     FrontFolderQuery query(fileManagers, workspace);
     std::string asked;
     const auto front = query.frontFolder(&asked);
