@@ -74,7 +74,7 @@ TEST(Workspace, RevealsTheFileOrOpensItsFolder)
 // Nemo's ShowItems opens a new window every time (here python3-dbusmock at org.Nemo): a file
 // its bridge selects in an open window gets no ShowItems; one it cannot select, or no answer,
 // gets ShowItems on Nemo's own name. With a Nemo window in front, the folder is its bridge's
-// active location.
+// active location; Dolphin's bridge is found by its process's bus name.
 TEST(Workspace, AFileManagerWithABridgeIsAskedThroughIt)
 {
     TemporaryFolder folder;
@@ -94,18 +94,32 @@ TEST(Workspace, AFileManagerWithABridgeIsAskedThroughIt)
         EXPECT_EQ(nemo.shownUris().size(), showItems) << reveal;
     }
 
-    nemo.answer("ActiveWindow", "", "bsss",
-                "ret = (True, '/org/Nemo/window/1', 'x', 'file://" + folder.path().string() + "')");
+    // Dolphin has a bus name per process, found among the bus's names.
+    const fs::path other = folder.path() / "dolphin";
+    fs::create_directories(other);
+    FileManagerMock dolphin(other, false, "org.kde.dolphin-4242");
+    for (auto [mock, shown] : {std::pair{&nemo, folder.path()}, {&dolphin, other}}) {
+        mock->answer("ActiveWindow", "", "bsss",
+                     "ret = (True, '/w/1', 'x', 'file://" + shown.string() + "')");
+    }
     const KeyLoggingWindow window(folder.path(), "Nemo", "org.Nemo"); // Nemo in front
     ASSERT_TRUE(window.activate());
-    LinuxWorkspace workspace;
-    KnownFileManagers fileManagers({"nautilus", "nemo"});
-    FrontFolderQuery query(fileManagers, workspace);
-    std::string asked;
-    const auto front = query.frontFolder(&asked);
-    ASSERT_TRUE(std::holds_alternative<fs::path>(front));
-    EXPECT_EQ(std::get<fs::path>(front), folder.path());
-    EXPECT_EQ(asked, "org.Nemo");
+    // The file managers known; the folder the front folder is, the bus name asked (none
+    // when the front window is not theirs: the first one's then, as for the desktop).
+    const std::tuple<std::vector<std::string_view>, fs::path, std::string> known[] = {
+        {{"nautilus", "nemo"}, folder.path(), "org.Nemo"},
+        {{"dolphin"}, other, ""},
+    };
+    for (const auto& [programs, shown, name] : known) {
+        LinuxWorkspace workspace;
+        KnownFileManagers fileManagers(programs);
+        FrontFolderQuery query(fileManagers, workspace);
+        std::string asked = "?";
+        const auto front = query.frontFolder(&asked);
+        ASSERT_TRUE(std::holds_alternative<fs::path>(front)) << name;
+        EXPECT_EQ(std::get<fs::path>(front), shown);
+        EXPECT_EQ(asked, name);
+    }
 }
 
 } // namespace
