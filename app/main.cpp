@@ -11,7 +11,6 @@
 #include "lifecycle/instance_lock.h"
 #include "shared/localization.h"
 #include "shared/logger.h"
-#include "platform/linux/nautilus_extension.h"
 #include "ui/host_windows.h"
 #include "updates/update_checker.h"
 #include "ui/widget_prompts.h"
@@ -90,12 +89,11 @@ int runHost(int argc, char** argv, const CommandLine& line)
                                 : line.shortcut ? LaunchReason::shortcut
                                                 : LaunchReason::user;
     HostLifecycle delegate(services.requests, services.queue, reason, &services.launchTasks);
-    NautilusExtension extension;
     std::unique_ptr<HostWindows> windows;
     if (graphical) {
-        const SettingsServices pages{services.diskAccess,  services.loginItem, extension,
-                                     services.fileManager, services.hotKey,    services.frontFolder,
-                                     services.rename,      services.updates,   {}};
+        const SettingsServices pages{
+            services.diskAccess,  services.loginItem, services.fileManagers, services.hotKey,
+            services.frontFolder, services.rename,    services.updates,      {}};
         windows = std::make_unique<HostWindows>(pages, delegate, services.workspace);
     }
     HostServer server([&delegate, &services, &windows](const HostMessage& message) {

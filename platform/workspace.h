@@ -2,6 +2,7 @@
 // default application, and which application is in front.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,6 +17,8 @@ struct FrontApplication {
     // gives the active window of a GtkApplication, and the window's title.
     std::string windowPath = {};
     std::string windowTitle = {};
+    // On X11, the process that owns the window (_NET_WM_PID), 0 when it does not say.
+    std::uint32_t pid = 0;
 };
 
 // The file manager's application id; the one the host drives.

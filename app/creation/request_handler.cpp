@@ -105,7 +105,7 @@ std::filesystem::path RequestHandler::createWithAccess(const FileTemplate& fileT
         m_workspace.openWithDefaultApp(created);
     }
     if (settings.renameImmediately) {
-        m_rename.renameCreatedFile(created);
+        m_rename.renameCreatedFile(created, fileManager);
     }
     return created;
 }

@@ -84,50 +84,65 @@ FrontFolderQuery::QueryError::QueryError(Case kind, const std::string& descripti
 {
 }
 
-FrontFolderQuery::QueryError FrontFolderQuery::QueryError::queryFailed(const std::string& text)
+FrontFolderQuery::QueryError FrontFolderQuery::QueryError::queryFailed(const std::string& text,
+                                                                       const std::string& name)
 {
-    return {Case::queryFailed, tr("Files did not answer: %@", text)};
+    return {Case::queryFailed, tr("%@ did not answer: %@", name, text)};
 }
 
-FrontFolderQuery::QueryError FrontFolderQuery::QueryError::notPermitted()
+FrontFolderQuery::QueryError FrontFolderQuery::QueryError::notPermitted(const std::string& name)
 {
     return {Case::notPermitted,
-            tr("Tessary cannot ask Files which folder is open, so it cannot tell where to "
-               "create the file. Quit Files and open it again so that it loads Tessary’s "
-               "extension.")};
+            tr("Tessary cannot ask %1$s which folder is open, so it cannot tell where to "
+               "create the file. Quit %1$s and open it again so that it loads Tessary’s "
+               "extension.",
+               name)};
 }
 
-FrontFolderQuery::QueryError FrontFolderQuery::QueryError::notAFolder()
+FrontFolderQuery::QueryError FrontFolderQuery::QueryError::notAFolder(const std::string& name)
 {
-    return {Case::notAFolder, tr("The front Files window does not show a folder.")};
+    return {Case::notAFolder, tr("The front %@ window does not show a folder.", name)};
 }
 
-FrontFolderQuery::FrontFolderQuery(FileManager& fileManager, Workspace& workspace)
-    : m_fileManager(fileManager), m_workspace(workspace)
+FrontFolderQuery::FrontFolderQuery(FileManagers& fileManagers, Workspace& workspace)
+    : m_fileManagers(fileManagers), m_workspace(workspace)
 {
 }
 
-FrontFolderQuery::FrontFolder FrontFolderQuery::frontFolder()
+FrontFolderQuery::FrontFolder FrontFolderQuery::frontFolder(std::string* fileManager)
+{
+    const auto front = frontmostApplication();
+    FileManager* owner = front ? m_fileManagers.owning(*front) : nullptr;
+    FileManager& asked = owner != nullptr ? *owner : m_fileManagers.at({});
+    FrontFolder folder = frontFolderOf(asked);
+    if (fileManager != nullptr) {
+        // With the desktop in front, whichever file manager serves the desktop shows the file.
+        *fileManager = owner != nullptr ? asked.busName() : std::string();
+    }
+    return folder;
+}
+
+FrontFolderQuery::FrontFolder FrontFolderQuery::frontFolderOf(FileManager& fileManager)
 {
     FileManagerError error;
-    const auto windows = m_fileManager.openWindowsWithLocations(&error);
+    const auto windows = fileManager.openWindowsWithLocations(&error);
     if (!windows) {
         kLog.error("Finder script failed (%ld): %{public}s", error.code, error.message);
         if (error.accessDenied) {
-            return QueryError::notPermitted();
+            return QueryError::notPermitted(fileManager.displayName());
         }
-        return QueryError::queryFailed(error.message);
+        return QueryError::queryFailed(error.message, fileManager.displayName());
     }
     if (windows->empty()) {
         return desktopFolder();
     }
 
-    auto front = m_fileManager.bridgeActiveWindow();
+    auto front = fileManager.bridgeActiveWindow();
     const bool bridgeAnswered = front.has_value();
     if (!front || !windows->contains(front->path)) {
         // Without the bridge, on X11: the path and title GTK publishes on the active window.
         const auto application = m_workspace.frontmostApplication();
-        if (application && application->id == m_fileManager.applicationId()) {
+        if (application && fileManager.ownsWindow(*application)) {
             front = FileManagerWindow{true, application->windowPath, application->windowTitle};
         }
     }
@@ -135,8 +150,10 @@ FrontFolderQuery::FrontFolder FrontFolderQuery::frontFolder()
         if (windows->size() != 1) {
             // Without the bridge only X11 can tell which of several windows is in front.
             return bridgeAnswered || currentDisplaySession() == DisplaySession::x11
-                       ? QueryError::queryFailed(tr("no Files window is in front of the others"))
-                       : QueryError::notPermitted();
+                       ? QueryError::queryFailed(tr("no %@ window is in front of the others",
+                                                    fileManager.displayName()),
+                                                 fileManager.displayName())
+                       : QueryError::notPermitted(fileManager.displayName());
         }
         front = FileManagerWindow{false, windows->begin()->first, {}, {}};
     }
@@ -149,24 +166,25 @@ FrontFolderQuery::FrontFolder FrontFolderQuery::frontFolder()
     case TabChoice::Kind::folder:
         return tab.folder;
     case TabChoice::Kind::notAFolder:
-        return QueryError::notAFolder();
+        return QueryError::notAFolder(fileManager.displayName());
     case TabChoice::Kind::unknown:
         break;
     }
-    return QueryError::queryFailed(tr("it did not say which tab is in front"));
+    return QueryError::queryFailed(tr("it did not say which tab is in front"),
+                                   fileManager.displayName());
 }
 
-FrontFolderQuery::Permission FrontFolderQuery::permission()
+FrontFolderQuery::Permission FrontFolderQuery::permission(FileManager& fileManager)
 {
-    const auto running = m_fileManager.isRunning();
+    const auto running = fileManager.isRunning();
     if (!running) {
         return {Permission::Case::unknown, -1};
     }
     if (!*running) {
         return {Permission::Case::fileManagerNotRunning};
     }
-    return {m_fileManager.bridgeActiveWindow() ? Permission::Case::granted
-                                               : Permission::Case::notDetermined};
+    return {fileManager.bridgeActiveWindow() ? Permission::Case::granted
+                                             : Permission::Case::notDetermined};
 }
 
 std::optional<FrontApplication> FrontFolderQuery::frontmostApplication()
@@ -174,9 +192,12 @@ std::optional<FrontApplication> FrontFolderQuery::frontmostApplication()
     if (currentDisplaySession() != DisplaySession::wayland) {
         return m_workspace.frontmostApplication();
     }
-    const auto window = m_fileManager.bridgeActiveWindow();
-    if (window && window->active) {
-        return FrontApplication{m_fileManager.applicationId(), tr("Files")};
+    for (const InstalledFileManager& installed : m_fileManagers.installed()) {
+        const auto window = installed.fileManager->bridgeActiveWindow();
+        if (window && window->active) {
+            return FrontApplication{installed.fileManager->applicationId(),
+                                    installed.fileManager->displayName()};
+        }
     }
     return std::nullopt;
 }

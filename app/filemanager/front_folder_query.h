@@ -1,6 +1,6 @@
-// The folder the file manager shows in its front window, asked of the bridge module inside
-// it and of its window list; whether it can be asked at all; and what the user does when
-// it cannot (restart the file manager so it loads the module).
+// The folder the front file manager shows in its front window, asked of the bridge module
+// inside it and of its window list; whether it can be asked at all; and what the user does
+// when it cannot (restart the file manager so it loads the module).
 #pragma once
 
 #include "platform/file_manager.h"
@@ -33,9 +33,10 @@ public:
     public:
         enum class Case { queryFailed, notPermitted, notAFolder };
 
-        static QueryError queryFailed(const std::string& text);
-        static QueryError notPermitted();
-        static QueryError notAFolder();
+        // `name`: the file manager's, as the user knows it.
+        static QueryError queryFailed(const std::string& text, const std::string& name = "Files");
+        static QueryError notPermitted(const std::string& name = "Files");
+        static QueryError notAFolder(const std::string& name = "Files");
 
         Case kind() const { return m_case; }
 
@@ -55,26 +56,31 @@ public:
 
     using FrontFolder = std::variant<std::filesystem::path, QueryError>;
 
-    FrontFolderQuery(FileManager& fileManager, Workspace& workspace);
+    FrontFolderQuery(FileManagers& fileManagers, Workspace& workspace);
 
-    // The folder of the file manager's front window (its active tab), the Desktop folder
-    // when it has no window, or why it cannot be told. The path is not tested on disk.
-    FrontFolder frontFolder();
+    // The folder of the front file manager's front window (its active tab), the Desktop
+    // folder when it has no window, or why it cannot be told. The path is not tested on
+    // disk. The front file manager: the one whose window is in front, else (the desktop is)
+    // the first installed one. `fileManager`, when given, gets the bus name of the one whose
+    // window is in front (empty for the desktop).
+    FrontFolder frontFolder(std::string* fileManager = nullptr);
     // granted while the file manager runs and its bridge answers, notDetermined while it
     // runs without the bridge, fileManagerNotRunning when it does not run. Never prompts.
-    Permission permission();
+    Permission permission(FileManager& fileManager);
 
     // The application in front: on X11 the workspace's answer; on Wayland, where only the
-    // bridge can tell, the file manager while one of its windows has the focus, else none.
+    // bridges can tell, the file manager one of whose windows has the focus, else none.
     std::optional<FrontApplication> frontmostApplication();
-    // Whether `application` is the file manager.
-    bool isFileManager(const FrontApplication& application) const
+    // Whether `application` is one of the file managers.
+    bool isFileManager(const FrontApplication& application)
     {
-        return application.id == m_fileManager.applicationId();
+        return m_fileManagers.owning(application) != nullptr;
     }
 
 private:
-    FileManager& m_fileManager;
+    FrontFolder frontFolderOf(FileManager& fileManager);
+
+    FileManagers& m_fileManagers;
     Workspace& m_workspace;
 };
 

@@ -13,44 +13,49 @@ const Logger kLog("rename");
 
 } // namespace
 
-RenameImmediately::RenameImmediately(FrontFolderQuery& frontFolder, FileManager& fileManager,
+RenameImmediately::RenameImmediately(FrontFolderQuery& frontFolder, FileManagers& fileManagers,
                                      KeyEvents& keys)
-    : m_frontFolder(frontFolder), m_fileManager(fileManager), m_keys(keys)
+    : m_frontFolder(frontFolder), m_fileManagers(fileManagers), m_keys(keys)
 {
 }
 
-RenameRoute RenameImmediately::renameRoute()
+RenameRoute RenameImmediately::renameRoute(FileManager& fileManager)
 {
-    if (m_fileManager.bridgeActiveWindow()) {
+    if (fileManager.bridgeActiveWindow()) {
         return RenameRoute::fileManagerBridge;
     }
     return m_keys.canSendKeys() ? RenameRoute::x11KeyPress : RenameRoute::none;
 }
 
-void RenameImmediately::renameCreatedFile(const std::filesystem::path& file)
+void RenameImmediately::renameCreatedFile(const std::filesystem::path& file,
+                                          const std::string& fileManager)
 {
-    if (renameRoute() == RenameRoute::none) {
+    if (renameRoute(m_fileManagers.at(fileManager)) == RenameRoute::none) {
         kLog.info("Rename immediately is on, but Accessibility permission is missing");
         return;
     }
-    QTimer::singleShot(kDelayMilliseconds, &m_timers, [this, file] { startRename(file); });
+    QTimer::singleShot(kDelayMilliseconds, &m_timers,
+                       [this, file, fileManager] { startRename(file, fileManager); });
 }
 
-void RenameImmediately::startRename(const std::filesystem::path& file, int attempt)
+void RenameImmediately::startRename(const std::filesystem::path& file,
+                                    const std::string& fileManager, int attempt)
 {
+    FileManager& shows = m_fileManagers.at(fileManager);
     const auto front = m_frontFolder.frontmostApplication();
-    if (!front || !m_frontFolder.isFileManager(*front)) {
+    if (!front || !shows.ownsWindow(*front)) {
         kLog.info("Finder is not in front; not pressing Return");
         return;
     }
     const std::string uri =
         QUrl::fromLocalFile(QString::fromStdString(file.string())).toEncoded().toStdString();
-    if (const auto started = m_fileManager.bridgeRename(uri)) {
+    if (const auto started = shows.bridgeRename(uri)) {
         if (*started) {
             kLog.debug("Files started renaming %{public}s", file.string());
         } else if (attempt < kBridgeAttempts) {
-            QTimer::singleShot(kRetryMilliseconds, &m_timers,
-                               [this, file, attempt] { startRename(file, attempt + 1); });
+            QTimer::singleShot(kRetryMilliseconds, &m_timers, [this, file, fileManager, attempt] {
+                startRename(file, fileManager, attempt + 1);
+            });
         } else {
             // The file is not the only one selected: nothing else gets renamed.
             kLog.info("Files did not start renaming %{public}s", file.string());

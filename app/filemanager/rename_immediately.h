@@ -31,20 +31,22 @@ public:
     static constexpr int kBridgeAttempts = 10;
     static constexpr int kRetryMilliseconds = 200;
 
-    RenameImmediately(FrontFolderQuery& frontFolder, FileManager& fileManager, KeyEvents& keys);
+    RenameImmediately(FrontFolderQuery& frontFolder, FileManagers& fileManagers, KeyEvents& keys);
 
-    // The permission check: whether, and how, a rename can be started now.
-    RenameRoute renameRoute();
+    // The permission check: whether, and how, a rename can be started now in `fileManager`.
+    RenameRoute renameRoute(FileManager& fileManager);
 
     // Checks the permission now and schedules the rename of `file` on the event loop;
-    // returns at once. Each call schedules its own.
-    void renameCreatedFile(const std::filesystem::path& file);
-    // Starts renaming `file` if the file manager is the frontmost application.
-    void startRename(const std::filesystem::path& file, int attempt = 1);
+    // returns at once. Each call schedules its own. `fileManager`: the bus name of the file
+    // manager that shows the file (empty: the first installed one).
+    void renameCreatedFile(const std::filesystem::path& file, const std::string& fileManager = {});
+    // Starts renaming `file` if that file manager is the frontmost application.
+    void startRename(const std::filesystem::path& file, const std::string& fileManager = {},
+                     int attempt = 1);
 
 private:
     FrontFolderQuery& m_frontFolder;
-    FileManager& m_fileManager;
+    FileManagers& m_fileManagers;
     KeyEvents& m_keys;
     QObject m_timers; // owns the pending presses: they go away with this object
 };

@@ -9,8 +9,8 @@ namespace tessary {
 HostServices::HostServices(UserPrompts& prompts)
     : loginItem(loginItems),
       diskAccess(bookmarks, prompts, [this] { loginItem.registerLoginItemOnFirstLaunch(); }),
-      creator(bookmarks), frontFolder(fileManager, workspace),
-      rename(frontFolder, fileManager, keys),
+      creator(bookmarks), frontFolder(fileManagers, workspace),
+      rename(frontFolder, fileManagers, keys),
       requests(diskAccess, creator, workspace, rename, prompts),
       hotKey(shortcuts, frontFolder, requests, queue, prompts), updates(workspace, &prompts),
       launchTasks(loginItem, updates, hotKey)

@@ -13,7 +13,7 @@
 #include "platform/linux/linux_bookmarks.h"
 #include "platform/linux/linux_workspace.h"
 #include "lifecycle/login_item.h"
-#include "platform/linux/nautilus_file_manager.h"
+#include "platform/linux/known_file_managers.h"
 #include "filemanager/rename_immediately.h"
 #include "creation/request_handler.h"
 #include "creation/request_queue.h"
@@ -30,7 +30,7 @@ struct HostServices {
     void warmUp();
 
     LinuxWorkspace workspace;
-    NautilusFileManager fileManager;
+    KnownFileManagers fileManagers;
     XTestKeyEvents keys;
     SessionGlobalShortcut shortcuts;
     LinuxBookmarks bookmarks;

@@ -19,13 +19,15 @@ struct StatusRow {
     Action action = Action::none;
 };
 
-// Whether the shortcut can learn the open folder: Files runs and Tessary's extension inside
-// it answers. While Files runs without the extension, restarting Files loads it.
-StatusRow fileManagerStatusRow(const FrontFolderQuery::Permission& permission);
+// Whether the shortcut can learn the open folder of the file manager `name`: it runs and
+// Tessary's extension inside it answers. While it runs without the extension, restarting it
+// loads it.
+StatusRow fileManagerStatusRow(const FrontFolderQuery::Permission& permission,
+                               const std::string& name = "Files");
 
-// How a rename is started here: by the extension inside the file manager, or as an X11 key
-// press (XTEST). Without either, restarting the file manager loads the extension.
-StatusRow renameStatusRow(RenameRoute route);
+// How a rename is started in the file manager `name`: by the extension inside it, or as an
+// X11 key press (XTEST). Without either, restarting the file manager loads the extension.
+StatusRow renameStatusRow(RenameRoute route, const std::string& name = "Files");
 
 // The "Open at login" switch reads on while the entry is registered.
 bool isLoginSwitchOn(LoginItemStatus status);

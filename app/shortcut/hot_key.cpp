@@ -179,7 +179,8 @@ void HotKey::handlePress()
     if (!index) {
         return;
     }
-    const auto folder = m_frontFolder.frontFolder();
+    std::string fileManager;
+    const auto folder = m_frontFolder.frontFolder(&fileManager);
     if (const auto* error = std::get_if<FrontFolderQuery::QueryError>(&folder)) {
         kLog.error("Could not get Finder's folder: %{public}s", error->what());
         if (error->kind() == FrontFolderQuery::QueryError::Case::notAFolder) {
@@ -190,7 +191,8 @@ void HotKey::handlePress()
         return;
     }
     m_requests.performCreate(CreateRequest{std::get<std::filesystem::path>(folder).string(),
-                                           static_cast<std::int64_t>(*index)});
+                                           static_cast<std::int64_t>(*index)},
+                             true, fileManager);
 }
 
 } // namespace tessary

@@ -8,6 +8,7 @@
 #include "lifecycle/login_item.h"
 #include "filemanager/rename_immediately.h"
 #include "ui/shortcut_recorder.h"
+#include "settings/setup_guide.h"
 #include "settings/status_rows.h"
 #include "updates/update_checker.h"
 
@@ -34,18 +35,19 @@ QColor statusTint(std::string_view symbol, const QWidget* widget)
                                                 : secondaryColour(widget);
 }
 
-void showRow(StatusRowWidget* widget, const StatusRow& row, const std::function<void()>& restart)
+// A container for status rows, one under the other.
+QWidget* rowList(QWidget* parent)
 {
-    const bool restarts = row.action == StatusRow::Action::restartFileManager;
-    widget->setRow(row.text, row.symbol, statusTint(row.symbol, widget),
-                   restarts ? tessary::tr("Restart Files…") : std::string(),
-                   restarts ? restart : std::function<void()>());
+    auto* rows = new QWidget(parent);
+    auto* layout = new QVBoxLayout(rows);
+    layout->setContentsMargins(0, 0, 0, 0);
+    return rows;
 }
 
 } // namespace
 
 GeneralPage::GeneralPage(SettingsStore& store, SettingsServices services,
-                         std::function<void()> restartFileManager, QWidget* parent)
+                         std::function<void(FileManager&)> restartFileManager, QWidget* parent)
     : QWidget(parent), m_store(store), m_services(std::move(services)),
       m_restartFileManager(std::move(restartFileManager)), m_sections(new QVBoxLayout(this))
 {
@@ -98,7 +100,7 @@ void GeneralPage::addShortcutSection()
                  new ShortcutRecorder(m_store,
                                       std::bind_front(&GeneralPage::registerShortcut, this),
                                       m_shortcutRow));
-    m_fileManagerStatus = new StatusRowWidget(section);
+    m_fileManagerStatus = rowList(section);
     m_shortcutError = new ErrorLabel(section);
     QLayout* layout = section->layout();
     layout->addWidget(m_shortcutEnabled);
@@ -127,7 +129,7 @@ void GeneralPage::addAfterCreatingSection()
     QWidget* section = sectionBox(tessary::tr("After creating a file"), this);
     m_openAfterCreate = new QCheckBox(toQt(tessary::tr("Open it in its default app")), section);
     m_renameImmediately = new QCheckBox(toQt(tessary::tr("Start renaming it right away")), section);
-    m_renameStatus = new StatusRowWidget(section);
+    m_renameStatus = rowList(section);
     QLayout* layout = section->layout();
     layout->addWidget(m_openAfterCreate);
     layout->addWidget(m_renameImmediately);
@@ -243,12 +245,46 @@ void GeneralPage::showSettings()
 
 void GeneralPage::refreshStatus()
 {
-    showRow(m_fileManagerStatus, fileManagerStatusRow(m_services.frontFolder.permission()),
-            m_restartFileManager);
-    showRow(m_renameStatus, renameStatusRow(m_services.rename.renameRoute()), m_restartFileManager);
+    showFileManagerRows(m_fileManagerStatus, [this](FileManager& fileManager) {
+        return fileManagerStatusRow(m_services.frontFolder.permission(fileManager),
+                                    fileManager.displayName());
+    });
+    showFileManagerRows(m_renameStatus, [this](FileManager& fileManager) {
+        return renameStatusRow(m_services.rename.renameRoute(fileManager),
+                               fileManager.displayName());
+    });
     m_renameStatus->setVisible(m_store.settings().renameImmediately);
     const QSignalBlocker blocker(m_openAtLogin);
     m_openAtLogin->setChecked(isLoginSwitchOn(m_services.loginItem.status()));
+}
+
+void GeneralPage::showFileManagerRows(QWidget* rows,
+                                      const std::function<StatusRow(FileManager&)>& row)
+{
+    const auto installed = m_services.fileManagers.installed();
+    QList<StatusRowWidget*> widgets =
+        rows->findChildren<StatusRowWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    while (widgets.size() < static_cast<qsizetype>(installed.size())) {
+        widgets.push_back(new StatusRowWidget(rows));
+        rows->layout()->addWidget(widgets.back());
+    }
+    for (qsizetype i = 0; i < widgets.size(); ++i) {
+        StatusRowWidget* widget = widgets[i];
+        widget->setVisible(i < static_cast<qsizetype>(installed.size()));
+        if (i >= static_cast<qsizetype>(installed.size())) {
+            continue;
+        }
+        FileManager* fileManager = installed[static_cast<std::size_t>(i)].fileManager;
+        const StatusRow shown = row(*fileManager);
+        const bool restarts = shown.action == StatusRow::Action::restartFileManager;
+        widget->setRow(
+            shown.text, shown.symbol, statusTint(shown.symbol, widget),
+            restarts ? restartTitle(fileManager->displayName(), fileManager->newWindowLoadsModule())
+                     : std::string(),
+            restarts
+                ? std::function<void()>([this, fileManager] { m_restartFileManager(*fileManager); })
+                : std::function<void()>());
+    }
 }
 
 void GeneralPage::showEvent(QShowEvent* event)

@@ -20,14 +20,15 @@ class QVBoxLayout;
 namespace tessary {
 
 class ErrorLabel;
-class StatusRowWidget;
+class FileManager;
+struct StatusRow;
 
 class GeneralPage : public QWidget {
 public:
     // `restartFileManager` asks first, then restarts the file manager so that it loads the
     // extension.
     GeneralPage(SettingsStore& store, SettingsServices services,
-                std::function<void()> restartFileManager, QWidget* parent = nullptr);
+                std::function<void(FileManager&)> restartFileManager, QWidget* parent = nullptr);
 
     // Reads the states that can change outside the window again (when the host is activated).
     void refreshStatus();
@@ -46,21 +47,23 @@ private:
     void registerShortcut();
     void checkForUpdates();
     void showCheckingForUpdates(bool checking);
+    // One status row per installed file manager in `rows`, made by `row`.
+    void showFileManagerRows(QWidget* rows, const std::function<StatusRow(FileManager&)>& row);
 
     SettingsStore& m_store;
     SettingsServices m_services;
-    std::function<void()> m_restartFileManager;
+    std::function<void(FileManager&)> m_restartFileManager;
     QVBoxLayout* m_sections;
 
     QComboBox* m_defaultTemplate = nullptr;
     QLabel* m_menuCaption = nullptr;
     QCheckBox* m_shortcutEnabled = nullptr;
     QWidget* m_shortcutRow = nullptr;
-    StatusRowWidget* m_fileManagerStatus = nullptr;
+    QWidget* m_fileManagerStatus = nullptr; // a row per installed file manager
     ErrorLabel* m_shortcutError = nullptr;
     QCheckBox* m_openAfterCreate = nullptr;
     QCheckBox* m_renameImmediately = nullptr;
-    StatusRowWidget* m_renameStatus = nullptr;
+    QWidget* m_renameStatus = nullptr; // a row per installed file manager
     QCheckBox* m_openAtLogin = nullptr;
     ErrorLabel* m_loginError = nullptr;
     QProgressBar* m_checkingIndicator = nullptr;

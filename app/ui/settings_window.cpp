@@ -3,7 +3,6 @@
 
 #include "creation/disk_access.h"
 #include "platform/file_manager.h"
-#include "platform/file_manager_extension.h"
 #include "filemanager/front_folder_query.h"
 #include "ui/form_parts.h"
 #include "ui/general_page.h"
@@ -108,9 +107,12 @@ SettingsWindow::SettingsWindow(SettingsServices services, QWidget* parent)
 
     // The rule decides where the window opens; only the user's own choice is remembered.
     const SharedSettings stored = SharedSettings::load();
-    m_extensionState = m_services.extension.state();
-    m_page = initialPage(storedPage(DefaultsStore::standard()),
-                         isExtensionEnabled(m_extensionState), stored.hasDiskAccess());
+    std::vector<FileManagerExtensionState> states;
+    for (const InstalledFileManager& installed : m_services.fileManagers.installed()) {
+        states.push_back(installed.extension->state());
+    }
+    m_page = initialPage(storedPage(DefaultsStore::standard()), isExtensionStepDone(states),
+                         stored.hasDiskAccess());
     display();
 }
 
@@ -146,11 +148,14 @@ QWidget* SettingsWindow::buildPage(SettingsPage page)
         built = new TemplatesPage(m_store);
         break;
     case SettingsPage::general:
-        built = m_general = new GeneralPage(m_store, m_services, [this] { restartFiles(); });
+        built = m_general = new GeneralPage(m_store, m_services, [this](FileManager& fileManager) {
+            restartFileManager(fileManager);
+        });
         break;
     case SettingsPage::setup:
-        built = m_setup = new SetupPage(m_store, m_services.diskAccess, m_services.extension,
-                                        m_extensionState, [this] { restartFiles(); });
+        built = m_setup =
+            new SetupPage(m_store, m_services.diskAccess, m_services.fileManagers,
+                          [this](FileManager& fileManager) { restartFileManager(fileManager); });
         break;
     }
     return isWidthCapped(page) ? new ReadableScrollArea(built, this) : built;
@@ -167,22 +172,23 @@ void SettingsWindow::reload()
     }
 }
 
-void SettingsWindow::restartFiles()
+void SettingsWindow::restartFileManager(FileManager& fileManager)
 {
-    if (confirmRestart()) {
-        m_services.fileManager.restart();
+    if (fileManager.newWindowLoadsModule() || confirmRestart(fileManager.displayName())) {
+        fileManager.restart();
     }
 }
 
-bool SettingsWindow::confirmRestart()
+bool SettingsWindow::confirmRestart(const std::string& name)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Tessary"),
-                    toQt(tessary::tr("Restart Files?")), QMessageBox::NoButton, this);
+                    toQt(tessary::tr("Restart %@?", name)), QMessageBox::NoButton, this);
     box.setInformativeText(
-        toQt(tessary::tr("Files closes its windows and starts again with Tessary’s "
-                         "extension. Let any copy or move in Files finish first.")));
+        toQt(tessary::tr("%1$s closes its windows and starts again with Tessary’s "
+                         "extension. Let any copy or move in %1$s finish first.",
+                         name)));
     QPushButton* restart =
-        box.addButton(toQt(tessary::tr("Restart Files")), QMessageBox::DestructiveRole);
+        box.addButton(toQt(tessary::tr("Restart %@", name)), QMessageBox::DestructiveRole);
     QPushButton* cancel = box.addButton(toQt(tessary::tr("Cancel")), QMessageBox::RejectRole);
     box.setDefaultButton(cancel);
     box.exec();

@@ -2,7 +2,6 @@
 // selected page. The window owns its store, so each opening starts from the stored document.
 #pragma once
 
-#include "platform/file_manager_extension.h"
 #include "settings/settings_page.h"
 #include "settings/settings_store.h"
 
@@ -21,7 +20,7 @@ namespace tessary {
 class DiskAccess;
 class ErrorLabel;
 class FileManager;
-class FileManagerExtension;
+class FileManagers;
 class FrontFolderQuery;
 class GeneralPage;
 class HotKey;
@@ -35,8 +34,7 @@ class Workspace;
 struct SettingsServices {
     DiskAccess& diskAccess;
     LoginItem& loginItem;
-    FileManagerExtension& extension;
-    FileManager& fileManager;
+    FileManagers& fileManagers;
     HotKey& hotKey;
     FrontFolderQuery& frontFolder;
     RenameImmediately& rename;
@@ -57,11 +55,11 @@ private:
     // Shows the current page, building it the first time.
     void display();
     QWidget* buildPage(SettingsPage page);
-    // Asks first, since restarting Files closes its windows.
     // Asks first, then quits the file manager and starts it again so that it loads the
-    // extension: the one way both pages restart it.
-    void restartFiles();
-    bool confirmRestart();
+    // extension (where a new window loads it, opens one without asking): the one way both
+    // pages restart it.
+    void restartFileManager(FileManager& fileManager);
+    bool confirmRestart(const std::string& name);
 
     SettingsServices m_services;
     SettingsStore m_store;
@@ -72,8 +70,6 @@ private:
     ErrorLabel* m_saveError;
     QStackedWidget* m_pages;
     std::map<SettingsPage, QWidget*> m_built;
-    // The extension's state as the window opened; the Setup page starts from it.
-    FileManagerExtensionState m_extensionState;
     GeneralPage* m_general = nullptr;
     SetupPage* m_setup = nullptr;
 };

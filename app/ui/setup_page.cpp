@@ -48,14 +48,11 @@ QLabel* detailLabel(QWidget* parent)
 
 } // namespace
 
-SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerExtension& extension,
-                     const FileManagerExtensionState& known,
-                     std::function<void()> restartFileManager, QWidget* parent)
-    : QWidget(parent), m_store(store), m_diskAccess(diskAccess), m_extension(extension),
-      m_extensionIcon(new QLabel(this)),
-      m_extensionTitle(stepTitle(tessary::tr("Turn on the Files extension"), this)),
-      m_extensionDetail(detailLabel(this)),
-      m_restart(new QPushButton(toQt(tessary::tr("Restart Files…")), this)),
+SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagers& fileManagers,
+                     std::function<void(FileManager&)> restartFileManager, QWidget* parent)
+    : QWidget(parent), m_store(store), m_diskAccess(diskAccess), m_fileManagers(fileManagers),
+      m_restartFileManager(std::move(restartFileManager)), m_extensionIcon(new QLabel(this)),
+      m_extensionTitle(stepTitle({}, this)), m_extensionDetail(new QWidget(this)),
       m_accessIcon(new QLabel(this)),
       m_accessTitle(stepTitle(tessary::tr("Allow access to your disk"), this)),
       m_accessDetail(detailLabel(this)),
@@ -87,10 +84,9 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
         step->addLayout(body);
         static_cast<QVBoxLayout*>(steps->layout())->addLayout(step);
     };
-    auto* extensionButtons = new QHBoxLayout;
-    extensionButtons->addWidget(m_restart);
-    extensionButtons->addStretch(1);
-    addStep(m_extensionIcon, m_extensionTitle, m_extensionDetail, extensionButtons);
+    new QVBoxLayout(m_extensionDetail);
+    m_extensionDetail->layout()->setContentsMargins(0, 0, 0, 0);
+    addStep(m_extensionIcon, m_extensionTitle, m_extensionDetail, nullptr);
     auto* accessButtons = new QHBoxLayout;
     accessButtons->addWidget(m_grant);
     accessButtons->addWidget(m_grantAgain);
@@ -136,7 +132,6 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
     layout->addWidget(app);
     layout->addStretch(1);
 
-    connect(m_restart, &QPushButton::clicked, this, std::move(restartFileManager));
     connect(m_grant, &QPushButton::clicked, this, &SetupPage::grant);
     connect(m_grantAgain, &QPushButton::clicked, this, &SetupPage::grant);
     connect(m_forget, &QPushButton::clicked, this, &SetupPage::forget);
@@ -144,8 +139,7 @@ SetupPage::SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerEx
     connect(&m_store, &SettingsStore::settingsChanged, this, &SetupPage::showState);
     m_poll.setInterval(kPollMilliseconds);
     connect(&m_poll, &QTimer::timeout, this, &SetupPage::refreshExtension);
-    m_extensionState = known;
-    showState();
+    refreshExtension();
 }
 
 void SetupPage::showEvent(QShowEvent* event)
@@ -162,16 +156,59 @@ void SetupPage::hideEvent(QHideEvent* event)
 
 void SetupPage::refreshExtension()
 {
-    m_extensionState = m_extension.state();
+    const std::vector<InstalledFileManager> installed = m_fileManagers.installed();
+    // A line per installed file manager: its text, and the button that loads the module.
+    while (m_lines.size() < installed.size()) {
+        auto* line = new QWidget(m_extensionDetail);
+        auto* layout = new QVBoxLayout(line);
+        layout->setContentsMargins(0, 0, 0, 0);
+        QLabel* detail = detailLabel(line);
+        auto* restart = new QPushButton(line);
+        auto* buttons = new QHBoxLayout;
+        buttons->addWidget(restart);
+        buttons->addStretch(1);
+        layout->addWidget(detail);
+        layout->addLayout(buttons);
+        m_extensionDetail->layout()->addWidget(line);
+        const std::size_t index = m_lines.size();
+        connect(restart, &QPushButton::clicked, this, [this, index] {
+            if (index < m_lines.size() && m_lines[index].installed.fileManager != nullptr) {
+                m_restartFileManager(*m_lines[index].installed.fileManager);
+            }
+        });
+        m_lines.push_back({{nullptr, nullptr}, {}, detail, restart});
+    }
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        m_lines[i].installed = i < installed.size() ? installed[i] : InstalledFileManager{};
+        m_lines[i].state =
+            i < installed.size() ? installed[i].extension->state() : FileManagerExtensionState{};
+        m_lines[i].detail->parentWidget()->setVisible(i < installed.size());
+    }
     showState();
 }
 
 void SetupPage::showState()
 {
-    const ExtensionStep step = extensionStep(m_extensionState, m_extension.moduleFolder());
-    setStepDone(m_extensionTitle, m_extensionIcon, step.done);
-    m_extensionDetail->setText(toQt(step.detail));
-    m_restart->setVisible(step.offersRestart);
+    std::vector<std::string> names;
+    std::vector<FileManagerExtensionState> states;
+    for (const FileManagerLine& line : m_lines) {
+        FileManager* fileManager = line.installed.fileManager;
+        if (fileManager == nullptr) {
+            continue;
+        }
+        const bool newWindow = fileManager->newWindowLoadsModule();
+        const ExtensionStep step =
+            extensionStep(line.state, line.installed.extension->moduleFolder(),
+                          fileManager->displayName(), newWindow);
+        line.detail->setText(toQt(step.detail));
+        line.restart->setText(toQt(restartTitle(fileManager->displayName(), newWindow)));
+        line.restart->setVisible(step.offersRestart);
+        names.push_back(fileManager->displayName());
+        states.push_back(line.state);
+    }
+    const bool extensionDone = isExtensionStepDone(states);
+    m_extensionTitle->setText(toQt(extensionStepTitle(names)));
+    setStepDone(m_extensionTitle, m_extensionIcon, extensionDone);
 
     const SharedSettings& settings = m_store.settings();
     const bool granted = settings.hasDiskAccess();
@@ -191,7 +228,7 @@ void SetupPage::showState()
     m_forget->setVisible(granted && settings.rootPath);
     m_note->setMessage(m_grantNote);
 
-    m_allSet->setVisible(step.done && granted);
+    m_allSet->setVisible(extensionDone && granted);
     m_allSetText->setText(toQt(allSetText(settings)));
 }
 

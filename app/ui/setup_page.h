@@ -2,7 +2,7 @@
 // folder granted), each ticking itself, plus what is asked on use and the Quit button.
 #pragma once
 
-#include "platform/file_manager_extension.h"
+#include "platform/file_manager.h"
 #include "settings/settings_store.h"
 
 #include <QTimer>
@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -23,12 +24,12 @@ class ValueLabel;
 
 class SetupPage : public QWidget {
 public:
-    // `known` is the extension's state just asked; the page asks again every two seconds.
-    SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagerExtension& extension,
-              const FileManagerExtensionState& known, std::function<void()> restartFileManager,
-              QWidget* parent = nullptr);
+    // The page asks for the extension's state in every installed file manager every two
+    // seconds; `restartFileManager` loads it in one.
+    SetupPage(SettingsStore& store, DiskAccess& diskAccess, FileManagers& fileManagers,
+              std::function<void(FileManager&)> restartFileManager, QWidget* parent = nullptr);
 
-    // Reads the extension's state again.
+    // Reads the extension's states again.
     void refreshExtension();
 
 protected:
@@ -40,17 +41,25 @@ private:
     void forget();
     void showState();
 
+    // One installed file manager's line in the extension step.
+    struct FileManagerLine {
+        InstalledFileManager installed;
+        FileManagerExtensionState state;
+        QLabel* detail;
+        QPushButton* restart;
+    };
+
     SettingsStore& m_store;
     DiskAccess& m_diskAccess;
-    FileManagerExtension& m_extension;
-    FileManagerExtensionState m_extensionState;
+    FileManagers& m_fileManagers;
+    std::function<void(FileManager&)> m_restartFileManager;
+    std::vector<FileManagerLine> m_lines;
     std::optional<std::string> m_grantNote;
     QTimer m_poll;
 
     QLabel* m_extensionIcon;
     ValueLabel* m_extensionTitle;
-    QLabel* m_extensionDetail;
-    QPushButton* m_restart;
+    QWidget* m_extensionDetail;
     QLabel* m_accessIcon;
     ValueLabel* m_accessTitle;
     QLabel* m_accessDetail;

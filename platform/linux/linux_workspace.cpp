@@ -1,7 +1,9 @@
 // File manager over D-Bus, default applications through GIO, front application over X11.
 #include "platform/linux/linux_workspace.h"
 
+#include "shared/bridge_interface.h"
 #include "shared/logger.h"
+#include "platform/linux/known_file_managers.h"
 
 #include <cstdlib>
 
@@ -32,8 +34,11 @@ void openFolderInstead(const std::string& folderUri)
 }
 
 struct RevealCall {
+    std::string uri;
     std::string folderUri;
-    int* pending; // the workspace's count; gone once the call is cancelled
+    std::string fileManager;   // the bus name asked
+    GCancellable* cancellable; // the workspace's, valid until it cancels the call
+    int* pending;              // the workspace's count; gone once the call is cancelled
 };
 
 void revealAnswered(GObject* source, GAsyncResult* result, gpointer data)
@@ -50,6 +55,41 @@ void revealAnswered(GObject* source, GAsyncResult* result, gpointer data)
         kLog.error("The file manager did not show the file: %{public}s", error->message);
         openFolderInstead(call->folderUri);
     }
+}
+
+// Every file manager serves FileManager1 on its own name too; the generic name belongs to
+// whichever one the bus started first.
+void showItems(GDBusConnection* bus, std::unique_ptr<RevealCall> call)
+{
+    const gchar* uris[] = {call->uri.c_str(), nullptr};
+    const char* name =
+        call->fileManager.empty() ? "org.freedesktop.FileManager1" : call->fileManager.c_str();
+    GCancellable* cancellable = call->cancellable;
+    g_dbus_connection_call(bus, name, "/org/freedesktop/FileManager1",
+                           "org.freedesktop.FileManager1", "ShowItems",
+                           g_variant_new("(^ass)", uris, ""), nullptr, G_DBUS_CALL_FLAGS_NONE,
+                           kCallTimeoutMs, cancellable, revealAnswered, call.release());
+}
+
+// The bridge selected the file in an open window, or ShowItems opens one.
+void bridgeRevealAnswered(GObject* source, GAsyncResult* result, gpointer data)
+{
+    std::unique_ptr<RevealCall> call(static_cast<RevealCall*>(data));
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(GVariant) reply =
+        g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+        return; // the workspace went first
+    }
+    gboolean shown = FALSE;
+    if (reply != nullptr) {
+        g_variant_get(reply, "(b)", &shown);
+    }
+    if (shown != FALSE) {
+        --*call->pending;
+        return;
+    }
+    showItems(G_DBUS_CONNECTION(source), std::move(call));
 }
 
 void openAnswered(GObject*, GAsyncResult* result, gpointer data)
@@ -104,15 +144,20 @@ void LinuxWorkspace::revealAndSelect(const std::filesystem::path& file,
         openFolderInstead(folderUri);
         return;
     }
-    const gchar* uris[] = {uri.c_str(), nullptr};
     ++m_pending;
-    // Every file manager serves FileManager1 on its own name too; the generic name belongs
-    // to whichever one the bus started first.
-    const char* name = fileManager.empty() ? "org.freedesktop.FileManager1" : fileManager.c_str();
-    g_dbus_connection_call(
-        connection, name, "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1",
-        "ShowItems", g_variant_new("(^ass)", uris, ""), nullptr, G_DBUS_CALL_FLAGS_NONE,
-        kCallTimeoutMs, m_cancellable, revealAnswered, new RevealCall{folderUri, &m_pending});
+    auto call = std::make_unique<RevealCall>(
+        RevealCall{uri, folderUri, fileManager, m_cancellable, &m_pending});
+    // Where ShowItems opens a new window every time, the file manager's bridge selects the
+    // file in a window that already shows its folder, if there is one.
+    const FileManagerKind* kind = fileManagerKindAt(fileManager);
+    if (kind == nullptr || !kind->revealsThroughBridge) {
+        showItems(connection, std::move(call));
+        return;
+    }
+    g_dbus_connection_call(connection, fileManager.c_str(), kBridgePath, kBridgeInterface, "Reveal",
+                           g_variant_new("(s)", uri.c_str()), G_VARIANT_TYPE("(b)"),
+                           G_DBUS_CALL_FLAGS_NO_AUTO_START, BridgeFileManager::kBridgeTimeoutMs,
+                           m_cancellable, bridgeRevealAnswered, call.release());
 }
 
 void LinuxWorkspace::openWithDefaultApp(const std::filesystem::path& file)

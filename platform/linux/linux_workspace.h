@@ -23,7 +23,9 @@ public:
     ~LinuxWorkspace() override;
 
     // ShowItems([file URI], "") on the session bus, sent without waiting for the answer; if
-    // the call fails the folder is opened with the default file manager instead.
+    // the call fails the folder is opened with the default file manager instead. A file
+    // manager whose ShowItems opens a new window every time is asked through its bridge
+    // (Reveal) first, also without waiting.
     void revealAndSelect(const std::filesystem::path& file,
                          const std::string& fileManager) override;
     void openWithDefaultApp(const std::filesystem::path& file) override;

@@ -185,6 +185,11 @@ std::optional<FrontApplication> X11Display::activeApplication()
         property(m_connection, window, internAtom(m_connection, "_NET_WM_NAME"), utf8);
     application.windowPath = path.value_or(std::string());
     application.windowTitle = title.value_or(std::string());
+    const auto pid =
+        property(m_connection, window, internAtom(m_connection, "_NET_WM_PID"), XCB_ATOM_CARDINAL);
+    if (pid && pid->size() >= sizeof(application.pid)) {
+        std::memcpy(&application.pid, pid->data(), sizeof(application.pid));
+    }
     return application;
 }
 

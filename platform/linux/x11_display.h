@@ -28,7 +28,7 @@ public:
     // is active (none, one that has closed, or the property not set yet by a window manager that
     // supports it) or the active one is of type _NET_WM_WINDOW_TYPE_DESKTOP; none when the window
     // manager does not say. The window's _GTK_WINDOW_OBJECT_PATH and _NET_WM_NAME go to windowPath
-    // and windowTitle.
+    // and windowTitle, its _NET_WM_PID to pid.
     std::optional<FrontApplication> activeApplication();
 
     // Whether the server offers XTEST, without which no key can be sent.

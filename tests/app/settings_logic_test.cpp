@@ -267,6 +267,12 @@ TEST(SetupTexts, StepsNotesAndTheAllSetLine)
         EXPECT_EQ(step.detail.find("/usr/lib/nautilus/extensions-4") != std::string::npos,
                   !state.installed);
     }
+    // Over several file managers: one where it works is enough, unless another runs without
+    // the module it has installed.
+    const FileManagerExtensionState works{true, true, true}, absent{}, stale{true, true, false};
+    EXPECT_TRUE(isExtensionStepDone({absent, works}));
+    EXPECT_FALSE(isExtensionStepDone({works, stale}));
+    EXPECT_FALSE(isExtensionStepDone({absent, absent}));
     EXPECT_EQ(grantNote("/"), std::nullopt);
     EXPECT_EQ(grantNote("/home/ada"), "Only folders inside /home/ada will work. Grant access to "
                                       "the root folder itself to cover everything.");

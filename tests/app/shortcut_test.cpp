@@ -36,6 +36,17 @@ struct FakeFileManager : FileManager {
     void restart() override {}
 };
 
+struct OneFileManager : FileManagers {
+    FileManager& only;
+    explicit OneFileManager(FileManager& fileManager) : only(fileManager) {}
+    std::vector<InstalledFileManager> installed() override { return {{&only, nullptr}}; }
+    FileManager& at(const std::string&) override { return only; }
+    FileManager* owning(const FrontApplication& front) override
+    {
+        return only.ownsWindow(front) ? &only : nullptr;
+    }
+};
+
 class PressTest : public test::ConfigFolderTest {};
 
 TEST_F(PressTest, TheFrontApplicationWindowAndTabDecideWhatAPressDoes)
@@ -103,7 +114,8 @@ TEST_F(PressTest, TheFrontApplicationWindowAndTabDecideWhatAPressDoes)
         user.front = front;
         user.alerts.clear();
         user.beeps = 0;
-        FrontFolderQuery query(fileManager, user);
+        OneFileManager fileManagers(fileManager);
+        FrontFolderQuery query(fileManagers, user);
         HotKey hotKey(services.shortcuts, query, services.requests, services.queue, user);
         const std::string log = test::capturedLog([&] { hotKey.handlePress(); });
         std::string created;

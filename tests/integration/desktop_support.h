@@ -61,25 +61,29 @@ struct KeyLoggingWindow {
 };
 
 // org.freedesktop.FileManager1 on the session bus, answering ShowItems or, with `refuse`,
-// failing it.
-struct FileManagerMock {
-    FileManagerMock(const fs::path& folder, bool refuse)
-        : m_log(folder / "file-manager.log"),
+// failing it; at `name`, a file manager's own bus name, with Tessary's bridge object there.
+class FileManagerMock {
+public:
+    FileManagerMock(const fs::path& folder, bool refuse, const std::string& name = kName)
+        : m_folder(folder), m_name(name), m_log(folder / "file-manager.log"),
           m_mock("/usr/bin/python3",
-                 {"-m", "dbusmock", "--session", kName, kPath, kName, "-l", m_log.string()},
+                 {"-m", "dbusmock", "--session", name, kPath, kName, "-l", m_log.string()},
                  folder / "dbusmock.txt")
     {
-        const fs::path out = folder / "gdbus.txt";
-        EXPECT_EQ(runProgram("gdbus", {"wait", "--session", "--timeout", "20", kName}, out), 0);
-        EXPECT_EQ(runProgram("gdbus",
-                             {"call", "--session", "-d", kName, "-o", kPath, "-m",
-                              "org.freedesktop.DBus.Mock.AddMethod", kName, "ShowItems", "ass", "",
-                              refuse ? "raise dbus.exceptions.DBusException('refused', "
-                                       "name='org.freedesktop.DBus.Error.Failed')"
-                                     : ""},
-                             out),
-                  0)
-            << readFile(out) << readFile(folder / "dbusmock.txt");
+        EXPECT_EQ(runProgram("gdbus", {"wait", "--session", "--timeout", "20", name}), 0);
+        call(kPath, {"AddMethod", kName, "ShowItems", "ass", "",
+                     refuse ? "raise dbus.exceptions.DBusException('refused', "
+                              "name='org.freedesktop.DBus.Error.Failed')"
+                            : ""});
+        if (name != kName) {
+            call(kPath, {"AddObject", kBridgePath, kBridgeInterface, "{}", "[]"});
+        }
+    }
+
+    // Makes the bridge's `method` (in `in`, out `out`) run the Python `code`.
+    void answer(const char* method, const char* in, const char* out, const std::string& code)
+    {
+        call(kBridgePath, {"AddMethod", kBridgeInterface, method, in, out, code});
     }
 
     // The URI of each ShowItems call so far: its log has "<time> ShowItems ["<URI>"] """.
@@ -97,6 +101,21 @@ struct FileManagerMock {
 
     static constexpr const char* kName = "org.freedesktop.FileManager1";
     static constexpr const char* kPath = "/org/freedesktop/FileManager1";
+    static constexpr const char* kBridgePath = "/com/orvane/tessary/Bridge";
+    static constexpr const char* kBridgeInterface = "com.orvane.tessary.Bridge";
+
+    // Calls the mock's own interface on the object at `path`.
+    void call(const char* path, std::vector<std::string> arguments)
+    {
+        const fs::path out = m_folder / "gdbus.txt";
+        arguments.front() = "org.freedesktop.DBus.Mock." + arguments.front();
+        arguments.insert(arguments.begin(), {"call", "--session", "-d", m_name, "-o", path, "-m"});
+        EXPECT_EQ(runProgram("gdbus", arguments, out), 0)
+            << readFile(out) << readFile(m_folder / "dbusmock.txt");
+    }
+
+    fs::path m_folder;
+    std::string m_name;
     fs::path m_log;
     ChildProcess m_mock;
 };

@@ -1,7 +1,10 @@
 // LinuxWorkspace on a private desktop: a file manager that shows the file gets ShowItems
 // with a URI that names it; when none does, the folder opens with the default application
-// for folders (here a desktop entry that records it) and the reason is logged.
+// for folders (here a desktop entry that records it) and the reason is logged. A file manager
+// with Tessary's bridge is asked through it.
 #include "desktop_support.h"
+#include "filemanager/front_folder_query.h"
+#include "platform/linux/known_file_managers.h"
 #include "platform/linux/linux_workspace.h"
 
 #include <gio/gio.h>
@@ -65,6 +68,57 @@ TEST(Workspace, RevealsTheFileOrOpensItsFolder)
                                      "show the file: ") &&
                     std::count(text.begin(), text.end(), '\n') == 1)
             << text;
+    }
+}
+
+// Nemo's ShowItems opens a new window every time (here python3-dbusmock at org.Nemo): a file
+// its bridge selects in an open window gets no ShowItems; one it cannot select, or no answer,
+// gets ShowItems on Nemo's own name. With a Nemo window in front, the folder is its bridge's
+// active location; Dolphin's bridge is found by its process's bus name.
+TEST(Workspace, AFileManagerWithABridgeIsAskedThroughIt)
+{
+    TemporaryFolder folder;
+    FileManagerMock nemo(folder.path(), false, "org.Nemo");
+    const fs::path file = folder.path() / "new.txt";
+    std::ofstream{file};
+    const std::pair<const char*, std::size_t> rows[] = {
+        {"ret = True", 0},
+        {"ret = False", 1},
+        {"raise dbus.exceptions.DBusException('no', name='org.freedesktop.DBus.Error.Failed')", 2},
+    };
+    for (const auto& [reveal, showItems] : rows) {
+        nemo.answer("Reveal", "s", "b", reveal);
+        LinuxWorkspace workspace;
+        workspace.revealAndSelect(file, "org.Nemo");
+        workspace.settle(kDeadline);
+        EXPECT_EQ(nemo.shownUris().size(), showItems) << reveal;
+    }
+
+    // Dolphin has a bus name per process, found among the bus's names.
+    const fs::path other = folder.path() / "dolphin";
+    fs::create_directories(other);
+    FileManagerMock dolphin(other, false, "org.kde.dolphin-4242");
+    for (auto [mock, shown] : {std::pair{&nemo, folder.path()}, {&dolphin, other}}) {
+        mock->answer("ActiveWindow", "", "bsss",
+                     "ret = (True, '/w/1', 'x', 'file://" + shown.string() + "')");
+    }
+    const KeyLoggingWindow window("Nemo", "org.Nemo"); // Nemo in front
+    ASSERT_TRUE(window.activate());
+    // The file managers known; the folder the front folder is, the bus name asked (none
+    // when the front window is not theirs: the first one's then, as for the desktop).
+    const std::tuple<std::vector<std::string_view>, fs::path, std::string> known[] = {
+        {{"nautilus", "nemo"}, folder.path(), "org.Nemo"},
+        {{"dolphin"}, other, ""},
+    };
+    for (const auto& [programs, shown, name] : known) {
+        LinuxWorkspace workspace;
+        KnownFileManagers fileManagers(programs);
+        FrontFolderQuery query(fileManagers, workspace);
+        std::string asked = "?";
+        const auto front = query.frontFolder(&asked);
+        ASSERT_TRUE(std::holds_alternative<fs::path>(front)) << name;
+        EXPECT_EQ(std::get<fs::path>(front), shown);
+        EXPECT_EQ(asked, name);
     }
 }
 

@@ -6,7 +6,7 @@
 #include "console_prompts.h"
 #include "platform/linux/gnome_keybinding.h"
 #include "lifecycle/host_services.h"
-#include "platform/linux/nautilus_extension.h"
+#include "platform/linux/known_file_managers.h"
 #include "ui/host_windows.h"
 #include "ui/shortcut_recorder.h"
 #include "ui/templates_page.h"
@@ -119,15 +119,15 @@ protected:
         fs::create_directories(scratchFolder() / "modules");
         std::ofstream(scratchFolder() / "modules" / "libtessary-nautilus.so") << "module";
         services.diskAccess.saveGrant("/");
-        extension.emplace(scratchFolder() / "modules", "libtessary-nautilus.so");
+        fileManagers.emplace(std::vector<std::string_view>{"nautilus"},
+                             scratchFolder() / "modules");
         openWindows(services);
     }
     void openWindows(HostServices& host)
     {
         windows.reset();
-        const SettingsServices pages{host.diskAccess,  host.loginItem, *extension,
-                                     host.fileManager, host.hotKey,    host.frontFolder,
-                                     host.rename,      host.updates,   {}};
+        const SettingsServices pages{host.diskAccess,  host.loginItem, *fileManagers, host.hotKey,
+                                     host.frontFolder, host.rename,    host.updates,  {}};
         windows.emplace(pages, delegate, host.workspace);
     }
     void TearDown() override
@@ -188,7 +188,7 @@ protected:
 
     ConsolePrompts prompts;
     HostServices services{prompts};
-    std::optional<NautilusExtension> extension;
+    std::optional<KnownFileManagers> fileManagers;
     HostLifecycle delegate{services.requests, services.queue, LaunchReason::user};
     std::optional<HostWindows> windows;
 };
