@@ -1,0 +1,26 @@
+// The bridge for file managers that tell a module nothing about their windows but the
+// window each menu is built for (Nemo, Caja): the module records, per window, the folder of
+// its last background menu (built on every folder load and tab switch) and the selection of
+// its last items menu (built on every selection change), and answers from those.
+//   ActiveWindow: the focused window (else the one focused last), its folder as location.
+//   Rename: F2 in the focused window, when its recorded selection is exactly that file.
+//   Reveal: false; these file managers offer a module no way to select a file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+typedef struct _GtkWidget GtkWidget;
+
+namespace tessary::gtk3 {
+
+// Exports the bridge on the application `applicationId`'s connection. Never throws.
+void startWindowBridge(const char* applicationId) noexcept;
+
+// The window's view now shows `uri`. Never throws.
+void noteFolder(GtkWidget* window, const std::string& uri) noexcept;
+
+// The window's selection is now `uris`. Never throws.
+void noteSelection(GtkWidget* window, const std::vector<std::string>& uris) noexcept;
+
+} // namespace tessary::gtk3
