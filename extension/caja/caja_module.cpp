@@ -3,8 +3,41 @@
 
 #include <libcaja-extension/caja-menu-provider.h>
 
+#include <dlfcn.h>
+
 namespace tessary {
 namespace {
+
+// Caja exports its window and view functions to the modules it loads: the bridge selects a
+// file through them (resolved at run time; without them Reveal answers false). The view
+// takes the selection as a list of GFile.
+template <class Function> Function cajaFunction(const char* name)
+{
+    return reinterpret_cast<Function>(::dlsym(RTLD_DEFAULT, name));
+}
+
+bool selectInCaja(GtkWidget* window, const char* uri)
+{
+    static const auto activeSlot =
+        cajaFunction<void* (*)(void*)>("caja_window_info_get_active_slot");
+    static const auto currentView =
+        cajaFunction<void* (*)(void*)>("caja_window_slot_info_get_current_view");
+    static const auto setSelection =
+        cajaFunction<void (*)(void*, GList*)>("caja_view_set_selection");
+    if (activeSlot == nullptr || currentView == nullptr || setSelection == nullptr) {
+        return false;
+    }
+    void* slot = activeSlot(window);
+    void* view = slot != nullptr ? currentView(slot) : nullptr;
+    if (view == nullptr) {
+        return false;
+    }
+    GFile* file = g_file_new_for_uri(uri);
+    GList selection = {file, nullptr, nullptr};
+    setSelection(view, &selection);
+    g_object_unref(file);
+    return true;
+}
 
 struct CajaApi {
     using Provider = CajaMenuProvider;
@@ -33,7 +66,7 @@ struct CajaApi {
     {
         caja_menu_provider_emit_items_updated_signal(provider);
     }
-    static void startBridge() { gtk3::startWindowBridge(kBusName); }
+    static void startBridge() { gtk3::startWindowBridge(kBusName, selectInCaja); }
 };
 
 using Provider = gtk3::MenuProvider<CajaApi>;

@@ -22,6 +22,7 @@ struct WindowState {
 };
 
 bool g_enabled = false; // loaded into the file manager the bridge was started for
+SelectIn g_selectIn = nullptr;
 std::map<GtkWidget*, WindowState> g_windows;
 std::vector<GtkWidget*> g_focusOrder; // the window focused last first
 
@@ -112,18 +113,39 @@ bool startRename(const char* uri)
     return refusal == nullptr;
 }
 
+// Selects the file in a window whose view shows its folder, the focused one first; the
+// selection made is the window's selection from now on.
+bool reveal(const char* uri)
+{
+    g_autoptr(GFile) file = g_file_new_for_uri(uri);
+    g_autoptr(GFile) parent = g_file_get_parent(file);
+    if (g_selectIn == nullptr || parent == nullptr) {
+        return false;
+    }
+    g_autofree gchar* folder = g_file_get_uri(parent);
+    for (GtkWidget* window : std::vector<GtkWidget*>(g_focusOrder)) {
+        WindowState& state = g_windows[window];
+        if (sameFile(state.folder, folder) && g_selectIn(window, uri)) {
+            state.selection = {uri};
+            gtk_window_present(GTK_WINDOW(window));
+            return true;
+        }
+    }
+    kLog.debug("No open window shows the folder of %{public}s", uri);
+    return false;
+}
+
 } // namespace
 
-void startWindowBridge(const char* applicationId) noexcept
+void startWindowBridge(const char* applicationId, SelectIn selectIn) noexcept
 {
     GApplication* application = g_application_get_default();
     const char* id =
         application != nullptr ? g_application_get_application_id(application) : nullptr;
     g_enabled = id != nullptr && g_strcmp0(id, applicationId) == 0;
     if (g_enabled) {
-        exportBridge(applicationId, {describeActiveWindow, startRename, [](const char*) {
-                                         return false;
-                                     }});
+        g_selectIn = selectIn;
+        exportBridge(applicationId, {describeActiveWindow, startRename, reveal});
     }
 }
 

@@ -4,7 +4,8 @@
 // its last items menu (built on every selection change), and answers from those.
 //   ActiveWindow: the focused window (else the one focused last), its folder as location.
 //   Rename: F2 in the focused window, when its recorded selection is exactly that file.
-//   Reveal: false; these file managers offer a module no way to select a file.
+//   Reveal: selects the file in a window that shows its folder, the focused one first, when
+//   the file manager gives the module a way to (`SelectIn`); else false.
 #pragma once
 
 #include <string>
@@ -14,8 +15,11 @@ typedef struct _GtkWidget GtkWidget;
 
 namespace tessary::gtk3 {
 
+// Selects the file `uri` in `window`'s view; whether it did.
+using SelectIn = bool (*)(GtkWidget* window, const char* uri);
+
 // Exports the bridge on the application `applicationId`'s connection. Never throws.
-void startWindowBridge(const char* applicationId) noexcept;
+void startWindowBridge(const char* applicationId, SelectIn selectIn = nullptr) noexcept;
 
 // The window's view now shows `uri`. Never throws.
 void noteFolder(GtkWidget* window, const std::string& uri) noexcept;

@@ -17,7 +17,7 @@ source tests/e2e/common.sh
 # on the folder, then on a file | quit command | what the bridge's Reveal answers
 file_managers=(
   "nemo|nemo|Nemo|org.Nemo|Down Down Down|Up Up Up|nemo -q|false"
-  "caja|caja --no-desktop|Caja|org.mate.Caja|Down Down Down|Up Up Up|caja -q|false"
+  "caja|caja --no-desktop|Caja|org.mate.Caja|Down Down Down|Up Up Up|caja -q|true"
   "thunar|thunar|Thunar|org.xfce.Thunar|Down Down Down Down|Up Up Up|thunar -q|true"
 )
 
@@ -91,7 +91,7 @@ run_file_manager() {
   [ "$(files_in "$folder")" = "untitled-2.txt untitled.txt " ] || fail "$name: unexpected files: $(files_in "$folder")"
 
   # 2. The bridge: Reveal selects in the window that shows the folder and opens none
-  # (where the file manager cannot, it answers false and the file is selected by hand);
+  # (Nemo cannot: it answers false and the file is selected by hand);
   # Rename then starts for that file (Thunar: its rename dialog opens), which it does only
   # when the file is exactly the window's selection: both files are selected before.
   xdotool windowactivate --sync "$window" key ctrl+a
@@ -120,6 +120,7 @@ run_file_manager() {
   xdotool type --delay 20 renamed
   xdotool key Return
   wait_for "$name to rename the file" 10 test -e "$folder/renamed.txt"
+  [ -e "$folder/untitled-2.txt" ] || [ "$reveals" = false ] || fail "$name: renamed another file"
 
   # 3. Trash, in a window of its own: the module is asked for its menu (the bridge's
   # location comes from there in Nemo and Caja) and offers nothing, so the keys that chose
