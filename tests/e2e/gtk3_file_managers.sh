@@ -150,6 +150,8 @@ session() {
     [ $status = 0 ] || tail -n 20 "$out"/*.log | sed "s/^/log: /" >&2
     [ -z "$fm_pid" ] || { $fm_quit >/dev/null 2>&1; kill "$fm_pid" 2>/dev/null; } || true
     stop_session' EXIT
+  set -E # a command that fails names itself
+  trap 'echo "$e2e_name: line $LINENO: $BASH_COMMAND failed" >&2' ERR
   start_x11 "$work" "$out"
   mkdir -p "$work/root"
   tessary grant "$work/root" >/dev/null 2>"$out/grant.log" || fail "tessary grant failed: $(cat "$out/grant.log")"
