@@ -13,8 +13,9 @@ inline constexpr const char* kBridgeInterface = "com.orvane.tessary.Bridge";
 // `windowPath` the file manager's own name for it (empty when it has no window), `title` its
 // title, `location` the URI its active view shows (empty when the module cannot tell).
 // Rename: starts renaming `uri` inline when it is exactly the focused window's selection;
-// whether it did. Reveal: selects `uri` in an open window that shows its folder, opening
-// none; whether it did (false: the caller opens a window itself).
+// whether it did. Reveal: selects `uri` in an open window that shows its folder (where the
+// file manager lets no module select, brings that window forward), opening none; whether
+// such a window was there (false: the caller opens a window itself).
 inline constexpr const char* kBridgeXml = R"(<node>
   <interface name="com.orvane.tessary.Bridge">
     <method name="ActiveWindow">

@@ -114,18 +114,28 @@ bool startRename(const char* uri)
 }
 
 // Selects the file in a window whose view shows its folder, the focused one first; the
-// selection made is the window's selection from now on.
+// selection made is the window's selection from now on. A file manager that lets no module
+// select (Nemo) gets that window brought forward as it is, the new file in view there:
+// better than the new window its ShowItems would open for every file.
 bool reveal(const char* uri)
 {
     g_autoptr(GFile) file = g_file_new_for_uri(uri);
     g_autoptr(GFile) parent = g_file_get_parent(file);
-    if (g_selectIn == nullptr || parent == nullptr) {
+    if (parent == nullptr) {
         return false;
     }
     g_autofree gchar* folder = g_file_get_uri(parent);
     for (GtkWidget* window : std::vector<GtkWidget*>(g_focusOrder)) {
         WindowState& state = g_windows[window];
-        if (sameFile(state.folder, folder) && g_selectIn(window, uri)) {
+        if (!sameFile(state.folder, folder)) {
+            continue;
+        }
+        if (g_selectIn == nullptr) {
+            gtk_window_present(GTK_WINDOW(window));
+            kLog.debug("Showing the window of %{public}s without selecting it", uri);
+            return true;
+        }
+        if (g_selectIn(window, uri)) {
             state.selection = {uri};
             gtk_window_present(GTK_WINDOW(window));
             return true;

@@ -14,7 +14,8 @@ e2e_name=gtk3_file_managers.sh
 source tests/e2e/common.sh
 
 # name | start command | window class | bus name | keys from the opened menu to "New Text File"
-# on the folder, then on a file | quit command | what the bridge's Reveal answers
+# on the folder, then on a file | quit command | whether the bridge's Reveal selects the file
+# (Nemo lets no module select: its window showing the folder only comes forward)
 file_managers=(
   "nemo|nemo|Nemo|org.Nemo|Down Down Down|Up Up Up|nemo -q|false"
   "caja|caja --no-desktop|Caja|org.mate.Caja|Down Down Down|Up Up Up|caja -q|true"
@@ -27,7 +28,7 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # run_file_manager ROW: the whole check in one file manager.
 run_file_manager() {
-  IFS='|' read -r name start class bus folder_keys file_keys quit reveals <<<"$1"
+  IFS='|' read -r name start class bus folder_keys file_keys quit selects <<<"$1"
   local folder=$work/root/$name log=$out/$name.log
   mkdir -p "$folder"
   fm_bridge() {
@@ -91,20 +92,20 @@ run_file_manager() {
   [ "$(files_in "$folder")" = "untitled-2.txt untitled.txt " ] || fail "$name: unexpected files: $(files_in "$folder")"
 
   # 2. The bridge: Reveal selects in the window that shows the folder and opens none
-  # (Nemo cannot: it answers false and the file is selected by hand);
+  # (Nemo cannot select: the file is selected by hand);
   # Rename then starts for that file (Thunar: its rename dialog opens), which it does only
   # when the file is exactly the window's selection: both files are selected before.
   xdotool windowactivate --sync "$window" key ctrl+a
   local windows
   windows=$(fm_windows)
-  [ "$(fm_bridge Reveal "file://$folder/untitled.txt")" = "($reveals,)" ] || fail "$name: Reveal did not answer $reveals"
+  [ "$(fm_bridge Reveal "file://$folder/untitled.txt")" = "(true,)" ] || fail "$name: Reveal did not show the file"
   [ "$(fm_windows)" = "$windows" ] || fail "$name: Reveal opened a window"
-  [ "$reveals" = true ] || rm "$folder/untitled-2.txt"
+  [ "$selects" = true ] || rm "$folder/untitled-2.txt"
   # Where Reveal cannot select, the only file is selected by hand (a click on the background
   # clears the selection first), and its menu opened and closed: the module learns a window's
   # selection from the menus built for it.
   rename_started() {
-    if [ "$reveals" = false ]; then
+    if [ "$selects" = false ]; then
       eval "$(xdotool getwindowgeometry --shell "$window")"
       xdotool mousemove --window "$window" $((WIDTH * 3 / 4)) $((HEIGHT * 3 / 4)) click 1 key ctrl+a
       sleep 0.2
@@ -120,7 +121,7 @@ run_file_manager() {
   xdotool type --delay 20 renamed
   xdotool key Return
   wait_for "$name to rename the file" 10 test -e "$folder/renamed.txt"
-  [ -e "$folder/untitled-2.txt" ] || [ "$reveals" = false ] || fail "$name: renamed another file"
+  [ -e "$folder/untitled-2.txt" ] || [ "$selects" = false ] || fail "$name: renamed another file"
 
   # 3. Trash, in a window of its own: the module is asked for its menu (the bridge's
   # location comes from there in Nemo and Caja) and offers nothing, so the keys that chose
