@@ -7,13 +7,13 @@ declare -A groups=(
   [build]="build-essential cmake pkg-config nlohmann-json3-dev libsimdjson-dev libssl-dev libglib2.0-dev
            libsystemd-dev gettext shared-mime-info qt6-base-dev qt6-qpa-plugins libxcb1-dev
            libxcb-keysyms1-dev libxcb-xtest0-dev libxkbcommon-dev libnautilus-extension-dev libgtk-4-dev
-           libcanberra-dev libqt6svg6"
+           libcanberra-dev libqt6svg6 libkf5kio-dev libkf5xmlgui-dev qtbase5-dev"
   [test]="libgtest-dev libgmock-dev clang-format adwaita-icon-theme gnome-settings-daemon-common
           python3-dbusmock libglib2.0-bin exfatprogs exfat-fuse fuse3 adwaita-qt6
           qt6-gtk-platformtheme"
   [bench]="libbenchmark-dev libx11-dev libxdamage-dev bc"
   [fuzz]="clang libclang-rt-14-dev"
-  [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip
+  [e2e]="nautilus dolphin gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip
          mutter python3-dbus libglib2.0-bin gnome-shell gnome-settings-daemon python3-dbusmock python3-gi"
   [desktop]="xvfb xauth openbox xdotool dbus x11-utils libglib2.0-bin python3-dbusmock"
   [package]="debhelper dpkg-dev fakeroot help2man lintian desktop-file-utils appstream ccache git"

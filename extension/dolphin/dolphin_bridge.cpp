@@ -11,23 +11,38 @@
 #include "shared/bridge_interface.h"
 #include "shared/logger.h"
 
+#include <algorithm>
+
 #include <KFileItem>
-#include <KMainWindow>
+#include <KActionCollection>
+#include <KXmlGuiWindow>
 #include <KOverlayIconPlugin>
 #include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QHash>
+#include <QMetaMethod>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 namespace tessary {
 namespace {
 
 const Logger kLog("finder-sync");
+
+// Dolphin refreshes a file shortly after it arrives (its folder lister collects changes for
+// half a second), and a refresh closes an inline editor open on it: the rename waits until
+// the view's items have been left alone this long.
+constexpr qint64 kSettledMs = 600;
+// The answer comes within this long (the caller gives up after 250 ms and asks again later),
+// checking every kCheckMs.
+constexpr qint64 kAnswerWithinMs = 200;
+constexpr int kCheckMs = 10;
 
 // The view a widget belongs to, up to its window.
 QWidget* viewOf(QWidget* widget)
@@ -83,7 +98,11 @@ public:
             if (method == QLatin1String("ActiveWindow") && message.signature().isEmpty()) {
                 reply = message.createReply(activeWindow());
             } else if (method == QLatin1String("Rename") && message.signature() == "s") {
-                reply = message.createReply(QVariantList{startRename(uri)});
+                message.setDelayedReply(true);
+                QElapsedTimer asked;
+                asked.start();
+                renameWhenSettled(message, uri, asked);
+                return true;
             } else if (method == QLatin1String("Reveal") && message.signature() == "s") {
                 // Dolphin's own ShowItems selects the file in the window that shows its folder
                 // already, so the caller's fallback does it.
@@ -115,20 +134,46 @@ protected:
 private Q_SLOTS:
     void noteSelection(const KFileItemList& selection)
     {
-        m_selections.insert(sender(), selection.urlList());
+        m_views[sender()].selection = selection.urlList();
+    }
+
+    void noteItemsChanged()
+    {
+        if (QObject* view = m_modelViews.value(sender())) {
+            m_views[view].changed.start();
+        }
     }
 
 private:
     void follow(QObject* view)
     {
-        if (m_selections.contains(view)) {
+        if (m_views.contains(view)) {
             return;
         }
-        m_selections.insert(view, {});
+        m_views[view].changed.start();
         connect(view, SIGNAL(selectionChanged(KFileItemList)), this,
                 SLOT(noteSelection(KFileItemList)));
-        connect(view, &QObject::destroyed, this,
-                [this](QObject* gone) { m_selections.remove(gone); });
+        connect(view, &QObject::destroyed, this, [this](QObject* gone) { m_views.remove(gone); });
+        // Items inserted, removed, moved or changed: every signal of the view's item model
+        // whose name starts with "items".
+        const int itemsChanged = metaObject()->indexOfSlot("noteItemsChanged()");
+        const auto models = view->findChildren<QObject*>();
+        for (QObject* model : models) {
+            if (!model->inherits("KFileItemModel")) {
+                continue;
+            }
+            m_modelViews.insert(model, view);
+            connect(model, &QObject::destroyed, this,
+                    [this](QObject* gone) { m_modelViews.remove(gone); });
+            const QMetaObject* meta = model->metaObject();
+            for (int i = 0; i < meta->methodCount(); ++i) {
+                const QMetaMethod signal = meta->method(i);
+                if (signal.methodType() == QMetaMethod::Signal &&
+                    signal.name().startsWith("items")) {
+                    connect(model, signal, this, metaObject()->method(itemsChanged));
+                }
+            }
+        }
     }
 
     // The focused Dolphin window, else the one that had the focus last.
@@ -152,16 +197,13 @@ private:
                 QString::fromUtf8(activeLocation(focused).toEncoded())};
     }
 
-    // Starts Dolphin's own rename (inline unless the user chose a dialog) in the focused
-    // window when its active view's selection is exactly the file.
-    bool startRename(const QString& uri) const
+    // The focused window's active view when its selection is exactly the file and the
+    // window can rename; null (and why, in the log) otherwise.
+    QWidget* renamingView(const QString& uri) const
     {
         QWidget* focused = dolphinWindow(qApp->activeWindow());
         QWidget* view = viewOf(qApp->focusWidget());
-        const QList<QUrl> selection = m_selections.value(view);
-        QAction* rename = focused != nullptr
-                              ? focused->findChild<QAction*>(QStringLiteral("renamefile"))
-                              : nullptr;
+        const QList<QUrl> selection = m_views.value(view).selection;
         const char* refusal = nullptr;
         if (focused == nullptr) {
             refusal = "no window has the focus";
@@ -172,20 +214,66 @@ private:
                                               QUrl::StripTrailingSlash |
                                                   QUrl::NormalizePathSegments)) {
             refusal = "it is not the one selected file";
-        } else if (rename == nullptr || !rename->isEnabled()) {
+        } else if (renameAction(focused) == nullptr) {
             refusal = "the window's rename action is not available";
         }
         if (refusal != nullptr) {
             kLog.debug("Not renaming %{public}s: %{public}s", uri.toStdString(), refusal);
-            return false;
+            return nullptr;
         }
-        rename->trigger();
-        return true;
+        return view;
+    }
+
+    static QAction* renameAction(QWidget* window)
+    {
+        auto* guiWindow = qobject_cast<KXmlGuiWindow*>(window);
+        QAction* action = guiWindow != nullptr
+                              ? guiWindow->actionCollection()->action(QStringLiteral("renamefile"))
+                              : nullptr;
+        return action != nullptr && action->isEnabled() ? action : nullptr;
+    }
+
+    static bool editing(QWidget* view)
+    {
+        const auto widgets = view->findChildren<QWidget*>();
+        return std::any_of(widgets.begin(), widgets.end(), [](const QWidget* widget) {
+            return widget->inherits("KItemListRoleEditor") && widget->isVisible();
+        });
+    }
+
+    // Starts Dolphin's own rename (inline unless the user chose a dialog) once the view has
+    // settled, and answers whether its editor opened; false lets the caller ask again.
+    void renameWhenSettled(const QDBusMessage& message, const QString& uri,
+                           const QElapsedTimer& asked, bool triggered = false)
+    {
+        QWidget* view = renamingView(uri);
+        const bool open = view != nullptr && triggered && editing(view);
+        const bool settled = view != nullptr && m_views.value(view).changed.hasExpired(kSettledMs);
+        if (view != nullptr && !triggered && settled) {
+            renameAction(view->window())->trigger();
+            triggered = true;
+        }
+        if (view == nullptr || open || asked.hasExpired(kAnswerWithinMs)) {
+            if (view != nullptr && !open) {
+                kLog.debug("Not renaming %{public}s yet: %{public}s", uri.toStdString(),
+                           triggered ? "Dolphin did not open its editor" : "the view is updating");
+            }
+            QDBusConnection::sessionBus().send(message.createReply(QVariantList{open}));
+            return;
+        }
+        QTimer::singleShot(kCheckMs, this, [this, message, uri, asked, triggered] {
+            renameWhenSettled(message, uri, asked, triggered);
+        });
     }
 
     bool m_registered = false;
     QPointer<QWidget> m_lastWindow;
-    QHash<const QObject*, QList<QUrl>> m_selections; // per view, as it last announced it
+    struct ViewState {
+        QList<QUrl> selection; // as the view last announced it
+        QElapsedTimer changed; // since its items last changed
+    };
+    QHash<const QObject*, ViewState> m_views;
+    QHash<const QObject*, QObject*> m_modelViews; // item model -> its view
 };
 
 class TessaryBridgePlugin : public KOverlayIconPlugin {

@@ -141,7 +141,10 @@ public:
             }
             QWidget* window =
                 dolphinWindow(parentWidget != nullptr ? parentWidget : qApp->activeWindow());
-            auto request = menuRequest(uris, activeLocation(window).toEncoded().toStdString());
+            const std::string location = activeLocation(window).toEncoded().toStdString();
+            kLog.debug("Menu asked for %ld items in %{public}s", static_cast<long>(uris.size()),
+                       location);
+            auto request = menuRequest(uris, location);
             if (!request) {
                 return;
             }

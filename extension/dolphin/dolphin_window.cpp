@@ -20,7 +20,7 @@ QUrl activeLocation(QWidget* window)
     const auto navigators = window->findChildren<KUrlNavigator*>();
     for (const KUrlNavigator* navigator : navigators) {
         if (navigator->isVisible() && navigator->isActive()) {
-            return navigator->locationUrl();
+            return navigator->locationUrl().adjusted(QUrl::StripTrailingSlash);
         }
     }
     return {};

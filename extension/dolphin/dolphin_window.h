@@ -12,7 +12,8 @@ namespace tessary {
 QWidget* dolphinWindow(QWidget* widget);
 
 // The location of the window's active view: its visible, active location bar (in a split
-// view only the active side's is active; other tabs' bars are hidden). Empty when none.
+// view only the active side's is active; other tabs' bars are hidden), without a trailing
+// slash. Empty when none.
 QUrl activeLocation(QWidget* window);
 
 } // namespace tessary
