@@ -5,8 +5,8 @@
 # desktop, checks the files, the context of each choice and that Dolphin selected each file,
 # that the Trash asks the plugin for nothing, what the bridge answers (the active view's
 # folder, also in a split view) and that its Rename starts Dolphin's inline rename. Prints
-# the time from the choice to the file. Logs, timings and screenshots go to build/e2e-dolphin
-# (or $TESSARY_E2E_OUT).
+# the times from the choice to the file (the first click starts the host). Logs, timings and
+# screenshots go to build/e2e-dolphin (or $TESSARY_E2E_OUT).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -152,8 +152,14 @@ session() {
   xdotool key Escape
   (($(grep -c "Menu asked for" "$out/dolphin.log" || true) == menus)) || fail "the Trash asked the plugin for a menu"
 
-  printf 'host started by the click: %s ms\nhost already running: %s ms\n' "$cold" "$warm" |
-    tee "$out/timings.txt"
+  # 6. Five more clicks with the host running, in the right side's folder.
+  local times=("$warm") i
+  for i in 1 2 3 4 5; do
+    times+=("$(choose "08-again-$i" "$work/root/Other/untitled$([ "$i" = 1 ] || echo "-$i").txt" open_background_menu)")
+  done
+  warm=$(printf '%s\n' "${times[@]}" | sort -n | sed -n 3p)
+  printf 'host started by the click: %s ms\nhost already running: %s ms (median of 6: %s)\n' \
+    "$cold" "$warm" "${times[*]}" | tee "$out/timings.txt"
 }
 
 if [ "${1:-}" = --in-session ]; then
