@@ -23,6 +23,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <unordered_map>
 
 #include <dlfcn.h>
 
@@ -81,11 +82,22 @@ QString menuText(const std::string& title)
     return QString::fromStdString(title).replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
+// Themed icons by name, made once: an icon looks its name up in the current theme when it
+// is drawn, so a kept one follows a change of theme. Used on the UI thread only.
 QIcon menuIcon(const MenuItem& item)
 {
-    return item.icon ? QIcon::fromTheme(
-                           QLatin1String(item.icon->data(), static_cast<int>(item.icon->size())))
-                     : QIcon();
+    // The names are the core's constants, so their views stay valid.
+    static std::unordered_map<std::string_view, QIcon> icons;
+    if (!item.icon) {
+        return {};
+    }
+    auto found = icons.find(*item.icon);
+    if (found == icons.end()) {
+        const QString name =
+            QString::fromLatin1(item.icon->data(), static_cast<int>(item.icon->size()));
+        found = icons.emplace(*item.icon, QIcon::fromTheme(name)).first;
+    }
+    return found->second;
 }
 
 QAction* toAction(const MenuItem& item, const std::shared_ptr<const MenuContext>& context,
