@@ -46,6 +46,10 @@ std::optional<MenuRequest> menuRequest(const std::vector<std::string>& itemUris,
         // The background: the view's folder itself, with nothing selected.
         request.kind = MenuKind::container;
         request.selected.clear();
+        std::string& folder = *request.targeted;
+        while (folder.size() > 1 && folder.back() == '/') {
+            folder.pop_back();
+        }
     }
     return request;
 }
