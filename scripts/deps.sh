@@ -7,7 +7,8 @@ declare -A groups=(
   [build]="build-essential cmake pkg-config nlohmann-json3-dev libsimdjson-dev libssl-dev libglib2.0-dev
            libsystemd-dev gettext shared-mime-info qt6-base-dev qt6-qpa-plugins libxcb1-dev
            libxcb-keysyms1-dev libxcb-xtest0-dev libxkbcommon-dev libnautilus-extension-dev libgtk-4-dev
-           libcanberra-dev libqt6svg6 libnemo-extension-dev libcaja-extension-dev libthunarx-3-dev"
+           libcanberra-dev libqt6svg6 libnemo-extension-dev libcaja-extension-dev libthunarx-3-dev
+           libkf5kio-dev libkf5xmlgui-dev qtbase5-dev"
   [test]="libgtest-dev libgmock-dev clang-format adwaita-icon-theme gnome-settings-daemon-common
           python3-dbusmock libglib2.0-bin exfatprogs exfat-fuse fuse3 adwaita-qt6
           qt6-gtk-platformtheme"
@@ -15,7 +16,7 @@ declare -A groups=(
   [fuzz]="clang libclang-rt-14-dev"
   [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip
          mutter python3-dbus libglib2.0-bin gnome-shell gnome-settings-daemon python3-dbusmock python3-gi
-         nemo caja thunar"
+         nemo caja thunar dolphin"
   [desktop]="xvfb xauth openbox xdotool dbus x11-utils libglib2.0-bin python3-dbusmock"
   [package]="debhelper dpkg-dev fakeroot help2man lintian desktop-file-utils appstream ccache git"
 )

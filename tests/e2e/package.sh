@@ -40,7 +40,7 @@ for name in $(dpkg-deb -f "$out"/tessary_*.deb Recommends | tr ',|' '  ' | sed '
 done
 
 # ---- installed with apt (not the recommended extras: nothing from the network), purged ----
-apt-get purge -y -qq tessary nautilus-extension-tessary >/dev/null 2>&1 || true # an interrupted run's
+apt-get purge -y -qq tessary nautilus-extension-tessary dolphin-tessary >/dev/null 2>&1 || true # an interrupted run's
 find /usr -xdev | sort >"$out/usr-before"
 dpkg-query -W -f='${Package}\n' | sort >"$out/packages-before"
 purge() {
@@ -50,7 +50,7 @@ purge() {
 }
 trap purge EXIT
 (cd "$out" && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-  ./tessary_*.deb ./nautilus-extension-tessary_*.deb) >"$out/install.log" 2>&1 || fail "$(cat "$out/install.log")"
+  ./tessary_*.deb ./nautilus-extension-tessary_*.deb ./dolphin-tessary_*.deb) >"$out/install.log" 2>&1 || fail "$(cat "$out/install.log")"
 
 # Without a grant `tessary new` asks for disk access (as text without a display) and gives up.
 home=$(mktemp -d /tmp/tessary-package-XXXXXX)
@@ -68,6 +68,7 @@ tessary check-updates >"$out/check-updates.txt" 2>&1 || status=$?
 [[ $(man -P cat tessary 2>/dev/null) == *--shortcut* ]] || [ ! -x /usr/bin/man ] || fail "no man page"
 LANGUAGE=de LC_ALL=C.UTF-8 TESSARY_E2E_CATALOGUE=/usr/share/locale/de/LC_MESSAGES/tessary.mo \
   TESSARY_E2E_OUT=$out/e2e bash tests/e2e/nautilus.sh --installed
+TESSARY_E2E_OUT=$out/e2e-dolphin bash tests/e2e/dolphin.sh --installed
 
 trap - EXIT
 purge
