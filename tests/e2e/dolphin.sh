@@ -176,7 +176,7 @@ if [ "${1:-}" = --installed ]; then
   private_work "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
 else
   cmake --preset release >/dev/null
-  cmake --build --preset release --target tessary tessary-nautilus tessary-dolphin tessary-dolphin-bridge tessary_translations >/dev/null
+  cmake --build --preset release --target tessary_installable >/dev/null
   install_for_run "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
 fi
 

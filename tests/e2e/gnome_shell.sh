@@ -123,7 +123,7 @@ out=${TESSARY_E2E_OUT:-$PWD/build/e2e-gnome-shell}
 rm -rf "$out"
 mkdir -p "$out"
 cmake --preset release >/dev/null
-cmake --build --preset release --target tessary tessary-nautilus tessary_translations >/dev/null
+cmake --build --preset release --target tessary_installable >/dev/null
 install_for_run "$(mktemp -d /tmp/tessary-gnome-shell-XXXXXX)"
 
 in_private_session "$work" "$out" || { echo "gnome_shell.sh: FAILED; logs in $out" >&2; exit 1; }

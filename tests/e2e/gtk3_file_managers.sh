@@ -176,7 +176,7 @@ out=${TESSARY_E2E_OUT:-$PWD/build/e2e-gtk3}
 rm -rf "$out"
 mkdir -p "$out/shots"
 cmake --preset release >/dev/null
-cmake --build --preset release --target tessary tessary-nautilus tessary-nemo tessary-caja tessary-thunar tessary_translations >/dev/null
+cmake --build --preset release --target tessary_installable >/dev/null
 install_for_run "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
 
 status=0

@@ -136,7 +136,7 @@ if [ "${1:-}" = --installed ]; then # the packages' copy: nothing is built or pu
   private_work "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
 else
   cmake --preset release >/dev/null
-  cmake --build --preset release --target tessary tessary-nautilus tessary_translations >/dev/null
+  cmake --build --preset release --target tessary_installable >/dev/null
   install_for_run "$(mktemp -d /tmp/tessary-e2e-XXXXXX)"
 fi
 

@@ -125,7 +125,7 @@ out=${TESSARY_E2E_OUT:-$PWD/build/e2e-shortcut}
 rm -rf "$out"
 mkdir -p "$out"
 cmake --preset release >/dev/null
-cmake --build --preset release --target tessary tessary-nautilus tessary_translations file_manager_bench \
+cmake --build --preset release --target tessary_installable file_manager_bench \
   shortcut_press_bench >/dev/null
 install_for_run "$(mktemp -d /tmp/tessary-shortcut-XXXXXX)"
 
