@@ -4,6 +4,7 @@
 //   build/release/bench/file_manager_bench --benchmark_repetitions=10
 //   --benchmark_report_aggregates_only=true
 #include "filemanager/front_folder_query.h"
+#include "platform/linux/known_file_managers.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/nautilus_file_manager.h"
 
@@ -38,7 +39,7 @@ BENCHMARK(BM_OpenWindowsWithLocations);
 
 void BM_FrontFolder(benchmark::State& state)
 {
-    NautilusFileManager files;
+    KnownFileManagers files({"nautilus"});
     LinuxWorkspace workspace;
     FrontFolderQuery frontFolder(files, workspace);
     for (auto _ : state) {
