@@ -6,6 +6,9 @@ fail() {
   exit 1
 }
 
+# now_ms: the wall clock in milliseconds, for the runs' timings.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
 # wait_for WHAT SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
 wait_for() {
   local what=$1 deadline=$((SECONDS + $2))

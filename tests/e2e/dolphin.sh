@@ -13,8 +13,6 @@ cd "$(dirname "$0")/../.."
 e2e_name=dolphin.sh
 source tests/e2e/common.sh
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
 # ---- inside the private session (dbus-run-session runs this script again) ----
 
 # Globals, as the exit trap reads them after session() has returned.

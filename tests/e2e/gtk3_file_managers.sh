@@ -22,8 +22,6 @@ file_managers=(
   "thunar|thunar|Thunar|org.xfce.Thunar|Down Down Down Down|Up Up Up|thunar -q|true"
 )
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
 # ---- inside the private session (dbus-run-session runs this script again) ----
 
 # run_file_manager ROW: the whole check in one file manager.
