@@ -28,6 +28,11 @@ struct Bridge {
     guint registration = 0;
     gulong registeredHandler = 0;
     std::vector<std::string> selection; // URIs, as get_file_items last saw them
+    // The file being selected in a view once the view lists it; a newer Reveal replaces it.
+    GWeakRef revealView{};
+    std::string revealUri;
+    int revealTriesLeft = 0;
+    guint revealSource = 0;
 };
 
 Bridge g_bridge;
@@ -60,10 +65,16 @@ bool readableProperty(GObject* object, const char* name, GType type)
            g_type_is_a(property->value_type, type);
 }
 
-// The URI of the location the window's active tab shows. Nautilus's tabs (its window slots)
-// are widgets with the properties "active" (a boolean) and "location" (a GFile), read here
-// by name; empty when no widget below `widget` is such an active tab.
-std::string activeTabLocation(GtkWidget* widget)
+bool writableProperty(GObject* object, const char* name, GType type)
+{
+    const GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(object), name);
+    return property != nullptr && (property->flags & G_PARAM_WRITABLE) != 0 &&
+           property->value_type == type;
+}
+
+// Nautilus's tabs (its window slots) are widgets with the properties "active" (a boolean)
+// and "location" (a GFile), read here by name. The active tab below `widget`, if any.
+GtkWidget* activeTab(GtkWidget* widget)
 {
     for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
          child = gtk_widget_get_next_sibling(child)) {
@@ -71,19 +82,55 @@ std::string activeTabLocation(GtkWidget* widget)
         if (readableProperty(object, "active", G_TYPE_BOOLEAN) &&
             readableProperty(object, "location", G_TYPE_FILE)) {
             gboolean active = FALSE;
-            g_autoptr(GFile) location = nullptr;
-            g_object_get(object, "active", &active, "location", &location, nullptr);
-            if (active && location != nullptr) {
-                g_autofree gchar* uri = g_file_get_uri(location);
-                return uri;
+            g_object_get(object, "active", &active, nullptr);
+            if (active) {
+                return child;
             }
             continue; // a tab holds no other tabs
         }
-        if (std::string found = activeTabLocation(child); !found.empty()) {
+        if (GtkWidget* found = activeTab(child)) {
             return found;
         }
     }
-    return {};
+    return nullptr;
+}
+
+GFile* tabLocation(GtkWidget* tab)
+{
+    GFile* location = nullptr;
+    g_object_get(G_OBJECT(tab), "location", &location, nullptr);
+    return location;
+}
+
+// The URI of the location the window's active tab shows; empty when there is none.
+std::string activeTabLocation(GtkWidget* window)
+{
+    GtkWidget* tab = activeTab(window);
+    g_autoptr(GFile) location = tab != nullptr ? tabLocation(tab) : nullptr;
+    if (location == nullptr) {
+        return {};
+    }
+    g_autofree gchar* uri = g_file_get_uri(location);
+    return uri;
+}
+
+// A tab's view of its folder: the widget below it with the readable "loading" and writable
+// "selection" (a list of files) properties of Nautilus's views.
+GtkWidget* tabView(GtkWidget* widget)
+{
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
+         child = gtk_widget_get_next_sibling(child)) {
+        GObject* object = G_OBJECT(child);
+        if (readableProperty(object, "loading", G_TYPE_BOOLEAN) &&
+            readableProperty(object, "selection", G_TYPE_POINTER) &&
+            writableProperty(object, "selection", G_TYPE_POINTER)) {
+            return child;
+        }
+        if (GtkWidget* found = tabView(child)) {
+            return found;
+        }
+    }
+    return nullptr;
 }
 
 GVariant* describeActiveWindow(GtkApplication* application)
@@ -132,6 +179,87 @@ bool startRename(GtkApplication* application, const char* uri)
     return refusal == nullptr;
 }
 
+// Selects the file in the view; true when the view's selection is now exactly that file
+// (a view selects only files it lists).
+bool selectIn(GObject* view, const std::string& uri)
+{
+    NautilusFileInfo* file = nautilus_file_info_create_for_uri(uri.c_str());
+    if (file == nullptr) {
+        return false;
+    }
+    GList one{file, nullptr, nullptr};
+    g_object_set(view, "selection", &one, nullptr); // the view copies the list
+    g_object_unref(file);
+    GList* selection = nullptr; // a new list of new references
+    g_object_get(view, "selection", &selection, nullptr);
+    g_autofree gchar* first =
+        selection != nullptr
+            ? nautilus_file_info_get_uri(static_cast<NautilusFileInfo*>(selection->data))
+            : nullptr;
+    const bool selected = first != nullptr && selection->next == nullptr && sameFile(uri, first);
+    nautilus_file_info_list_free(selection);
+    return selected;
+}
+
+// A new file reaches the view's list through a folder monitor, a little after it is made,
+// and later still when many files change (the view then shows changes every two seconds).
+constexpr guint kRevealRetryMs = 25;
+constexpr int kRevealTries = 120;
+
+gboolean retryReveal(gpointer)
+{
+    g_autoptr(GObject) view = G_OBJECT(g_weak_ref_get(&g_bridge.revealView));
+    if (view != nullptr && !selectIn(view, g_bridge.revealUri) && --g_bridge.revealTriesLeft > 0) {
+        return G_SOURCE_CONTINUE;
+    }
+    if (view != nullptr && g_bridge.revealTriesLeft <= 0) {
+        kLog.debug("%{public}s never appeared in its folder's view", g_bridge.revealUri.c_str());
+    }
+    g_weak_ref_set(&g_bridge.revealView, nullptr);
+    g_bridge.revealSource = 0;
+    return G_SOURCE_REMOVE;
+}
+
+// Selects the file in the window whose active tab shows its folder, the most recently
+// focused one first, and brings that window forward; a file the view does not list yet is
+// selected as soon as it does, unless a newer file is to be shown first. Selecting from
+// inside, rather than through Nautilus's ShowItems, leaves the window's view as it is:
+// ShowItems starts a new location change each time, and several in quick succession corrupt
+// Nautilus's memory (it crashed after a few quick new files). False, so that the host asks
+// ShowItems after all, when no window shows the folder or its view is still loading.
+bool reveal(GtkApplication* application, const char* uri)
+{
+    g_autoptr(GFile) file = g_file_new_for_uri(uri);
+    g_autoptr(GFile) folder = g_file_get_parent(file);
+    for (GList* node = gtk_application_get_windows(application);
+         node != nullptr && folder != nullptr; node = node->next) {
+        GtkWidget* tab =
+            GTK_IS_APPLICATION_WINDOW(node->data) ? activeTab(GTK_WIDGET(node->data)) : nullptr;
+        g_autoptr(GFile) location = tab != nullptr ? tabLocation(tab) : nullptr;
+        if (location == nullptr || !g_file_equal(location, folder)) {
+            continue;
+        }
+        GtkWidget* view = tabView(tab);
+        gboolean loading = TRUE;
+        if (view != nullptr) {
+            g_object_get(view, "loading", &loading, nullptr);
+        }
+        if (loading) {
+            kLog.debug("The view of the folder of %{public}s is still loading", uri);
+            return false;
+        }
+        gtk_window_present(GTK_WINDOW(node->data));
+        g_weak_ref_set(&g_bridge.revealView, view);
+        g_bridge.revealUri = uri;
+        g_bridge.revealTriesLeft = kRevealTries;
+        if (g_bridge.revealSource == 0 && retryReveal(nullptr) == G_SOURCE_CONTINUE) {
+            g_bridge.revealSource = g_timeout_add(kRevealRetryMs, retryReveal, nullptr);
+        }
+        return true;
+    }
+    return false;
+}
+
 void callMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
                 GVariant* parameters, GDBusMethodInvocation* invocation, gpointer)
 {
@@ -145,8 +273,9 @@ void callMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, cons
             g_variant_get(parameters, "(&s)", &uri);
             answer = g_variant_new("(b)", startRename(application, uri));
         } else if (application != nullptr && std::strcmp(method, "Reveal") == 0) {
-            // Nautilus's own ShowItems selects in the window that shows the folder already.
-            answer = g_variant_new("(b)", FALSE);
+            const gchar* uri = nullptr;
+            g_variant_get(parameters, "(&s)", &uri);
+            answer = g_variant_new("(b)", reveal(application, uri));
         }
     } catch (...) {
         answer = nullptr;

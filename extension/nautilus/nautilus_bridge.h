@@ -5,8 +5,11 @@
 //   ActiveWindow() -> (b active, s windowPath, s title, s location)
 // where location is the URI the window's active tab shows (empty when it cannot be read).
 //   Rename(s uri) -> (b started)
-// Everything runs on Nautilus's UI thread, only reads window state (Rename activates the
-// window's own rename action), and does nothing in any application other than Nautilus.
+//   Reveal(s uri) -> (b shown): selects the file in a window whose active tab shows its
+//   folder, without the new location change Nautilus's ShowItems would start.
+// Everything runs on Nautilus's UI thread, changes nothing but what the calls ask for (the
+// window's own rename action, a view's selection), and does nothing in any application
+// other than Nautilus.
 #pragma once
 
 typedef struct _GList GList;

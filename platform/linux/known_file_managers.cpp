@@ -199,7 +199,7 @@ const std::vector<FileManagerKind>& knownFileManagerKinds()
          {TESSARY_NAUTILUS_MODULE_FOLDER},
          {"nautilus", "-q"},
          {"nautilus", "--new-window"},
-         false},
+         true},
         {"nemo",
          "Nemo",
          "nemo.desktop",

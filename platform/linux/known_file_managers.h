@@ -32,7 +32,8 @@ struct FileManagerKind {
     // The command that quits it; none when a new window loads modules (a new process).
     std::vector<std::string_view> quit;
     std::vector<std::string_view> start; // the command that opens a window
-    // Its ShowItems opens a new window every time: the bridge's Reveal selects in an open one.
+    // The bridge's Reveal selects in an open window rather than ShowItems, which opens a new
+    // window every time (Nemo, Caja, Thunar, Dolphin) or breaks when called quickly (Files).
     bool revealsThroughBridge = false;
 };
 

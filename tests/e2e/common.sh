@@ -8,6 +8,15 @@ fail() {
 
 # now_ms: the wall clock in milliseconds, for the runs' timings.
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# created_ms START FILE: milliseconds from START (an $EPOCHREALTIME) to FILE's creation (its
+# birth time where the file system keeps one, else its last change), so no polling interval
+# adds to a timing.
+created_ms() {
+  local born
+  born=$(stat -c %.6W "$2")
+  [[ "$born" != 0* ]] || born=$(stat -c %.6Y "$2")
+  LC_ALL=C awk -v start="${1/,/.}" -v born="$born" 'BEGIN { printf "%.1f\n", (born - start) * 1000 }'
+}
 
 # wait_for WHAT SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
 wait_for() {
@@ -45,6 +54,7 @@ start_x11() {
   pids+=($!)
   wait_for "the X server" 20 test -s "$1/display"
   export DISPLAY=:$(head -n1 "$1/display")
+  wait_for "the X server to take connections" 20 eval 'xprop -root >/dev/null 2>&1'
   openbox --sm-disable >"$2/openbox.log" 2>&1 &
   pids+=($!)
   wait_for "the window manager" 20 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'

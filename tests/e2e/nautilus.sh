@@ -28,9 +28,9 @@ session() {
     stop_session' EXIT
   start_x11 "$work" "$out"
 
-  # Every ShowItems call on the bus, with its URIs.
+  # Every call that asks Files to show a file (ShowItems, or the bridge's Reveal), with its URIs.
   dbus-monitor --session "type='method_call',interface='org.freedesktop.FileManager1',member='ShowItems'" \
-    >"$out/dbus.log" 2>&1 &
+    "type='method_call',interface='com.orvane.tessary.Bridge',member='Reveal'" >"$out/dbus.log" 2>&1 &
   pids+=($!)
   wait_for "the bus monitor" 10 grep -q NameLost "$out/dbus.log"
 
@@ -61,7 +61,7 @@ session() {
       asked=$(grep -c "Asking the app to create" "$out/nautilus.log" || true)
       xdotool key Up Up Up
       import -window root "$out/shots/$step-menu-$attempt.png"
-      start=$(now_ms)
+      start=$EPOCHREALTIME
       xdotool key Return
       local deadline=$((SECONDS + 5))
       while (($(grep -c "Asking the app to create" "$out/nautilus.log" || true) == asked)) && ((SECONDS < deadline)); do
@@ -73,14 +73,14 @@ session() {
       ((attempt < 3)) || fail "the menu never chose the item ($step)"
     done
     wait_for "$file" 20 test -e "$file"
-    echo $(($(now_ms) - start))
+    created_ms "$start" "$file"
   }
 
   # check_shown FILE: Nautilus was asked to show FILE, and FILE is its selection (Ctrl+C
   # copies the selection's URIs to the clipboard).
   check_shown() {
     local uri=file://$1
-    wait_for "ShowItems for $uri" 10 grep -qF "string \"$uri\"" "$out/dbus.log"
+    wait_for "the host to show $uri" 10 grep -qF "string \"$uri\"" "$out/dbus.log"
     selection_is() {
       xdotool windowactivate --sync "$window" key ctrl+c
       [ "$(timeout 5 xclip -o -selection clipboard -t text/uri-list 2>/dev/null | tr -d '\r')" = "$uri" ]

@@ -103,6 +103,8 @@ x11_session() {
   xdotool key Return
   wait_for "the second tab" 20 eval '[[ "$(bridge ActiveWindow)" == *"/Other/Folder'"'"')" ]]'
   press_creates "$work/root/Other/Folder/untitled.txt"
+  # Quick reveals once broke Nautilus's memory (criticals about freed objects, then a crash).
+  ! grep -E "G_IS_OBJECT|NAUTILUS_IS_FILE" "$out/x11-nautilus.log" || fail "Nautilus used freed objects"
 
   # No window left: the desktop is in front and the press creates on the Desktop.
   kill "$elsewhere" || fail "the other window closed early"
