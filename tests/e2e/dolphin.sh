@@ -65,7 +65,7 @@ session() {
       wait_for "the menu ($step)" 5 menu_shown
       xdotool key Up Up Up
       import -window root "$out/shots/$step-menu-$attempt.png"
-      start=$(now_ms)
+      start=$EPOCHREALTIME
       xdotool key Return
       local deadline=$((SECONDS + 5))
       while (($(asked) == before)) && ((SECONDS < deadline)); do sleep 0.02; done
@@ -75,7 +75,7 @@ session() {
       ((attempt < 3)) || fail "the menu never chose the item ($step)"
     done
     wait_for "$file" 20 test -e "$file"
-    echo $(($(now_ms) - start))
+    created_ms "$start" "$file"
   }
 
   # check_shown FILE: Dolphin was asked (on its own name) to show FILE, and FILE is its

@@ -55,7 +55,7 @@ run_file_manager() {
       sleep 0.3
       xdotool key $keys
       import -window root "$out/shots/$name-$step-menu-$attempt.png"
-      start=$(now_ms)
+      start=$EPOCHREALTIME
       xdotool key Return
       local deadline=$((SECONDS + 5))
       while (($(grep -c "Asking the app to create" "$log" || true) == asked)) && ((SECONDS < deadline)); do
@@ -67,7 +67,7 @@ run_file_manager() {
       ((attempt < 3)) || fail "$name's menu never chose the item ($step)"
     done
     wait_for "$file" 20 test -e "$file"
-    echo $(($(now_ms) - start))
+    created_ms "$start" "$file"
   }
   open_background_menu() {
     xdotool windowactivate --sync "$window"
