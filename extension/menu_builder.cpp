@@ -32,9 +32,9 @@ std::optional<Menu> buildMenu(const SharedSettings& settings, const Titles& titl
 {
     Menu menu;
     if (const auto index = settings.defaultTemplateIndex()) {
-        menu.items.push_back(templateItem(format(titles.newFile,
-                                                 settings.templates[*index].menuLabel()),
-                                          *index, kNewFileSymbol));
+        menu.items.push_back(
+            templateItem(format(titles.newFile, settings.templates[*index].menuLabel()), *index,
+                         kNewFileSymbol));
     }
     if (settings.templates.size() > 1) {
         MenuItem parent{

@@ -26,7 +26,8 @@ bool isObservedUri(std::string_view uri)
 }
 
 MenuExtension::MenuExtension(HostHandOver handOver)
-    : m_logger("finder-sync"), m_settings(m_settingsCache.load()), m_lastMenuKind(MenuKind::container), m_handOver(std::move(handOver))
+    : m_logger("finder-sync"), m_settings(m_settingsCache.load()),
+      m_lastMenuKind(MenuKind::container), m_handOver(std::move(handOver))
 {
     m_logger.info("Finder Sync extension launched");
 }
@@ -40,9 +41,8 @@ std::optional<BuiltMenu> MenuExtension::menu(MenuKind kind, std::optional<std::s
     if (!menu) {
         return std::nullopt;
     }
-    return BuiltMenu{*menu,
-                     std::make_shared<MenuContext>(
-                         MenuContext{kind, std::move(targeted), std::move(selected), m_settings})};
+    return BuiltMenu{*menu, std::make_shared<MenuContext>(MenuContext{
+                                kind, std::move(targeted), std::move(selected), m_settings})};
 }
 
 MenuContext MenuExtension::currentContext(std::optional<std::string> targeted,

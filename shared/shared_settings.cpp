@@ -303,8 +303,8 @@ SharedSettings SharedSettings::fromStored(const std::optional<Bytes>& stored,
         return defaults();
     }
     try {
-        SharedSettings settings = decode(
-            std::string_view(reinterpret_cast<const char*>(stored->data()), stored->size()));
+        SharedSettings settings =
+            decode(std::string_view(reinterpret_cast<const char*>(stored->data()), stored->size()));
         decoded = true;
         return settings;
     } catch (const DecodingError& error) {
@@ -339,7 +339,8 @@ std::shared_ptr<const SharedSettings> SettingsCache::load()
     }
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const std::int64_t started = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    const std::int64_t started =
+        static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
     std::error_code readError;
     ValueStamp stamp;
     const auto stored = m_store->data(kSettingsKey, readError, stamp);

@@ -124,8 +124,8 @@ QAction* toAction(const MenuItem& item, const std::shared_ptr<const BuiltMenu>& 
     }
     auto* action = new QAction(menuIcon(item), menuText(item.title), parent);
     if (item.action == MenuAction::createFile && item.tag) {
-        QObject::connect(action, &QAction::triggered, action, [context = built->context,
-                                                               tag = *item.tag] {
+        const std::shared_ptr<const MenuContext>& context = built->context;
+        QObject::connect(action, &QAction::triggered, action, [context, tag = *item.tag] {
             guarded(kLog, "Creating a file", [&] {
                 clickWorker()->start([context, tag] {
                     guarded(kLog, "Creating a file", [&] {
