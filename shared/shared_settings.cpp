@@ -5,9 +5,9 @@
 #include "shared/localization.h"
 #include "shared/logger.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -184,6 +184,31 @@ std::error_code keepUnreadableDocument(const DefaultsStore& store)
     return SettingsError::notKeptAside;
 }
 
+// What load() makes of a read: `decoded` tells a stored document that decoded, or no
+// document at all, from a failure that gave the defaults (logged).
+SharedSettings settingsFrom(const std::optional<Bytes>& stored, const std::error_code& readError,
+                            bool& decoded)
+{
+    decoded = false;
+    if (readError) {
+        kLog.error("Failed to read settings, using defaults: %s", readError.message());
+        return SharedSettings::defaults();
+    }
+    if (!stored) {
+        decoded = true;
+        return SharedSettings::defaults();
+    }
+    try {
+        SharedSettings settings = SharedSettings::decode(
+            std::string_view(reinterpret_cast<const char*>(stored->data()), stored->size()));
+        decoded = true;
+        return settings;
+    } catch (const DecodingError& error) {
+        kLog.error("Failed to decode settings, using defaults: %s", error.what());
+        return SharedSettings::defaults();
+    }
+}
+
 } // namespace
 
 std::error_code make_error_code(SettingsError error)
@@ -287,30 +312,7 @@ SharedSettings SharedSettings::load(const DefaultsStore& store)
     std::error_code readError;
     const auto stored = store.data(kSettingsKey, readError);
     bool decoded = false;
-    return fromStored(stored, readError, decoded);
-}
-
-SharedSettings SharedSettings::fromStored(const std::optional<Bytes>& stored,
-                                          const std::error_code& readError, bool& decoded)
-{
-    decoded = false;
-    if (readError) {
-        kLog.error("Failed to read settings, using defaults: %s", readError.message());
-        return defaults();
-    }
-    if (!stored) {
-        decoded = true;
-        return defaults();
-    }
-    try {
-        SharedSettings settings =
-            decode(std::string_view(reinterpret_cast<const char*>(stored->data()), stored->size()));
-        decoded = true;
-        return settings;
-    } catch (const DecodingError& error) {
-        kLog.error("Failed to decode settings, using defaults: %s", error.what());
-        return defaults();
-    }
+    return settingsFrom(stored, readError, decoded);
 }
 
 std::shared_ptr<const SharedSettings> SettingsCache::load()
@@ -345,8 +347,8 @@ std::shared_ptr<const SharedSettings> SettingsCache::load()
     ValueStamp stamp;
     const auto stored = m_store->data(kSettingsKey, readError, stamp);
     bool decoded = false;
-    auto settings = std::make_shared<const SharedSettings>(
-        SharedSettings::fromStored(stored, readError, decoded));
+    auto settings =
+        std::make_shared<const SharedSettings>(settingsFrom(stored, readError, decoded));
     // A document that changed less than kSettled before the read began may share its stamp
     // with a write still to come; it is read again next time.
     const bool settled =

@@ -51,10 +51,6 @@ struct SharedSettings {
     // failure is logged; the stored bytes are left alone). Never fails.
     static SharedSettings load();
     static SharedSettings load(const DefaultsStore& store);
-    // What load() makes of a read: `decoded` tells a stored document that decoded, or no
-    // document at all, from a failure that gave the defaults (logged).
-    static SharedSettings fromStored(const std::optional<Bytes>& stored,
-                                     const std::error_code& readError, bool& decoded);
 
     // Writes the whole document; failures are logged and returned. A stored document that
     // does not decode is first kept aside under "settings.unreadable-<UTC time>", and if that
@@ -79,7 +75,7 @@ struct SharedSettings {
 // when the file changed well before the read began (every write that could share its times
 // was done by then, and any later one has later times), and only on a local file system.
 // Documents that cannot be read or decoded are read again every time, as load() does.
-// Not thread-safe: one reader per thread.
+// Not thread-safe: one caller at a time.
 class SettingsCache {
 public:
     // Longer than the coarsest clock tick of the file systems trusted (ext4 without
