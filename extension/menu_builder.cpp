@@ -20,18 +20,25 @@ MenuItem templateItem(std::string title, std::size_t index, std::string_view sym
     };
 }
 
-} // namespace
+// The texts a menu takes from the translations, as one.
+struct Titles {
+    std::string newFile = tr("New %@");
+    std::string submenu = tr("Tessary");
 
-std::optional<Menu> buildMenu(const SharedSettings& settings)
+    std::string joined() const { return newFile + '\0' + submenu; }
+};
+
+std::optional<Menu> buildMenu(const SharedSettings& settings, const Titles& titles)
 {
     Menu menu;
     if (const auto index = settings.defaultTemplateIndex()) {
-        menu.items.push_back(templateItem(tr("New %@", settings.templates[*index].menuLabel()),
-                                          *index, kNewFileSymbol));
+        menu.items.push_back(
+            templateItem(format(titles.newFile, settings.templates[*index].menuLabel()), *index,
+                         kNewFileSymbol));
     }
     if (settings.templates.size() > 1) {
         MenuItem parent{
-            .title = tr("Tessary"),
+            .title = titles.submenu,
             .tag = std::nullopt,
             .action = MenuAction::none,
             .image = kSubmenuSymbol,
@@ -50,6 +57,28 @@ std::optional<Menu> buildMenu(const SharedSettings& settings)
         return std::nullopt;
     }
     return menu;
+}
+
+} // namespace
+
+std::optional<Menu> buildMenu(const SharedSettings& settings)
+{
+    return buildMenu(settings, Titles());
+}
+
+std::shared_ptr<const Menu> MenuCache::menu(const std::shared_ptr<const SharedSettings>& settings)
+{
+    const Titles titles;
+    std::string joined = titles.joined();
+    if (m_settings && (settings == m_settings || *settings == *m_settings) && joined == m_titles) {
+        m_settings = settings;
+        return m_menu;
+    }
+    auto built = buildMenu(*settings, titles);
+    m_menu = built ? std::make_shared<const Menu>(*std::move(built)) : nullptr;
+    m_settings = settings;
+    m_titles = std::move(joined);
+    return m_menu;
 }
 
 } // namespace tessary

@@ -26,7 +26,7 @@ bool isObservedUri(std::string_view uri)
 }
 
 MenuExtension::MenuExtension(HostHandOver handOver)
-    : m_logger("finder-sync"), m_settings(std::make_shared<SharedSettings>(SharedSettings::load())),
+    : m_logger("finder-sync"), m_settings(m_settingsCache.load()),
       m_lastMenuKind(MenuKind::container), m_handOver(std::move(handOver))
 {
     m_logger.info("Finder Sync extension launched");
@@ -36,14 +36,13 @@ std::optional<BuiltMenu> MenuExtension::menu(MenuKind kind, std::optional<std::s
                                              std::vector<std::string> selected)
 {
     m_lastMenuKind = kind;
-    m_settings = std::make_shared<SharedSettings>(SharedSettings::load());
-    auto menu = buildMenu(*m_settings);
+    m_settings = m_settingsCache.load();
+    const auto menu = m_menuCache.menu(m_settings);
     if (!menu) {
         return std::nullopt;
     }
-    return BuiltMenu{std::move(*menu),
-                     std::make_shared<MenuContext>(
-                         MenuContext{kind, std::move(targeted), std::move(selected), m_settings})};
+    return BuiltMenu{*menu, std::make_shared<MenuContext>(MenuContext{
+                                kind, std::move(targeted), std::move(selected), m_settings})};
 }
 
 MenuContext MenuExtension::currentContext(std::optional<std::string> targeted,

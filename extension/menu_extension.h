@@ -10,6 +10,7 @@
 #pragma once
 
 #include "extension/host_hand_over.h"
+#include "extension/menu_builder.h"
 #include "shared/logger.h"
 #include "extension/menu_model.h"
 #include "shared/shared_settings.h"
@@ -48,7 +49,8 @@ class MenuExtension {
 public:
     explicit MenuExtension(HostHandOver handOver);
 
-    // None when there are no templates. Records the kind and reloads the settings first.
+    // None when there are no templates. Records the kind and reloads the settings first (read
+    // and decoded only when the stored document changed, the menu built only then).
     std::optional<BuiltMenu> menu(MenuKind kind, std::optional<std::string> targeted,
                                   std::vector<std::string> selected);
 
@@ -66,6 +68,8 @@ public:
 
 private:
     Logger m_logger;
+    SettingsCache m_settingsCache;
+    MenuCache m_menuCache;
     std::shared_ptr<const SharedSettings> m_settings;
     MenuKind m_lastMenuKind;
     HostHandOver m_handOver;

@@ -3,6 +3,8 @@
 
 #include "shared/posix_io.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +17,7 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace tessary {
@@ -38,6 +41,17 @@ bool isUsableFolder(const std::filesystem::path& path, bool ownFolder = true)
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
            ::access(path.c_str(), ownFolder ? R_OK | W_OK | X_OK : X_OK) == 0;
+}
+
+std::int64_t nanoseconds(const timespec& time)
+{
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+ValueStamp stampOf(const struct stat& info)
+{
+    return {info.st_dev, info.st_ino, info.st_size, nanoseconds(info.st_mtim),
+            nanoseconds(info.st_ctim)};
 }
 
 // Creates `path` as a 0700 folder if it is missing, then checks it as above.
@@ -243,6 +257,51 @@ std::optional<Bytes> DefaultsStore::data(std::string_view key) const
 
 std::optional<Bytes> DefaultsStore::data(std::string_view key, std::error_code& error) const
 {
+    ValueStamp ignored;
+    return data(key, error, ignored);
+}
+
+std::optional<ValueStamp> DefaultsStore::stamp(std::string_view key, std::error_code& error) const
+{
+    error.clear();
+    if (!isValidKey(key)) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstatat(AT_FDCWD, (m_folder / key).c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            error = lastError();
+        }
+        return std::nullopt;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = std::make_error_code(std::errc::not_supported);
+        return std::nullopt;
+    }
+    return stampOf(info);
+}
+
+bool DefaultsStore::hasExactStamps() const
+{
+    // Local file systems with nanosecond times, by their magic numbers (linux/magic.h).
+    constexpr std::array<long, 8> kLocal = {
+        0xEF53,     // ext2, ext3, ext4
+        0x9123683E, // btrfs
+        0x58465342, // xfs
+        0x01021994, // tmpfs
+        0xF2F52010, // f2fs
+        0x794C7630, // overlayfs
+        0x2FC12FC1, // zfs
+        0xCA451A4E, // bcachefs
+    };
+    struct statfs info {};
+    return ::statfs(m_folder.c_str(), &info) == 0 &&
+           std::find(kLocal.begin(), kLocal.end(), static_cast<long>(info.f_type)) != kLocal.end();
+}
+
+std::optional<Bytes> DefaultsStore::data(std::string_view key, std::error_code& error,
+                                         ValueStamp& stamp) const
+{
     error.clear();
     if (!isValidKey(key)) {
         return std::nullopt;
@@ -266,6 +325,7 @@ std::optional<Bytes> DefaultsStore::data(std::string_view key, std::error_code& 
                                                            : std::errc::not_supported);
         return std::nullopt;
     }
+    stamp = stampOf(info);
     // Values are replaced whole, never written in place, so the opened file keeps the size
     // fstat gave: a read that returns exactly that much is the whole value. The byte of room
     // beyond it and the reads up to the end are for a file someone else grew meanwhile.

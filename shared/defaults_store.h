@@ -26,6 +26,20 @@ namespace tessary {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// What one stat of a value's file tells about which value it is: the file, its size and its
+// times in nanoseconds. Every write makes a new file, so a changed value has another stamp,
+// unless a file number freed by an older value is given out again to a value of the same
+// size within the same tick of the file system's clock (see SettingsCache).
+struct ValueStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modified = 0; // ns since the epoch
+    std::int64_t changed = 0;  // ns since the epoch, the inode's change time
+
+    friend bool operator==(const ValueStamp&, const ValueStamp&) = default;
+};
+
 // $XDG_CONFIG_HOME, or ~/.config (the home folder from the password database when HOME is
 // not set): the folder of per-user configuration.
 std::filesystem::path configHome();
@@ -55,9 +69,18 @@ public:
     // The value, or none when it is absent. A value that exists but cannot be read (no
     // permission, an I/O error, not a regular file) sets `error` and gives none.
     std::optional<Bytes> data(std::string_view key, std::error_code& error) const;
+    // As above, and the stamp of the file that was read into `stamp` when there is a value.
+    std::optional<Bytes> data(std::string_view key, std::error_code& error,
+                              ValueStamp& stamp) const;
     // As above, with a value that cannot be read giving none.
     std::optional<Bytes> data(std::string_view key) const;
     std::optional<std::string> string(std::string_view key) const;
+    // The stamp of the key's file, without opening it; none when it is absent. A file that is
+    // not a regular one, or that cannot be looked at, sets `error`.
+    std::optional<ValueStamp> stamp(std::string_view key, std::error_code& error) const;
+    // True when the folder's file system gives stamps that follow every write at once: a
+    // local one (a network file system may answer a stat from a cache of its own).
+    bool hasExactStamps() const;
     std::optional<bool> boolean(std::string_view key) const;
     std::optional<Clock::time_point> date(std::string_view key) const;
 

@@ -5,9 +5,11 @@
 #include "shared/localization.h"
 #include "shared/logger.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <limits>
 
@@ -182,6 +184,31 @@ std::error_code keepUnreadableDocument(const DefaultsStore& store)
     return SettingsError::notKeptAside;
 }
 
+// What load() makes of a read: `decoded` tells a stored document that decoded, or no
+// document at all, from a failure that gave the defaults (logged).
+SharedSettings settingsFrom(const std::optional<Bytes>& stored, const std::error_code& readError,
+                            bool& decoded)
+{
+    decoded = false;
+    if (readError) {
+        kLog.error("Failed to read settings, using defaults: %s", readError.message());
+        return SharedSettings::defaults();
+    }
+    if (!stored) {
+        decoded = true;
+        return SharedSettings::defaults();
+    }
+    try {
+        SharedSettings settings = SharedSettings::decode(
+            std::string_view(reinterpret_cast<const char*>(stored->data()), stored->size()));
+        decoded = true;
+        return settings;
+    } catch (const DecodingError& error) {
+        kLog.error("Failed to decode settings, using defaults: %s", error.what());
+        return SharedSettings::defaults();
+    }
+}
+
 } // namespace
 
 std::error_code make_error_code(SettingsError error)
@@ -284,19 +311,53 @@ SharedSettings SharedSettings::load(const DefaultsStore& store)
 {
     std::error_code readError;
     const auto stored = store.data(kSettingsKey, readError);
-    if (readError) {
-        kLog.error("Failed to read settings, using defaults: %s", readError.message());
+    bool decoded = false;
+    return settingsFrom(stored, readError, decoded);
+}
+
+std::shared_ptr<const SharedSettings> SettingsCache::load()
+{
+    // The store's folder follows from these two (see configHome()); the choice between the
+    // shared folder and the host's own is made once per folder and process.
+    const auto variable = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string_view(value != nullptr ? value : "");
+    };
+    const std::string_view config = variable("XDG_CONFIG_HOME");
+    const std::string_view home = variable("HOME");
+    if (!m_store || config != m_configHome || home != m_home) {
+        m_store = DefaultsStore::appGroup();
+        m_exactStamps = m_store->hasExactStamps();
+        m_configHome = config;
+        m_home = home;
+        m_settings.reset();
     }
-    if (!stored) {
-        return defaults();
+    if (m_settings) {
+        std::error_code error;
+        if (const auto stamp = m_store->stamp(kSettingsKey, error); !error && stamp == m_stamp) {
+            return m_settings;
+        }
+        m_settings.reset();
     }
-    try {
-        return decode(
-            std::string_view(reinterpret_cast<const char*>(stored->data()), stored->size()));
-    } catch (const DecodingError& error) {
-        kLog.error("Failed to decode settings, using defaults: %s", error.what());
-        return defaults();
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t started =
+        static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    std::error_code readError;
+    ValueStamp stamp;
+    const auto stored = m_store->data(kSettingsKey, readError, stamp);
+    bool decoded = false;
+    auto settings =
+        std::make_shared<const SharedSettings>(settingsFrom(stored, readError, decoded));
+    // A document that changed less than kSettled before the read began may share its stamp
+    // with a write still to come; it is read again next time.
+    const bool settled =
+        !stored || std::max(stamp.modified, stamp.changed) < started - kSettled.count();
+    if (decoded && m_exactStamps && settled) {
+        m_settings = settings;
+        m_stamp = stored ? std::optional(stamp) : std::nullopt;
     }
+    return settings;
 }
 
 std::error_code SharedSettings::save() const

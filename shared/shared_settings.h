@@ -6,7 +6,9 @@
 #include "shared/file_template.h"
 #include "shared/uuid.h"
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,6 +65,33 @@ struct SharedSettings {
     std::string encode() const;
 
     friend bool operator==(const SharedSettings&, const SharedSettings&) = default;
+};
+
+// The stored document for a reader that asks for it on every right-click (the file manager's
+// menu): one stat of the document's file when it is unchanged, and the read and decode again
+// when its stamp differs. Values are written by renaming a new file over the old one, so a
+// new document has a new file; only a file number given out again to a document of the same
+// size within the same clock tick would keep the stamp. A stamp is therefore trusted only
+// when the file changed well before the read began (every write that could share its times
+// was done by then, and any later one has later times), and only on a local file system.
+// Documents that cannot be read or decoded are read again every time, as load() does.
+// Not thread-safe: one caller at a time.
+class SettingsCache {
+public:
+    // Longer than the coarsest clock tick of the file systems trusted (ext4 without
+    // nanosecond times counts whole seconds).
+    static constexpr std::chrono::nanoseconds kSettled = std::chrono::seconds(2);
+
+    // As SharedSettings::load(), the same object as the last time while the stamp holds.
+    std::shared_ptr<const SharedSettings> load();
+
+private:
+    std::string m_configHome; // $XDG_CONFIG_HOME and $HOME when the store's folder was found
+    std::string m_home;
+    std::optional<DefaultsStore> m_store;
+    bool m_exactStamps = false;
+    std::shared_ptr<const SharedSettings> m_settings; // set while the stamp below holds
+    std::optional<ValueStamp> m_stamp;                // none: no document was stored
 };
 
 } // namespace tessary

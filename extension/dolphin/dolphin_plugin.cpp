@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QMenu>
 #include <QThreadPool>
 #include <QWidget>
 
@@ -100,18 +101,30 @@ QIcon menuIcon(const MenuItem& item)
     return found->second;
 }
 
-QAction* toAction(const MenuItem& item, const std::shared_ptr<const MenuContext>& context,
+// `item` is one of `built`'s, kept alive with it by the actions that need it later.
+QAction* toAction(const MenuItem& item, const std::shared_ptr<const BuiltMenu>& built,
                   QObject* parent)
 {
     if (!item.submenu.empty()) {
         auto* submenu = new KActionMenu(menuIcon(item), menuText(item.title), parent);
-        for (const MenuItem& child : item.submenu) {
-            submenu->addAction(toAction(child, context, submenu));
-        }
+        // Most menus close without the submenu ever opening: its items are made when it
+        // first opens, before it is shown.
+        QMenu* menu = submenu->menu();
+        QObject::connect(menu, &QMenu::aboutToShow, submenu, [submenu, menu, built, &item] {
+            guarded(kLog, "Filling the submenu", [&] {
+                if (!menu->actions().isEmpty()) {
+                    return;
+                }
+                for (const MenuItem& child : item.submenu) {
+                    submenu->addAction(toAction(child, built, submenu));
+                }
+            });
+        });
         return submenu;
     }
     auto* action = new QAction(menuIcon(item), menuText(item.title), parent);
     if (item.action == MenuAction::createFile && item.tag) {
+        const std::shared_ptr<const MenuContext>& context = built->context;
         QObject::connect(action, &QAction::triggered, action, [context, tag = *item.tag] {
             guarded(kLog, "Creating a file", [&] {
                 clickWorker()->start([context, tag] {
@@ -160,13 +173,14 @@ public:
             if (!request) {
                 return;
             }
-            const auto built =
+            auto made =
                 menuExtension->menu(request->kind, request->targeted, std::move(request->selected));
-            if (!built) {
+            if (!made) {
                 return;
             }
+            const auto built = std::make_shared<const BuiltMenu>(*std::move(made));
             for (const MenuItem& item : built->menu.items) {
-                actions.append(toAction(item, built->context, this));
+                actions.append(toAction(item, built, this));
             }
         });
         return actions;

@@ -181,6 +181,43 @@ TEST_F(SettingsStoreTest, AReaderNeverSeesAPartialValueWhileAnotherProcessRewrit
     EXPECT_EQ(torn, 0) << "of " << reads << " reads";
 }
 
+// A reader that keeps the decoded document sees every change of the file: while the document
+// is new, even a rewrite in place that keeps the file, its size and (within one clock tick)
+// its times; once it has settled, the same object until the next change.
+TEST_F(SettingsStoreTest, TheKeptDocumentFollowsEveryChangeOfItsFile)
+{
+    SettingsCache cache;
+    const fs::path path = DefaultsStore::appGroup().folder() / "settings";
+    SharedSettings m;
+    SharedSettings n;
+    m.shortcutLabel = "Ctrl+Alt+M";
+    n.shortcutLabel = "Ctrl+Alt+N";
+    const auto save = [](const SharedSettings& settings) {
+        ASSERT_FALSE(settings.save());
+    };
+    const auto rewrite = [&](const SharedSettings& settings) {
+        std::fstream(path, std::ios::in | std::ios::out) << settings.encode();
+    };
+    const auto settle = [] {
+        std::this_thread::sleep_for(SettingsCache::kSettled * 1.1);
+    };
+    const auto nothing = [] {
+    };
+    // A change, the settings it leaves, whether the next load gives the same object.
+    const std::tuple<std::function<void()>, SharedSettings, bool> steps[] = {
+        {nothing, SharedSettings(), true}, {[&] { save(m); }, m, false},
+        {[&] { rewrite(n); }, n, false},   {settle, n, true},
+        {[&] { rewrite(m); }, m, false},   {[&] { fs::remove(path); }, SharedSettings(), true},
+        {[&] { save(n); }, n, false},
+    };
+    for (const auto& [change, expected, kept] : steps) {
+        change();
+        const auto loaded = cache.load();
+        EXPECT_EQ(*loaded, expected) << expected.shortcutLabel;
+        EXPECT_EQ(cache.load() == loaded, kept) << expected.shortcutLabel;
+    }
+}
+
 // Stored values that exist but cannot be read, a store that cannot be written, and what
 // killed writers leave behind: nothing blocks, nothing unreadable is replaced, no request is
 // signed with a key nobody stored, and every failure is logged.
