@@ -67,7 +67,7 @@ shell_session() {
   [[ "$(gsettings get org.gnome.settings-daemon.plugins.media-keys custom-keybindings)" == *"'$path'"* ]] ||
     fail "no keybinding listed"
   [ "$(gsettings get "$entry" binding)" = "'<Control><Alt>n'" ] || fail "wrong binding"
-  [ "$(gsettings get "$entry" command)" = "'/usr/bin/tessary --shortcut'" ] || fail "wrong command"
+  [ "$(gsettings get "$entry" command)" = "'/usr/libexec/tessary/tessary-shortcut'" ] || fail "wrong command"
   /usr/libexec/gsd-media-keys --verbose >"$out/gsd-media-keys.log" 2>&1 &
   pids+=($!)
   wait_for "gsd-media-keys to grab the keys" 30 grep -q "Grab call completed" "$out/gsd-media-keys.log"
