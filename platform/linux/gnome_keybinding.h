@@ -36,7 +36,7 @@ public:
     static constexpr const char* kEntryPath =
         "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/tessary/";
 
-    // `command` runs for each press, e.g. "/usr/bin/tessary --shortcut".
+    // `command` runs for each press, e.g. "/usr/libexec/tessary/tessary-shortcut".
     explicit GnomeKeybinding(std::string command);
 
     // Whether GNOME's media-keys settings are installed, so a binding would be seen.

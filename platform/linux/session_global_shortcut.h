@@ -1,6 +1,7 @@
 // The global shortcut with the service the session offers, chosen at the first
 // registration: on X11 a key grab; on Wayland the GlobalShortcuts portal when the portal
-// offers it, else on GNOME a custom keybinding that runs `tessary --shortcut`; nothing
+// offers it, else on GNOME a custom keybinding that runs the press helper
+// `tessary-shortcut`; nothing
 // elsewhere (every registration then fails as unavailable).
 #pragma once
 
@@ -17,8 +18,8 @@ public:
     void add(const ShortcutKeys& keys, Done done) override;
     void remove() override;
 
-    // The command a keybinding runs: the path of the program `executable` links to (this one,
-    // as installed) with --shortcut, in the Exec-style syntax GNOME runs it with.
+    // The command a keybinding runs: the press helper installed with the program `executable`
+    // links to (this one, as installed), in the Exec-style syntax GNOME runs it with.
     static std::string pressCommand(const std::filesystem::path& executable = "/proc/self/exe");
 
 private:

@@ -157,11 +157,11 @@ TEST(GnomeAccelerators, SpellingsOfOneShortcutCompareEqual)
 TEST(GnomeKeybindingCommand, RunsTheInstalledProgramAndCountsOnlyWhenStored)
 {
     test::TemporaryFolder folder;
-    // What /proc/self/exe links to, the command.
+    // What /proc/self/exe links to, the command: the press helper beside it.
     const std::pair<std::string, std::string> rows[] = {
-        {"/usr/bin/tessary", "/usr/bin/tessary --shortcut"},
-        {"/opt/50%fun/tessary", "'/opt/50%%fun/tessary' --shortcut"},
-        {"/bin/sh (deleted)", "/bin/sh --shortcut"},
+        {"/usr/bin/tessary", "/usr/libexec/tessary/tessary-shortcut"},
+        {"/opt/50%fun/bin/tessary", "'/opt/50%%fun/libexec/tessary/tessary-shortcut'"},
+        {"/bin/sh (deleted)", "/libexec/tessary/tessary-shortcut"},
         {"/nonexistent/tessary (deleted)", "tessary --shortcut"},
     };
     for (const auto& [target, command] : rows) {
@@ -171,7 +171,8 @@ TEST(GnomeKeybindingCommand, RunsTheInstalledProgramAndCountsOnlyWhenStored)
     }
     setenv("GSETTINGS_BACKEND", "dconf", 1);
     setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
-    for (const char* command : {"/usr/bin/tessary --shortcut", "/opt/\xff/tessary --shortcut"}) {
+    for (const char* command :
+         {"/usr/libexec/tessary/tessary-shortcut", "/opt/\xff/libexec/tessary/tessary-shortcut"}) {
         EXPECT_TRUE(!GnomeKeybinding::available() ||
                     GnomeKeybinding(command).bind({0, "", "<Control><Alt>n"}).outcome ==
                         ShortcutRegistration::Outcome::failed)
