@@ -79,15 +79,16 @@ TabChoice chooseTab(const std::vector<std::string>& locations, const std::string
     return {};
 }
 
-FrontFolderQuery::QueryError::QueryError(Case kind, const std::string& description)
-    : std::runtime_error(description), m_case(kind)
+FrontFolderQuery::QueryError::QueryError(Case kind, const std::string& description,
+                                         const std::string& fileManager)
+    : std::runtime_error(description), m_case(kind), m_fileManager(fileManager)
 {
 }
 
 FrontFolderQuery::QueryError FrontFolderQuery::QueryError::queryFailed(const std::string& text,
                                                                        const std::string& name)
 {
-    return {Case::queryFailed, tr("%@ did not answer: %@", name, text)};
+    return {Case::queryFailed, tr("%@ did not answer: %@", name, text), name};
 }
 
 FrontFolderQuery::QueryError FrontFolderQuery::QueryError::notPermitted(const std::string& name)
@@ -96,12 +97,13 @@ FrontFolderQuery::QueryError FrontFolderQuery::QueryError::notPermitted(const st
             tr("Tessary cannot ask %1$s which folder is open, so it cannot tell where to "
                "create the file. Quit %1$s and open it again so that it loads Tessary’s "
                "extension.",
-               name)};
+               name),
+            name};
 }
 
 FrontFolderQuery::QueryError FrontFolderQuery::QueryError::notAFolder(const std::string& name)
 {
-    return {Case::notAFolder, tr("The front %@ window does not show a folder.", name)};
+    return {Case::notAFolder, tr("The front %@ window does not show a folder.", name), name};
 }
 
 FrontFolderQuery::FrontFolderQuery(FileManagers& fileManagers, Workspace& workspace)

@@ -39,11 +39,14 @@ public:
         static QueryError notAFolder(const std::string& name = "Files");
 
         Case kind() const { return m_case; }
+        // The file manager asked, as the user knows it.
+        const std::string& fileManager() const { return m_fileManager; }
 
     private:
-        QueryError(Case kind, const std::string& description);
+        QueryError(Case kind, const std::string& description, const std::string& fileManager);
 
         Case m_case;
+        std::string m_fileManager;
     };
 
     struct Permission {

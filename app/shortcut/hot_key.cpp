@@ -186,7 +186,8 @@ void HotKey::handlePress()
         if (error->kind() == FrontFolderQuery::QueryError::Case::notAFolder) {
             m_prompts.beep();
         } else {
-            m_prompts.showAlert(tr("Couldn't find the folder that Files shows"), error->what());
+            m_prompts.showAlert(tr("Couldn't find the folder that %@ shows", error->fileManager()),
+                                error->what());
         }
         return;
     }
