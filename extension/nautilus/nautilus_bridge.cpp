@@ -173,7 +173,7 @@ struct GrablessRename {
     GtkPopover* popover = nullptr;
     GtkWindow* window = nullptr;
     GtkEventController* presses = nullptr;
-    gulong closedHandler = 0;
+    gulong unmapHandler = 0;
     gulong activeHandler = 0;
 };
 
@@ -199,14 +199,13 @@ void windowActiveChanged(GObject*, GParamSpec*, GrablessRename* rename)
     }
 }
 
-// Hands the popover back to Files, after its hiding has finished (setting autohide
-// unrealizes it).
+// Hands the popover back to Files once it is no longer shown (hidden, or its window gone),
+// after the unmapping has finished: setting autohide unrealizes it.
 gboolean restoreRenameField(gpointer data)
 {
     auto* rename = static_cast<GrablessRename*>(data);
     gtk_widget_remove_controller(GTK_WIDGET(rename->window), rename->presses);
     g_signal_handler_disconnect(rename->window, rename->activeHandler);
-    g_signal_handler_disconnect(rename->popover, rename->closedHandler);
     gtk_popover_set_autohide(rename->popover, TRUE);
     g_object_unref(rename->popover);
     g_object_unref(rename->window);
@@ -214,8 +213,9 @@ gboolean restoreRenameField(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
-void renameFieldClosed(GtkPopover*, GrablessRename* rename)
+void renameFieldUnmapped(GtkWidget*, GrablessRename* rename)
 {
+    g_signal_handler_disconnect(rename->popover, rename->unmapHandler);
     g_idle_add(restoreRenameField, rename);
 }
 
@@ -263,10 +263,10 @@ bool activateRename(GtkApplicationWindow* window)
     g_signal_connect(presses, "pressed", G_CALLBACK(windowPressed), rename);
     rename->presses = GTK_EVENT_CONTROLLER(presses);
     gtk_widget_add_controller(GTK_WIDGET(window), rename->presses);
-    rename->activeHandler = g_signal_connect(window, "notify::is-active",
-                                             G_CALLBACK(windowActiveChanged), rename);
-    rename->closedHandler =
-        g_signal_connect(popover, "closed", G_CALLBACK(renameFieldClosed), rename);
+    rename->activeHandler =
+        g_signal_connect(window, "notify::is-active", G_CALLBACK(windowActiveChanged), rename);
+    rename->unmapHandler =
+        g_signal_connect(popover, "unmap", G_CALLBACK(renameFieldUnmapped), rename);
     return true;
 }
 
