@@ -16,7 +16,7 @@ declare -A groups=(
   [fuzz]="clang libclang-rt-14-dev"
   [e2e]="nautilus gvfs gvfs-backends xvfb xauth openbox xdotool dbus dbus-x11 x11-utils imagemagick xclip
          mutter python3-dbus libglib2.0-bin gnome-shell gnome-settings-daemon python3-dbusmock python3-gi
-         nemo caja thunar dolphin"
+         nemo caja thunar dolphin qt6-wayland"
   [desktop]="xvfb xauth openbox xdotool dbus x11-utils libglib2.0-bin python3-dbusmock"
   [package]="debhelper dpkg-dev fakeroot help2man lintian desktop-file-utils appstream ccache git"
 )

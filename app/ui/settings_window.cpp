@@ -12,11 +12,14 @@
 #include "ui/symbol_icon.h"
 #include "ui/templates_page.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -35,6 +38,9 @@ SettingsWindow::SettingsWindow(SettingsServices services, QWidget* parent)
       m_pages(new QStackedWidget(this))
 {
     setWindowTitle(toQt(tessary::tr("Tessary Settings")));
+    // Ctrl+Q quits the application, as "Quit Tessary" on the setup page does.
+    connect(new QShortcut(QKeySequence::Quit, this), &QShortcut::activated, qApp,
+            &QCoreApplication::quit);
     setMinimumSize(760, 520);
     resize(820, 580);
 

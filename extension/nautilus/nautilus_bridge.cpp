@@ -12,6 +12,9 @@
 
 #include <gio/gio.h>
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_WAYLAND
+#include <gdk/wayland/gdkwayland.h>
+#endif
 
 namespace tessary {
 namespace {
@@ -160,6 +163,146 @@ bool sameFile(const std::string& first, const char* second)
     return same;
 }
 
+// The first widget of type `type` at or below `widget`, in tree order.
+GtkWidget* findWidget(GtkWidget* widget, GType type)
+{
+    if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type)) {
+        return widget;
+    }
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
+         child = gtk_widget_get_next_sibling(child)) {
+        if (GtkWidget* found = findWidget(child, type); found != nullptr) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+// Files' rename field for the tab's view: a plain popover (no menu) holding a text entry,
+// attached to the view for as long as the view lives.
+GtkPopover* renamePopover(GtkWidget* widget)
+{
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
+         child = gtk_widget_get_next_sibling(child)) {
+        if (GTK_IS_POPOVER(child) && !GTK_IS_POPOVER_MENU(child) &&
+            findWidget(child, GTK_TYPE_ENTRY) != nullptr) {
+            return GTK_POPOVER(child);
+        }
+        if (GtkPopover* found = renamePopover(child); found != nullptr) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+// A rename field shown without a grab. On Wayland GTK asks for a popover's grab with the
+// serial of the last key event the window saw; after the shortcut that is a key release, and
+// unless it releases the key pressed last the compositor refuses the grab and closes the
+// popover at once, so the typed name goes to Files' type-ahead search instead. Shown
+// without a grab, the popover stays open and the window's keyboard focus is put into its
+// entry; what the grab did besides is done here: a press elsewhere in the window or the
+// window losing the focus closes it. Once closed, the popover is Files' own again.
+struct GrablessRename {
+    GtkPopover* popover = nullptr;
+    GtkWindow* window = nullptr;
+    GtkEventController* presses = nullptr;
+    gulong unmapHandler = 0;
+    gulong activeHandler = 0;
+};
+
+void closeRenameField(GrablessRename* rename)
+{
+    gtk_popover_popdown(rename->popover);
+}
+
+void windowPressed(GtkGestureClick* gesture, int, double, double, GrablessRename* rename)
+{
+    // Presses in the popover's own surface pass through the window's controllers too.
+    GdkEvent* event = gtk_event_controller_get_current_event(GTK_EVENT_CONTROLLER(gesture));
+    if (event != nullptr &&
+        gdk_event_get_surface(event) == gtk_native_get_surface(GTK_NATIVE(rename->window))) {
+        closeRenameField(rename);
+    }
+}
+
+void windowActiveChanged(GObject*, GParamSpec*, GrablessRename* rename)
+{
+    if (!gtk_window_is_active(rename->window)) {
+        closeRenameField(rename);
+    }
+}
+
+// Hands the popover back to Files once it is no longer shown (hidden, or its window gone),
+// after the unmapping has finished: setting autohide unrealizes it.
+gboolean restoreRenameField(gpointer data)
+{
+    auto* rename = static_cast<GrablessRename*>(data);
+    gtk_widget_remove_controller(GTK_WIDGET(rename->window), rename->presses);
+    g_signal_handler_disconnect(rename->window, rename->activeHandler);
+    gtk_popover_set_autohide(rename->popover, TRUE);
+    g_object_unref(rename->popover);
+    g_object_unref(rename->window);
+    delete rename;
+    return G_SOURCE_REMOVE;
+}
+
+void renameFieldUnmapped(GtkWidget*, GrablessRename* rename)
+{
+    g_signal_handler_disconnect(rename->popover, rename->unmapHandler);
+    g_idle_add(restoreRenameField, rename);
+}
+
+bool onWayland(GtkWidget* widget)
+{
+#ifdef GDK_WINDOWING_WAYLAND
+    return GDK_IS_WAYLAND_DISPLAY(gtk_widget_get_display(widget));
+#else
+    (void)widget;
+    return false;
+#endif
+}
+
+// Activates the window's rename action, on Wayland with the tab's rename field made
+// grabless first (see GrablessRename); false when the action is not available.
+bool activateRename(GtkApplicationWindow* window)
+{
+    GtkWidget* tab = onWayland(GTK_WIDGET(window)) ? activeTab(GTK_WIDGET(window)) : nullptr;
+    GtkPopover* popover = tab != nullptr ? renamePopover(tab) : nullptr;
+    if (popover != nullptr &&
+        (gtk_widget_get_visible(GTK_WIDGET(popover)) || !gtk_popover_get_autohide(popover))) {
+        popover = nullptr; // already open, or not Files' usual field: left as it is
+    }
+    if (popover != nullptr) {
+        gtk_popover_set_autohide(popover, FALSE);
+    }
+    // The active view's action group is inserted on the window as "view".
+    const bool activated = gtk_widget_activate_action(GTK_WIDGET(window), "view.rename", nullptr);
+    if (popover == nullptr) {
+        return activated;
+    }
+    auto* entry = GTK_ENTRY(findWidget(GTK_WIDGET(popover), GTK_TYPE_ENTRY));
+    if (!activated || !gtk_widget_get_visible(GTK_WIDGET(popover))) {
+        gtk_popover_set_autohide(popover, TRUE);
+        return activated;
+    }
+    // Files selected the part of the name to type over; focusing keeps that selection.
+    gtk_entry_grab_focus_without_selecting(entry);
+    auto* rename = new GrablessRename;
+    rename->popover = GTK_POPOVER(g_object_ref(popover));
+    rename->window = GTK_WINDOW(g_object_ref(window));
+    GtkGesture* presses = gtk_gesture_click_new();
+    gtk_gesture_single_set_button(GTK_GESTURE_SINGLE(presses), 0);
+    gtk_event_controller_set_propagation_phase(GTK_EVENT_CONTROLLER(presses), GTK_PHASE_CAPTURE);
+    g_signal_connect(presses, "pressed", G_CALLBACK(windowPressed), rename);
+    rename->presses = GTK_EVENT_CONTROLLER(presses);
+    gtk_widget_add_controller(GTK_WIDGET(window), rename->presses);
+    rename->activeHandler =
+        g_signal_connect(window, "notify::is-active", G_CALLBACK(windowActiveChanged), rename);
+    rename->unmapHandler =
+        g_signal_connect(popover, "unmap", G_CALLBACK(renameFieldUnmapped), rename);
+    return true;
+}
+
 // Starts the rename in the focused window when its selection is exactly the file.
 bool startRename(GtkApplication* application, const char* uri)
 {
@@ -169,8 +312,7 @@ bool startRename(GtkApplication* application, const char* uri)
         refusal = "no window has the focus";
     } else if (g_bridge.selection.size() != 1 || !sameFile(g_bridge.selection.front(), uri)) {
         refusal = "it is not the one selected file";
-    } else if (!gtk_widget_activate_action(GTK_WIDGET(window), "view.rename", nullptr)) {
-        // The active view's action group is inserted on the window as "view".
+    } else if (!activateRename(window)) {
         refusal = "the window's rename action is not available";
     }
     if (refusal != nullptr) {

@@ -5,7 +5,9 @@
 #   the host lists its keybinding with the right keys and command; Ctrl+Alt+N with Files in
 #   front creates the file in the folder it shows (press → file timed, median in
 #   timings.txt, beside the same press running only touch); with another window in front,
-#   nothing is created.
+#   nothing is created; with rename right away on, the typed name renames the new file
+#   whichever key is let go last; Quit (Ctrl+Q in the settings window) removes the
+#   keybinding, so a press creates nothing.
 # Needs root (the install under /usr, and the shell wants a logind, here python3-dbusmock's
 # on a private system bus); puts back what the install replaced. Run by .ci/run as root.
 #
@@ -34,7 +36,7 @@ shell_session() {
   trap stop_session EXIT
   unset GSETTINGS_BACKEND # dconf, which gsd-media-keys reads too
   export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME WAYLAND_DISPLAY=tessary-e2e \
-    GDK_BACKEND=wayland QT_QPA_PLATFORM=offscreen
+    GDK_BACKEND=wayland QT_QPA_PLATFORM=wayland
 
   # A system bus of its own (a second session-type bus does: it only hosts logind), with a
   # logind, which the shell needs to start.
@@ -61,7 +63,8 @@ shell_session() {
   # The host registers its keybinding before gsd-media-keys starts, which grabs it at once.
   tessary grant "$work/root" >/dev/null 2>"$out/grant.log" || fail "tessary grant failed"
   tessary --login >"$out/host.log" 2>&1 &
-  pids+=($!)
+  local host=$!
+  pids+=($host)
   wait_for "the host to register the shortcut" 20 grep -q "Shortcut Ctrl+Alt+N registered" "$out/host.log"
   local path=/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/tessary/
   local entry=org.gnome.settings-daemon.plugins.media-keys.custom-keybinding:$path
@@ -114,6 +117,34 @@ Gtk.main()' >"$out/elsewhere.log" 2>&1 &
   [ "$(ls "$folder" | wc -l)" = "$presses" ] || fail "unexpected files: $(files_in "$folder")"
   kill "$elsewhere"
   wait_for "Files in front again" 20 front_title_is Folder
+
+  # Rename right away, whichever key is let go last: typing a name and Return renames the
+  # new file, and Files never starts a search.
+  local settings=$XDG_CONFIG_HOME/tessary/group.com.orvane.tessary/settings release i=0
+  local new=$folder/untitled-$((presses + 1)).txt # each time, as the last one was renamed
+  sed -i 's/"renameImmediately":false/"renameImmediately":true/' "$settings"
+  for release in "-Alt_L -Control_L -n" "-n -Control_L -Alt_L" "-n -Alt_L -Control_L"; do
+    i=$((i + 1))
+    [ "$(keyboard timed "$new" +Control_L +Alt_L +n $release)" != timeout ] || fail "no file, $release"
+    wait_for "the rename to start" 10 eval '(($(grep -c "Files started renaming $new" "$out/host.log") == i))'
+    keyboard keys $(sed 's/./+& -& /g' <<<"named$i") +Return -Return >/dev/null
+    wait_for "the rename with $release" 10 test -e "$folder/named$i.txt"
+    [[ "$(bridge ActiveWindow)" == *"'file://$folder')" ]] || fail "Files searched: $(bridge ActiveWindow)"
+  done
+  sed -i 's/"renameImmediately":true/"renameImmediately":false/' "$settings"
+
+  # Quit (Ctrl+Q in the settings window) ends the host and its keybinding: a press then
+  # creates nothing.
+  tessary || fail "the settings window did not open"
+  wait_for "the settings window in front" 20 eval '[[ "$(bridge ActiveWindow)" == "(false,"* ]]'
+  keyboard keys +Control_L +q -q -Control_L >/dev/null
+  wait_for "the host to quit" 20 eval '[[ "$(ps -o stat= -p "$host")" != [^Z]* ]]'
+  [[ "$(gsettings get org.gnome.settings-daemon.plugins.media-keys custom-keybindings)" != *"'$path'"* ]] &&
+    [ "$(gsettings get "$entry" binding)" = "''" ] || fail "the keybinding outlived Quit"
+  wait_for "Files in front again" 20 front_title_is Folder
+  keyboard keys "${ctrl_alt_n[@]}" >/dev/null
+  sleep 1
+  [ "$(ls "$folder" | wc -l)" = "$((presses + 3))" ] || fail "created after Quit: $(files_in "$folder")"
 }
 
 if [ "${1:-}" = --in-session ]; then
