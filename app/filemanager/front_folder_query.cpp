@@ -111,9 +111,11 @@ FrontFolderQuery::FrontFolderQuery(FileManagers& fileManagers, Workspace& worksp
 {
 }
 
-FrontFolderQuery::FrontFolder FrontFolderQuery::frontFolder(std::string* fileManager)
+FrontFolderQuery::FrontFolder
+FrontFolderQuery::frontFolder(std::string* fileManager,
+                              const std::optional<FrontApplication>* knownFront)
 {
-    const auto front = frontmostApplication();
+    const auto front = knownFront != nullptr ? *knownFront : frontmostApplication();
     FileManager* owner = front ? m_fileManagers.owning(*front) : nullptr;
     FileManager& asked = owner != nullptr ? *owner : m_fileManagers.at({});
     FrontFolder folder = frontFolderOf(asked);

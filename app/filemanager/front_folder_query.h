@@ -65,8 +65,10 @@ public:
     // folder when it has no window, or why it cannot be told. The path is not tested on
     // disk. The front file manager: the one whose window is in front, else (the desktop is)
     // the first installed one. `fileManager`, when given, gets the bus name of the one whose
-    // window is in front (empty for the desktop).
-    FrontFolder frontFolder(std::string* fileManager = nullptr);
+    // window is in front (empty for the desktop). `front`, when given, is the front
+    // application the caller has just asked for, so it is not asked again.
+    FrontFolder frontFolder(std::string* fileManager = nullptr,
+                            const std::optional<FrontApplication>* front = nullptr);
     // granted while the file manager runs and its bridge answers, notDetermined while it
     // runs without the bridge, fileManagerNotRunning when it does not run. Never prompts.
     Permission permission(FileManager& fileManager);

@@ -180,7 +180,7 @@ void HotKey::handlePress()
         return;
     }
     std::string fileManager;
-    const auto folder = m_frontFolder.frontFolder(&fileManager);
+    const auto folder = m_frontFolder.frontFolder(&fileManager, &front);
     if (const auto* error = std::get_if<FrontFolderQuery::QueryError>(&folder)) {
         kLog.error("Could not get Finder's folder: %{public}s", error->what());
         if (error->kind() == FrontFolderQuery::QueryError::Case::notAFolder) {

@@ -113,8 +113,17 @@ std::vector<std::string> namesStartingWith(GDBusConnection* bus, std::string_vie
 
 std::optional<FileManagerWindow> activeWindowAt(GDBusConnection* bus, const std::string& name)
 {
-    GVariant* reply = callSync(bus, name.c_str(), kBridgePath, kBridgeInterface, "ActiveWindow",
-                               nullptr, "(bsss)", BridgeFileManager::kBridgeTimeoutMs);
+    const auto ask = [&](GError** error) {
+        return callSync(bus, name.c_str(), kBridgePath, kBridgeInterface, "ActiveWindow", nullptr,
+                        "(bsss)", BridgeFileManager::kBridgeTimeoutMs, error);
+    };
+    // A file manager busy for a moment (it stalls for a few hundred milliseconds while it
+    // rebuilds a view or a popover) gets a second deadline before it counts as not answering.
+    g_autoptr(GError) error = nullptr;
+    GVariant* reply = ask(&error);
+    if (reply == nullptr && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) {
+        reply = ask(nullptr);
+    }
     if (reply == nullptr) {
         return std::nullopt;
     }
