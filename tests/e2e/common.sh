@@ -50,7 +50,7 @@ session_processes() {
 
 # start_x11 WORK OUT: an Xvfb display with openbox; exports DISPLAY and adds both to `pids`.
 start_x11() {
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$1/display" 2>"$2/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$1/display" 2>"$2/xvfb.log" &
   pids+=($!)
   wait_for "the X server" 20 test -s "$1/display"
   export DISPLAY=:$(head -n1 "$1/display")
