@@ -18,6 +18,31 @@ created_ms() {
   LC_ALL=C awk -v start="${1/,/.}" -v born="$born" 'BEGIN { printf "%.1f\n", (born - start) * 1000 }'
 }
 
+# choose_item STEP FILE KEYS OPENER: OPENER opens a menu and returns once it shows, KEYS walk
+# to the item and Return picks it; prints the milliseconds from the pick to FILE's creation.
+# Keys that reach the window before its menu has the keyboard pick nothing: when the module
+# logged no new click (the caller's `clicks` counts them), the menu is closed and opened
+# again, at most three times, and each retry is reported.
+choose_item() {
+  local step=$1 file=$2 keys=$3 opener=$4 before start attempt deadline
+  for attempt in 1 2 3; do
+    before=$(clicks)
+    $opener
+    xdotool key $keys
+    import -window root "$out/shots/$step-menu-$attempt.png"
+    start=$EPOCHREALTIME
+    xdotool key Return
+    deadline=$((SECONDS + 5))
+    while (($(clicks) == before)) && ((SECONDS < deadline)); do sleep 0.02; done
+    (($(clicks) > before)) && break
+    echo "$e2e_name: the menu did not take the keys ($step, attempt $attempt)" >&2
+    xdotool key Escape Escape
+    ((attempt < 3)) || fail "the menu never chose the item ($step)"
+  done
+  wait_for "$file" 20 test -e "$file"
+  created_ms "$start" "$file"
+}
+
 # wait_for WHAT SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
 wait_for() {
   local what=$1 deadline=$((SECONDS + $2))

@@ -53,30 +53,9 @@ session() {
 
   # A menu is a window of Dolphin's own besides the main window.
   menu_shown() { (($(xdotool search --onlyvisible --class '^dolphin$' | wc -l) > 1)); }
-  asked() { grep -c "Asking the app to create" "$out/dolphin.log" || true; }
-  # choose STEP FILE OPENER: runs OPENER (opens the menu), picks "New Text File", the entry
-  # two above the last (Properties; below it the Tessary submenu), and waits for FILE;
-  # prints ms. A menu that missed the keys is closed and opened again (at most three times).
-  choose() {
-    local step=$1 file=$2 opener=$3 before start attempt
-    for attempt in 1 2 3; do
-      before=$(asked)
-      $opener
-      wait_for "the menu ($step)" 5 menu_shown
-      xdotool key Up Up Up
-      import -window root "$out/shots/$step-menu-$attempt.png"
-      start=$EPOCHREALTIME
-      xdotool key Return
-      local deadline=$((SECONDS + 5))
-      while (($(asked) == before)) && ((SECONDS < deadline)); do sleep 0.02; done
-      (($(asked) > before)) && break
-      echo "dolphin.sh: the menu did not take the keys ($step, attempt $attempt)" >&2
-      xdotool key Escape Escape
-      ((attempt < 3)) || fail "the menu never chose the item ($step)"
-    done
-    wait_for "$file" 20 test -e "$file"
-    created_ms "$start" "$file"
-  }
+  clicks() { grep -c "Asking the app to create" "$out/dolphin.log" || true; }
+  # "New Text File" is the entry two above the last (Properties; below it the Tessary submenu).
+  menu_of() { "$@"; wait_for "the menu" 5 menu_shown; }
 
   # check_shown FILE: Dolphin was asked (on its own name) to show FILE, and FILE is its
   # selection (Ctrl+C copies the selection's URIs).
@@ -102,14 +81,14 @@ session() {
 
   # 1. The folder's background menu.
   local cold warm
-  cold=$(choose 02-background "$folder/untitled.txt" open_background_menu)
+  cold=$(choose_item 02-background "$folder/untitled.txt" "Up Up Up" "menu_of open_background_menu")
   grep -qF "target: $folder, selected: 0, menu kind: 1" "$out/dolphin.log" ||
     fail "the background item did not run with the folder's context"
   check_shown "$folder/untitled.txt"
   import -window root "$out/shots/03-created.png"
 
   # 2. The file's menu.
-  warm=$(choose 04-file "$folder/untitled-2.txt" open_file_menu)
+  warm=$(choose_item 04-file "$folder/untitled-2.txt" "Up Up Up" "menu_of open_file_menu")
   grep -qF "target: $folder/untitled.txt, selected: 1, menu kind: 0" "$out/dolphin.log" ||
     fail "the file's item did not run with the file's context"
   check_shown "$folder/untitled-2.txt"
@@ -153,7 +132,7 @@ session() {
   # 6. Five more clicks with the host running, in the right side's folder.
   local times=("$warm") i
   for i in 1 2 3 4 5; do
-    times+=("$(choose "08-again-$i" "$work/root/Other/untitled$([ "$i" = 1 ] || echo "-$i").txt" open_background_menu)")
+    times+=("$(choose_item "08-again-$i" "$work/root/Other/untitled$([ "$i" = 1 ] || echo "-$i").txt" "Up Up Up" "menu_of open_background_menu")")
   done
   warm=$(printf '%s\n' "${times[@]}" | sort -n | sed -n 3p)
   printf 'host started by the click: %s ms\nhost already running: %s ms (median of 6: %s)\n' \

@@ -46,35 +46,10 @@ session() {
   wait_for "the module to load" 10 grep -q "Finder Sync extension launched" "$out/nautilus.log"
   import -window root "$out/shots/01-folder.png"
 
-  # choose STEP FILE OPENER: runs OPENER (opens the menu), picks "New Text File" and waits
-  # for FILE; prints ms. The item sits two above the menu's last entry (Properties), below
-  # it the Tessary submenu; Up from an opened menu wraps to the last entry. Keys that reach
-  # Files before its menu has the keyboard pick nothing: when the module saw no click, the
-  # menu is closed and opened again (at most three times), and the retry is logged.
-  choose() {
-    local step=$1 file=$2 opener=$3
-    local menu start asked attempt
-    for attempt in 1 2 3; do
-      $opener
-      menu=$(timeout 10 xdotool search --sync --onlyvisible --name '^org.gnome.Nautilus$' | head -n1)
-      [ -n "$menu" ] || fail "no menu opened ($step)"
-      asked=$(grep -c "Asking the app to create" "$out/nautilus.log" || true)
-      xdotool key Up Up Up
-      import -window root "$out/shots/$step-menu-$attempt.png"
-      start=$EPOCHREALTIME
-      xdotool key Return
-      local deadline=$((SECONDS + 5))
-      while (($(grep -c "Asking the app to create" "$out/nautilus.log" || true) == asked)) && ((SECONDS < deadline)); do
-        sleep 0.02
-      done
-      (($(grep -c "Asking the app to create" "$out/nautilus.log" || true) > asked)) && break
-      echo "nautilus.sh: the menu did not take the keys ($step, attempt $attempt)" >&2
-      xdotool key Escape Escape
-      ((attempt < 3)) || fail "the menu never chose the item ($step)"
-    done
-    wait_for "$file" 20 test -e "$file"
-    created_ms "$start" "$file"
-  }
+  # "New Text File" sits two above the menu's last entry (Properties), below it the Tessary
+  # submenu; Up from an opened menu wraps to the last entry.
+  clicks() { grep -c "Asking the app to create" "$out/nautilus.log" || true; }
+  menu_shown() { [ -n "$(xdotool search --onlyvisible --name '^org.gnome.Nautilus$')" ]; }
 
   # check_shown FILE: Nautilus was asked to show FILE, and FILE is its selection (Ctrl+C
   # copies the selection's URIs to the clipboard).
@@ -93,9 +68,10 @@ session() {
     xdotool windowactivate --sync "$window"
     eval "$(xdotool getwindowgeometry --shell "$window")"
     xdotool mousemove --window "$window" $((WIDTH * 3 / 4)) $((HEIGHT * 3 / 4)) click 3
+    wait_for "the folder's menu" 10 menu_shown
   }
   local cold
-  cold=$(choose 02-background "$folder/untitled.txt" open_background_menu)
+  cold=$(choose_item 02-background "$folder/untitled.txt" "Up Up Up" open_background_menu)
   grep -qF "Created $folder/untitled.txt" "$out/nautilus.log" || fail "the host did not log the creation"
   grep -qF "target: $folder, selected: 0, menu kind: 1" "$out/nautilus.log" ||
     fail "the background item did not run with the folder's context"
@@ -107,9 +83,12 @@ session() {
 
   # 2. The file's menu: the menu key on the selected file (checked above to be untitled.txt)
   # opens the same menu as a right-click on it, anchored at the file.
-  open_file_menu() { xdotool windowactivate --sync "$window" key shift+F10; }
+  open_file_menu() {
+    xdotool windowactivate --sync "$window" key shift+F10
+    wait_for "the file's menu" 10 menu_shown
+  }
   local warm
-  warm=$(choose 04-file "$folder/untitled-2.txt" open_file_menu)
+  warm=$(choose_item 04-file "$folder/untitled-2.txt" "Up Up Up" open_file_menu)
   grep -qF "target: $folder/untitled.txt, selected: 1, menu kind: 0" "$out/nautilus.log" ||
     fail "the file's item did not run with the file's context"
   check_shown "$folder/untitled-2.txt"
